@@ -1,0 +1,46 @@
+#include <cmath>
+
+#include "engine/reader.h"
+
+namespace {
+
+struct Line {
+    double length;
+    double midX;
+    double midY;
+};
+
+Line LineOf(const MatchRecord& r) {
+    const double dx = double(r.stopX) - r.startX;
+    const double dy = double(r.stopY) - r.startY;
+    return {std::sqrt(dx * dx + dy * dy), (double(r.startX) + r.stopX) / 2.0,
+            (double(r.startY) + r.stopY) / 2.0};
+}
+
+bool SameBarcode(const MatchRecord& kept, const Line& keptLine, const MatchRecord& added,
+                 const Line& addedLine) {
+    if (XR_TextOf(kept.symbology) == XR_TextOf(added.symbology) &&
+        XR_TextOf(kept.rawData) == XR_TextOf(added.rawData)) {
+        return true;
+    }
+    const double distance =
+        std::hypot(keptLine.midX - addedLine.midX, keptLine.midY - addedLine.midY);
+    return 0.15 * (keptLine.length + addedLine.length) > distance;
+}
+
+}  // namespace
+
+int XR_MergeMatch(std::span<MatchRecord> records, int n) {
+    if (n < 1) return 0;
+    // A count past the list is a caller's slip; the last slot is the new match.
+    if (static_cast<size_t>(n) > records.size()) n = static_cast<int>(records.size());
+    if (n < 1) return 0;
+    const MatchRecord& added = records[n - 1];
+    const Line addedLine = LineOf(added);
+    for (int k = n - 2; k >= 0; --k) {
+        if (!SameBarcode(records[k], LineOf(records[k]), added, addedLine)) continue;
+        if (added.confidence > records[k].confidence) records[k] = added;
+        return n - 1;
+    }
+    return n;
+}
