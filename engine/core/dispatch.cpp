@@ -1,12 +1,18 @@
 #include <array>
 
 #include "engine/reader.h"
+#include "engine/symbologies/decoders.h"
 
 namespace {
 
 // Every decoder, in the order of its mask bit: the order in which they are tried
 // and in which their tables are released.
-constexpr std::array<DecoderEntry, 0> kDecoders{};
+constexpr std::array kDecoders = {
+    DecoderEntry{kEan13, XR_DecodeEan13, XR_FreeEan13Tables},
+    DecoderEntry{kEan8, XR_DecodeEan8, XR_FreeEan8Tables},
+    DecoderEntry{kUpcE, XR_DecodeUpcE, XR_FreeUpcETables},
+    DecoderEntry{kSupplement, XR_DecodeSupplementAlone, XR_FreeSupplementTables},
+};
 
 }  // namespace
 

@@ -1,0 +1,95 @@
+// EAN-13, and UPC-A read as EAN-13 with first digit 0.
+//
+// The 30 bars: 0-1 start guard, 2j and 2j+1 left digit j (1..6), 14-15 centre
+// guard, 2m+2 and 2m+3 right digit m (7..12), 28-29 end guard. Two readings are
+// formed: A takes every left digit as odd parity (the UPC-A view), B lets digits
+// 2 to 6 take even parity and derives the first digit from the parity word.
+#include <array>
+
+#include "engine/descriptors/ean_upc_descriptor.h"
+#include "engine/match/lazy_tables.h"
+#include "engine/symbologies/decoders.h"
+#include "engine/symbologies/ean_upc_common.h"
+#include "engine/symbologies/ean_upc_patterns.h"
+
+namespace {
+
+using namespace zeph::ean;
+
+enum Table { kOdd, kEven, kRightTable };
+thread_local zeph::LazyTables<3> tables({kLeftOdd, kLeftEven, kRight});
+
+constexpr int32_t kBars = 30;
+// 15 scores are summed: three guards and twelve digits.
+constexpr float kConfidencePerScore = 0.0666f;
+
+using Reading = std::array<BestMatch, 13>;
+
+bool Accept(const Reading& reading, float confidence, MatchRecord& record) {
+    if (reading[0].index < 0) return false;
+    if (!(confidence > record.confidence)) return false;
+    const auto digits = DigitsOf<13>(reading);
+    if (!CheckSumHolds(digits, 1, 3)) return false;
+    XR_DescribeEan13(reading, record);
+    record.confidence = confidence;
+    return true;
+}
+
+}  // namespace
+
+int XR_DecodeEan13(const ScanSignal& scan, MatchRecord& record) {
+    if (!tables.Build()) return -1;
+    if (scan.barCount < kBars) return 0;
+    // A signal cut inside the end guard's last bar gives no edge to read.
+    if (!XR_HasBarEnd(scan, kBars - 1)) return 0;
+    const int32_t* starts = scan.barStarts.get();
+    const int32_t* ends = scan.barEnds.get();
+
+    Reading a{};
+    Reading b{};
+    float g = ScoreSpan(scan, starts[0], ends[1], kOuterGuard) +
+              ScoreSpan(scan, ends[13], starts[16], kCentreGuard) +
+              ScoreSpan(scan, starts[28], ends[29], kOuterGuard);
+
+    for (int m = 7; m <= 12; ++m) {
+        b[m] = MatchSpan(scan, starts[2 * m + 2], starts[2 * m + 4], tables[kRightTable]);
+        a[m] = b[m];
+        g += b[m].score;
+    }
+
+    float gA = g;
+    float gB = g;
+    std::array<char, 5> parity{};
+    for (int j = 1; j <= 6; ++j) {
+        const std::span<const float> stretch = XR_Stretch(scan, ends[2 * j - 1], ends[2 * j + 1]);
+        XR_MatchTable(stretch, tables[kOdd], a[j], scan.shiftRange);
+        b[j] = a[j];
+        if (j >= 2) {
+            const bool even = XR_MatchTable(stretch, tables[kEven], b[j], scan.shiftRange) == 1;
+            parity[j - 2] = even ? 'e' : 'o';
+        }
+        gA += a[j].score;
+        gB += b[j].score;
+    }
+
+    // Reading A stands for a UPC-A symbol, whose left digits are all odd parity:
+    // when any of them reads better as even, A is no reading at all (taking the
+    // odd-parity runner-up instead would invent digits).
+    const std::string_view word(parity.data(), parity.size());
+    a[0].index = word == kFirstDigitParity[0] ? 0 : -1;
+    b[0].index = ParityValue(kFirstDigitParity, word);
+
+    const float confA = kConfidencePerScore * gA;
+    const float confB = kConfidencePerScore * gB;
+    bool accepted = Accept(a, confA, record);
+    // B is tried after A, against the confidence A may just have raised.
+    accepted = Accept(b, confB, record) || accepted;
+    if (!accepted) return 0;
+
+    AppendTrailingSupplement(scan, kBars, record);
+    return 1;
+}
+
+void XR_FreeEan13Tables() {
+    if (tables.Built()) tables.Release();
+}

@@ -1,0 +1,58 @@
+// Any signal, of any length and with any finite sample values, goes through the
+// decode attempts of every symbology and yields 0 or 1 with a well-formed record.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/reader.h"
+
+namespace {
+
+bool Terminated(std::span<const char> field) {
+    return std::memchr(field.data(), 0, field.size()) != nullptr;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    // The first byte chooses how the rest becomes samples: small steps, 16-bit
+    // values, or raw float bits (extremes included, non-finite values zeroed).
+    const uint8_t mode = data[0] % 3;
+    const uint8_t shift = data[1] % 12;
+    data += 2;
+    size -= 2;
+    const size_t width = mode == 0 ? 1 : mode == 1 ? 2 : 4;
+    const int32_t count = static_cast<int32_t>(size / width);
+
+    static ReaderConfigPtr config = XR_ParseConfig("-bctypes 1023");
+    ScanSignalPtr scan = XR_NewScanSignal(count, 21, 1, 0.5f, shift);
+    if (!config || !scan) return 0;
+    for (int32_t i = 0; i < count; ++i) {
+        float v = 0;
+        if (mode == 0) {
+            v = static_cast<float>(static_cast<int8_t>(data[i]));
+        } else if (mode == 1) {
+            int16_t s;
+            std::memcpy(&s, data + 2 * i, 2);
+            v = static_cast<float>(s);
+        } else {
+            std::memcpy(&v, data + 4 * i, 4);
+            if (!std::isfinite(v)) v = 0;
+        }
+        scan->samples[i] = v;
+    }
+    XR_FindBars(*scan);
+
+    MatchRecord record;
+    record.confidence = config->minConfidence;
+    const int single = XR_DecodeSignal(*scan, *config, record);
+    const int attempts = XR_DecodeAttempts(*scan, *config, record);
+    if (single < 0 || single > 1 || attempts < 0 || attempts > 1) __builtin_trap();
+    if (!Terminated(record.rawData) || !Terminated(record.data) || !Terminated(record.symbology) ||
+        !Terminated(record.barcodeType) || !Terminated(record.descriptor)) {
+        __builtin_trap();
+    }
+    return 0;
+}
