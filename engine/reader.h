@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -203,3 +204,112 @@ float XR_ShiftedCorrelation(std::span<const float> signal, std::span<const float
 float XR_ScorePattern(std::span<const float> stretch, std::string_view pattern);
 int XR_MatchTable(std::span<const float> stretch, const PatternTable& table, BestMatch& best,
                   int shiftRange);
+
+// ---------------------------------------------------------------------------
+// Grey raster
+
+// Grey values B + 6*G + 3*R of 24-bit pixels: 0 (black) to kMaxGrey (white),
+// row by row, top row first.
+inline constexpr int32_t kMaxGrey = 2550;
+
+struct GreyRaster {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::unique_ptr<int32_t[]> values;
+    size_t size = 0;  // width * height; the buffer is reused while this stays
+
+    std::span<const int32_t> Values() const { return {values.get(), size}; }
+};
+
+// Converts 24-bit blue-green-red rows, bottom row first, each `stride` bytes
+// long, into the raster. Returns 1; 0 when the sizes do not fit the rows
+// (the raster is then unchanged); -1 when memory runs out.
+int XR_RasterFromBgrRows(std::span<const uint8_t> rows, int32_t width, int32_t height,
+                         size_t stride, GreyRaster& raster);
+
+// ---------------------------------------------------------------------------
+// Searches: a raster of height x width grey values (height comes first).
+
+// Reads the single most promising candidate into records[0]: -1, 0 or 1.
+int XR_Search(std::span<const int32_t> raster, int32_t height, int32_t width, int32_t maxGrey,
+              ReaderConfig* config, std::span<MatchRecord> records);
+// Reads every candidate, keeping up to maxRecords distinct matches in
+// records[0..count-1]: -1 or the count.
+int XR_SearchThorough(std::span<const int32_t> raster, int32_t height, int32_t width,
+                      int32_t maxGrey, ReaderConfig* config, std::span<MatchRecord> records,
+                      int maxRecords);
+
+// ---------------------------------------------------------------------------
+// Tile energy and candidate tiles
+
+// The 11-tap band-pass kernel run across rows and down columns.
+inline constexpr std::array<float, 11> XR_BandPassKernel = {
+    0.0036f, 0.0f, -0.03f, -0.109f, -0.2061f, 0.753f, -0.2061f, -0.109f, -0.03f, 0.0f, 0.0036f};
+
+// Fills energy (rows x cols tiles of tileSize pixels) with the mean absolute
+// band-pass response; returns the largest energy, or -1 when memory runs out.
+float XR_TileEnergy(std::span<const int32_t> raster, int32_t height, int32_t width,
+                    std::span<float> energy, int tileSize);
+// Smooths the energies and scores the local maxima above threshold; returns
+// how many tiles were selected.
+int XR_TileScores(std::span<const float> energy, std::span<float> smooth, std::span<float> score,
+                  int rows, int cols, float threshold);
+
+struct TilePoint {
+    double x = 0;  // in tile units
+    double y = 0;
+};
+// The energy centroid of the 3x3 tiles around column x, row y.
+TilePoint XR_RefineTilePosition(std::span<const float> energy, int rows, int cols, double x,
+                                double y);
+
+// ---------------------------------------------------------------------------
+// Orientation
+
+// Coherence (0..1) of the stripes in the N x N window around (x, y), with the
+// angle across them in theta; -1 when memory runs out. N is a power of two.
+double XR_Orientation(std::span<const int32_t> raster, int32_t height, int32_t width, int32_t x,
+                      int32_t y, int n, double& theta);
+// Multiplies the window by the separable Hamming weights; 0 when the weight
+// table cannot be built (a message is printed), else 1.
+int XR_Hamming2D(std::span<double> window, int n);
+// Replaces the window by its power spectrum, rows u = 0..N/2; 0 when memory
+// runs out, else 1.
+int XR_PowerSpectrum2D(std::span<double> window, int n);
+
+struct SpectralMoments {
+    double lambdaMax = 0;
+    double lambdaMin = 0;
+    double theta = 0;
+};
+// The principal axes of the spectrum's second moments; false for an empty
+// spectrum.
+bool XR_SpectralMoments(std::span<const double> spectrum, int n, SpectralMoments& moments);
+
+// ---------------------------------------------------------------------------
+// Scan lines
+
+struct ScanLine {
+    int32_t x0 = 0, y0 = 0;  // start
+    int32_t x1 = 0, y1 = 0;  // stop
+};
+
+// The line through (x, y) at angle q across the whole raster; false when it
+// touches the border at fewer than two points.
+bool XR_PlaceScanLine(int32_t x, int32_t y, double q, int32_t width, int32_t height,
+                      ScanLine& line);
+// Shortens the line to the barcode around (x, y): 1, 0 (unusable line) or -1
+// (memory).
+int XR_TrimScanLine(std::span<const int32_t> raster, int32_t height, int32_t width,
+                    ScanLine& line, int32_t x, int32_t y);
+
+// ---------------------------------------------------------------------------
+// Super-resolution
+
+// Samples, aligns and fuses the parallel paths along the signal's line into its
+// samples and bars; 1, or 0 on failure.
+int XR_SuperResolve(std::span<const int32_t> raster, int32_t height, int32_t width,
+                    ScanSignal& scan);
+// Subtracts factor/(2 factor + 1) times the neighbours, then the mean; 0 when
+// the signal is empty or memory runs out.
+int XR_Sharpen(std::span<float> samples, float factor);
