@@ -17,10 +17,22 @@ Line LineOf(const MatchRecord& r) {
             (double(r.startY) + r.stopY) / 2.0};
 }
 
+// The text before an appended add-on (" + ..."), or the whole text.
+std::string_view MainPart(std::string_view text) { return text.substr(0, text.find(" + ")); }
+
+bool HasAddOn(const MatchRecord& r) {
+    return XR_TextOf(r.rawData).find(" + ") != std::string_view::npos;
+}
+
 bool SameBarcode(const MatchRecord& kept, const Line& keptLine, const MatchRecord& added,
                  const Line& addedLine) {
     if (XR_TextOf(kept.symbology) == XR_TextOf(added.symbology) &&
         XR_TextOf(kept.rawData) == XR_TextOf(added.rawData)) {
+        return true;
+    }
+    // A line that missed the add-on reads the same symbol without it.
+    if (MainPart(XR_TextOf(kept.symbology)) == MainPart(XR_TextOf(added.symbology)) &&
+        MainPart(XR_TextOf(kept.rawData)) == MainPart(XR_TextOf(added.rawData))) {
         return true;
     }
     const double distance =
@@ -39,7 +51,13 @@ int XR_MergeMatch(std::span<MatchRecord> records, int n) {
     const Line addedLine = LineOf(added);
     for (int k = n - 2; k >= 0; --k) {
         if (!SameBarcode(records[k], LineOf(records[k]), added, addedLine)) continue;
-        if (added.confidence > records[k].confidence) records[k] = added;
+        // The read that includes an add-on is the more complete one, whatever
+        // the confidences; otherwise the more confident read stays.
+        const bool addOnGained = HasAddOn(added) && !HasAddOn(records[k]);
+        const bool addOnLost = !HasAddOn(added) && HasAddOn(records[k]);
+        if (addOnGained || (!addOnLost && added.confidence > records[k].confidence)) {
+            records[k] = added;
+        }
         return n - 1;
     }
     return n;

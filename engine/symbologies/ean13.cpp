@@ -20,6 +20,7 @@ enum Table { kOdd, kEven, kRightTable };
 thread_local zeph::LazyTables<3> tables({kLeftOdd, kLeftEven, kRight});
 
 constexpr int32_t kBars = 30;
+constexpr int kModules = 95;
 // 15 scores are summed: three guards and twelve digits.
 constexpr float kConfidencePerScore = 0.0666f;
 
@@ -39,9 +40,7 @@ bool Accept(const Reading& reading, float confidence, MatchRecord& record) {
 
 int XR_DecodeEan13(const ScanSignal& scan, MatchRecord& record) {
     if (!tables.Build()) return -1;
-    if (scan.barCount < kBars) return 0;
-    // A signal cut inside the end guard's last bar gives no edge to read.
-    if (!XR_HasBarEnd(scan, kBars - 1)) return 0;
+    if (!StandsAlone(scan, 0, kBars, kModules)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
 

@@ -24,7 +24,7 @@ constexpr float kConfidencePerScore = 0.0909f;
 
 int XR_DecodeEan8(const ScanSignal& scan, MatchRecord& record) {
     if (!tables.Build()) return -1;
-    if (!WholeSymbolAtStart(scan, kBars, kModules)) return 0;
+    if (!StandsAlone(scan, 0, kBars, kModules)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
 

@@ -47,8 +47,9 @@ int XR_DecodeSupplement(const ScanSignal& scan, int32_t b0, MatchRecord& record)
     } else {
         k = 2;
     }
-    // The last digit's second bar must have a recorded end.
-    if (!XR_HasBarEnd(scan, b0 + 3 * k)) return 0;
+    // 3k + 1 bars of 4 + 7k + 2(k - 1) modules; the quiet zone after them also
+    // keeps the start of a five-digit add-on from reading as a two-digit one.
+    if (!StandsAlone(scan, b0, 3 * k + 1, 9 * k + 2)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
 

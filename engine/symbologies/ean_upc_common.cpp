@@ -13,11 +13,21 @@ bool CheckSumHolds(std::span<const int> digits, int evenWeight, int oddWeight) {
     return sum % 10 == 0;
 }
 
-bool FollowedByGap(const ScanSignal& scan, int32_t bars, int modules) {
-    if (scan.barCount <= bars) return true;
-    const double moduleWidth =
-        double(scan.barEnds[bars - 1] - scan.barStarts[0]) / static_cast<double>(modules);
-    return scan.barStarts[bars] - scan.barEnds[bars - 1] >= 5.0 * moduleWidth;
+bool StandsAlone(const ScanSignal& scan, int32_t first, int32_t bars, int modules) {
+    if (first < 0 || bars < 1 || scan.barCount - first < bars) return false;
+    const int32_t last = first + bars - 1;
+    if (!XR_HasBarEnd(scan, last)) return false;
+    const int32_t begin = scan.barStarts[first];
+    const double quietZone =
+        5.0 * double(scan.barEnds[last] - begin) / static_cast<double>(modules);
+    if (scan.barCount > last + 1 && scan.barStarts[last + 1] - scan.barEnds[last] < quietZone) {
+        return false;
+    }
+    // Before the first bar lies the signal's start, or the end of an earlier or
+    // dropped bar, or of a dark run the signal began with.
+    int32_t j = begin - 1;
+    while (j >= 0 && scan.samples[j] >= 0) --j;
+    return j < 0 || begin - 1 - j >= quietZone;
 }
 
 void AppendTrailingSupplement(const ScanSignal& scan, int32_t firstBar, MatchRecord& record) {

@@ -45,18 +45,15 @@ inline BestMatch MatchSpan(const ScanSignal& scan, int32_t a, int32_t b,
     return best;
 }
 
-// A symbol of `bars` bars and `modules` modules must not run straight into
-// further bars: what follows it (an add-on, or nothing) lies at least five
-// modules away. Without this a shorter layout matches the first bars of a
-// longer symbol, such as UPC-E on the left half of an EAN-13.
-bool FollowedByGap(const ScanSignal& scan, int32_t bars, int modules);
-
 // Whether the signal holds a whole symbol of `bars` bars and `modules` modules
-// from bar 0: enough bars, the last one ended, and a gap after it.
-inline bool WholeSymbolAtStart(const ScanSignal& scan, int32_t bars, int modules) {
-    return scan.barCount >= bars && XR_HasBarEnd(scan, bars - 1) &&
-           FollowedByGap(scan, bars, modules);
-}
+// from bar `first`: enough bars, the last one ended, and quiet zones on both
+// sides.
+// A quiet zone is at least five modules of space (every space inside these
+// symbols is at most four) up to the next bar, when there is one. Without
+// them a layout matches bars that belong to a longer symbol: UPC-E or EAN-8 on
+// the left half of an EAN-13, a two-digit add-on on the start of a five-digit
+// one, or any of them on a line entering a symbol halfway.
+bool StandsAlone(const ScanSignal& scan, int32_t first, int32_t bars, int modules);
 
 // After a main symbol ending before bar firstBar: reads an add-on that must beat
 // 0.8 times the main confidence and appends its texts to the record.

@@ -46,7 +46,7 @@ std::array<int, 12> Expand(const Reading& r) {
 
 int XR_DecodeUpcE(const ScanSignal& scan, MatchRecord& record) {
     if (!tables.Build()) return -1;
-    if (!WholeSymbolAtStart(scan, kBars, kModules)) return 0;
+    if (!StandsAlone(scan, 0, kBars, kModules)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
 

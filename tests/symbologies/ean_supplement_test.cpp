@@ -51,12 +51,24 @@ TEST(Supplement, PriceAddOnOnItsOwn) {
 }
 
 TEST(Supplement, BarCountChoosesTheLength) {
-    // 8 to 15 bars read as two digits, the extra bars ignored.
-    ScanSignalPtr extra = RenderModules(SupplementModules("07") + "0000101", Clean());
+    // 8 to 15 bars read as two digits, the extra bars ignored when a quiet
+    // zone separates them.
+    ScanSignalPtr extra = RenderModules(SupplementModules("07") + "0000000101", Clean());
     ASSERT_EQ(extra->barCount, 9);
     MatchRecord record = Fresh();
     ASSERT_EQ(XR_DecodeSupplementAlone(*extra, record), 1);
     EXPECT_EQ(XR_TextOf(record.rawData), "07");
+
+    // Bars closer than that continue the symbol: the first digits of a
+    // five-digit add-on seen only in part are no two-digit add-on.
+    const std::string five = SupplementModules("51234");
+    for (size_t cut : {24u, 31u, 40u}) {
+        ScanSignalPtr part = RenderModules(five.substr(0, cut), Clean());
+        ASSERT_GE(part->barCount, 8);
+        ASSERT_LE(part->barCount, 15);
+        MatchRecord none = Fresh();
+        EXPECT_EQ(XR_DecodeSupplementAlone(*part, none), 0) << cut;
+    }
 
     // Fewer than 7 bars, or more than 18, read nothing.
     ScanSignalPtr shortScan = RenderModules(SupplementModules("07").substr(0, 13), Clean());
