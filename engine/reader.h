@@ -300,8 +300,8 @@ bool XR_PlaceScanLine(int32_t x, int32_t y, double q, int32_t width, int32_t hei
                       ScanLine& line);
 // Shortens the line to the barcode around (x, y): 1, 0 (unusable line) or -1
 // (memory).
-int XR_TrimScanLine(std::span<const int32_t> raster, int32_t height, int32_t width,
-                    ScanLine& line, int32_t x, int32_t y);
+int XR_TrimScanLine(std::span<const int32_t> raster, int32_t height, int32_t width, ScanLine& line,
+                    int32_t x, int32_t y);
 
 // ---------------------------------------------------------------------------
 // Super-resolution

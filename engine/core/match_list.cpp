@@ -18,7 +18,9 @@ Line LineOf(const MatchRecord& r) {
 }
 
 // The text before an appended add-on (" + ..."), or the whole text.
-std::string_view MainPart(std::string_view text) { return text.substr(0, text.find(" + ")); }
+std::string_view MainPart(std::string_view text) {
+    return text.substr(0, text.find(" + "));
+}
 
 bool HasAddOn(const MatchRecord& r) {
     return XR_TextOf(r.rawData).find(" + ") != std::string_view::npos;

@@ -26,7 +26,8 @@ bool StandsAlone(const ScanSignal& scan, int32_t first, int32_t bars, int module
     // Before the first bar lies the signal's start, or the end of an earlier or
     // dropped bar, or of a dark run the signal began with.
     int32_t j = begin - 1;
-    while (j >= 0 && scan.samples[j] >= 0) --j;
+    while (j >= 0 && scan.samples[j] >= 0)
+        --j;
     return j < 0 || begin - 1 - j >= quietZone;
 }
 

@@ -97,8 +97,8 @@ TEST(MergeMatch, ReadsWithAndWithoutTheAddOnAreOneBarcode) {
     // that has it is kept, whichever came first and whatever the confidences.
     std::array<MatchRecord, 4> records{};
     records[0] = Match("EAN-13", "9780306406157", 0.95f, 0, 0, 300, 0);
-    records[1] = Match("EAN-13 + UPC Supplemental", "9780306406157 + 51234", 0.90f, 0, 400,
-                       450, 400);
+    records[1] =
+        Match("EAN-13 + UPC Supplemental", "9780306406157 + 51234", 0.90f, 0, 400, 450, 400);
     EXPECT_EQ(XR_MergeMatch(records, 2), 1);
     EXPECT_EQ(XR_TextOf(records[0].rawData), "9780306406157 + 51234");
 
@@ -107,8 +107,8 @@ TEST(MergeMatch, ReadsWithAndWithoutTheAddOnAreOneBarcode) {
     EXPECT_EQ(XR_TextOf(records[0].rawData), "9780306406157 + 51234");
 
     // A different main symbol with the same add-on is another barcode.
-    records[1] = Match("EAN-13 + UPC Supplemental", "4006381333931 + 51234", 0.9f, 0, 1600, 450,
-                       1600);
+    records[1] =
+        Match("EAN-13 + UPC Supplemental", "4006381333931 + 51234", 0.9f, 0, 1600, 450, 1600);
     EXPECT_EQ(XR_MergeMatch(records, 2), 2);
 }
 

@@ -1,0 +1,795 @@
+// Reads every image of the real-photo corpus with the engine and scores the
+// reads against the expected texts; when zbarimg or ZXingReader are on PATH it
+// scores them on the same images in the same run. It reports and never fails:
+// the exit code is non-zero only when the corpus cannot be found.
+//
+//   corpus_runner [CORPUS_DIR] [--standard] [--no-peers] [--verbose]
+
+#include <png.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <span>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// ---------------------------------------------------------------------------
+// Command line and corpus discovery
+
+struct Options {
+    fs::path corpus;
+    bool standard = false;
+    bool peers = true;
+    bool verbose = false;
+};
+
+// The corpus lives beside the repository (../shared/corpus from its root); the
+// root is the first ancestor holding engine/reader.h.
+std::optional<fs::path> FindDefaultCorpus() {
+    std::vector<fs::path> starts;
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) starts.push_back(exe.parent_path());
+    const fs::path cwd = fs::current_path(ec);
+    if (!ec) starts.push_back(cwd);
+    for (fs::path dir : starts) {
+        while (!dir.empty()) {
+            if (fs::exists(dir / "engine" / "reader.h", ec)) {
+                const fs::path corpus = dir.parent_path() / "shared" / "corpus";
+                if (fs::is_directory(corpus, ec)) return corpus;
+            }
+            if (dir == dir.root_path()) break;
+            dir = dir.parent_path();
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--standard") {
+            options.standard = true;
+        } else if (arg == "--no-peers") {
+            options.peers = false;
+        } else if (arg == "--verbose" || arg == "-v") {
+            options.verbose = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::printf("usage: %s [CORPUS_DIR] [--standard] [--no-peers] [--verbose]\n", argv[0]);
+            std::exit(0);
+        } else {
+            options.corpus = arg;
+        }
+    }
+    if (options.corpus.empty()) {
+        const auto found = FindDefaultCorpus();
+        if (!found) {
+            std::fprintf(stderr, "corpus_runner: no corpus found; pass its folder\n");
+            return std::nullopt;
+        }
+        options.corpus = *found;
+    }
+    if (!fs::is_directory(options.corpus)) {
+        std::fprintf(stderr, "corpus_runner: %s is not a folder\n", options.corpus.c_str());
+        return std::nullopt;
+    }
+    return options;
+}
+
+// ---------------------------------------------------------------------------
+// Corpus sets
+
+// The expected-text conventions differ by symbology, so each set is judged by
+// the symbology its folder name starts with.
+enum class SetKind { kEanUpc, kCode128, kCode39, kCode93, kItf, kCodabar, kFalsePositives, kOther };
+
+SetKind KindOf(std::string_view name) {
+    auto starts = [name](std::string_view prefix) { return name.starts_with(prefix); };
+    if (starts("falsepositives")) return SetKind::kFalsePositives;
+    if (starts("ean") || starts("upc")) return SetKind::kEanUpc;
+    if (starts("code128")) return SetKind::kCode128;
+    if (starts("code39")) return SetKind::kCode39;
+    if (starts("code93")) return SetKind::kCode93;
+    if (starts("itf")) return SetKind::kItf;
+    if (starts("codabar")) return SetKind::kCodabar;
+    return SetKind::kOther;
+}
+
+struct CorpusImage {
+    fs::path png;
+    std::string expected;  // empty: no barcode expected
+};
+
+struct CorpusSet {
+    std::string name;
+    SetKind kind = SetKind::kOther;
+    std::vector<CorpusImage> images;
+};
+
+// Texts are compared byte for byte; only the line end a text file may carry is
+// dropped (leading and trailing spaces can belong to the symbol).
+std::string ReadExpected(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+std::vector<CorpusSet> LoadCorpus(const fs::path& root) {
+    std::vector<CorpusSet> sets;
+    for (const auto& entry : fs::directory_iterator(root)) {
+        if (!entry.is_directory()) continue;
+        CorpusSet set;
+        set.name = entry.path().filename().string();
+        set.kind = KindOf(set.name);
+        for (const auto& file : fs::directory_iterator(entry.path())) {
+            if (file.path().extension() != ".png") continue;
+            fs::path txt = file.path();
+            txt.replace_extension(".txt");
+            set.images.push_back({file.path(), fs::exists(txt) ? ReadExpected(txt) : ""});
+        }
+        std::sort(set.images.begin(), set.images.end(),
+                  [](const CorpusImage& a, const CorpusImage& b) { return a.png < b.png; });
+        if (!set.images.empty()) sets.push_back(std::move(set));
+    }
+    std::sort(sets.begin(), sets.end(),
+              [](const CorpusSet& a, const CorpusSet& b) { return a.name < b.name; });
+    return sets;
+}
+
+// ---------------------------------------------------------------------------
+// PNG decoding
+
+struct BgrImage {
+    int32_t width = 0;
+    int32_t height = 0;
+    size_t stride = 0;
+    std::vector<uint8_t> rows;  // bottom row first
+};
+
+// Frees libpng's state on every path out of DecodePng.
+struct PngImageGuard {
+    png_image* image;
+    ~PngImageGuard() { png_image_free(image); }
+};
+
+std::optional<BgrImage> DecodePng(const fs::path& path, std::string& error) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    PngImageGuard guard{&image};
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        error = image.message;
+        return std::nullopt;
+    }
+    image.format = PNG_FORMAT_BGR;
+    BgrImage out;
+    out.width = static_cast<int32_t>(image.width);
+    out.height = static_cast<int32_t>(image.height);
+    // Rows padded to 4 bytes, as device-independent bitmaps are, so the stride
+    // argument is exercised.
+    out.stride = (static_cast<size_t>(image.width) * 3 + 3) & ~size_t{3};
+    out.rows.resize(out.stride * image.height);
+    // Transparent pixels are laid on white paper.
+    const png_color white{255, 255, 255};
+    // A negative stride asks libpng for the bottom row first.
+    if (!png_image_finish_read(&image, &white, out.rows.data(),
+                               -static_cast<png_int_32>(out.stride), nullptr)) {
+        error = image.message;
+        return std::nullopt;
+    }
+    return out;
+}
+
+// A white image for timing the peers' process start-up.
+bool WriteBlankPng(const fs::path& path) {
+    constexpr int kSide = 8;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = kSide;
+    image.height = kSide;
+    image.format = PNG_FORMAT_GRAY;
+    std::vector<uint8_t> pixels(kSide * kSide, 255);
+    const int ok = png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr);
+    png_image_free(&image);
+    return ok != 0;
+}
+
+// ---------------------------------------------------------------------------
+// Normalisation and judging
+
+struct Reading {
+    std::string format;  // symbology name as the reader reports it
+    std::string text;
+};
+
+bool IsEanUpcFormat(std::string_view format) {
+    return format.starts_with("EAN") || format.starts_with("UPC") || format.starts_with("JAN") ||
+           format.starts_with("ISBN");
+}
+
+bool IsAddOnOnly(std::string_view format) {
+    return format == "EAN-2" || format == "EAN-5" || format == "UPC Supplemental";
+}
+
+// UPC-E symbol digits n d1..d6 c to the 12-digit UPC-A number.
+std::string ExpandUpcE(std::string_view e) {
+    const std::string_view n = e.substr(0, 1), d = e.substr(1, 6), c = e.substr(7, 1);
+    std::string a(n);
+    switch (d[5]) {
+        case '0':
+        case '1':
+        case '2':
+            a.append(d.substr(0, 2)).append(1, d[5]).append("0000").append(d.substr(2, 3));
+            break;
+        case '3':
+            a.append(d.substr(0, 3)).append("00000").append(d.substr(3, 2));
+            break;
+        case '4':
+            a.append(d.substr(0, 4)).append("00000").append(d.substr(4, 1));
+            break;
+        default:
+            a.append(d.substr(0, 5)).append("0000").append(1, d[5]);
+            break;
+    }
+    return a.append(c);
+}
+
+// EAN/UPC readings in the corpus form: 13-digit main (UPC-A and UPC-E
+// expanded, with a leading 0) and the add-on digits run on without separator.
+std::string CanonicalEanUpc(std::string_view format, std::string_view text) {
+    std::vector<std::string> groups;  // runs of digits; other characters separate them
+    std::string digits;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            digits += c;
+        } else if (!digits.empty()) {
+            groups.push_back(std::move(digits));
+            digits.clear();
+        }
+    }
+    if (!digits.empty()) groups.push_back(std::move(digits));
+    if (groups.empty()) return std::string(text);
+    std::string& main = groups.front();
+    if (format.starts_with("UPC-E") && main.size() == 8) main = "0" + ExpandUpcE(main);
+    if (format.starts_with("UPC-A") && main.size() == 12) main = "0" + main;
+    std::string out;
+    for (const auto& g : groups)
+        out += g;
+    return out;
+}
+
+// Control characters (and their angle-bracket escapes, such as ZXing's <GS>)
+// separate GS1 fields; the corpus texts leave them out.
+std::string DropControls(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) < 0x20) continue;
+        if (text[i] == '<') {
+            const size_t close = text.find('>', i);
+            if (close != std::string_view::npos && close - i >= 3 && close - i <= 4) {
+                const std::string_view tag = text.substr(i + 1, close - i - 1);
+                if (std::all_of(tag.begin(), tag.end(),
+                                [](char c) { return c >= 'A' && c <= 'Z'; })) {
+                    i = close;
+                    continue;
+                }
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+std::string Canonical(const Reading& r) {
+    if (IsEanUpcFormat(r.format)) return CanonicalEanUpc(r.format, r.text);
+    return r.text;
+}
+
+bool IsCodabarGuard(char c) {
+    return std::string_view("ABCDTNE*abcdtne").find(c) != std::string_view::npos;
+}
+
+// Whether a canonical reading is the expected text, lenient only where the
+// corpus conventions leave a part out or put one in.
+bool IsExpected(SetKind kind, std::string_view got, std::string_view expected) {
+    if (expected.empty()) return false;
+    if (got == expected) return true;
+    switch (kind) {
+        case SetKind::kCode39:
+        case SetKind::kItf:
+            // The corpus leaves out an optional check character we may report.
+            return got.size() == expected.size() + 1 && got.starts_with(expected);
+        case SetKind::kCode93:
+            // Code 93 carries two check characters.
+            return (got.size() == expected.size() + 1 || got.size() == expected.size() + 2) &&
+                   got.starts_with(expected);
+        case SetKind::kCodabar: {
+            // The corpus keeps the start and stop letters; a reader may drop them
+            // or report them in lower case.
+            if (expected.size() < 2 || !IsCodabarGuard(expected.front()) ||
+                !IsCodabarGuard(expected.back()))
+                return false;
+            if (got == expected.substr(1, expected.size() - 2)) return true;
+            if (got.size() != expected.size()) return false;
+            std::string upper(got);
+            for (char& c : upper)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            return upper == expected;
+        }
+        case SetKind::kCode128:
+            return DropControls(got) == DropControls(expected);
+        case SetKind::kEanUpc: {
+            // Sets without add-ons leave out an add-on printed beside the main
+            // symbol; reading it too is not a misread.
+            if (got.size() <= expected.size()) return false;
+            const size_t extra = got.size() - expected.size();
+            return (extra == 2 || extra == 5) && got.starts_with(expected);
+        }
+        default:
+            return false;
+    }
+}
+
+// The main symbol without its add-on, or the add-on alone: a partial read of
+// the right barcode, neither a read nor a misread.
+bool IsPartial(SetKind kind, std::string_view got, std::string_view expected) {
+    if (kind != SetKind::kEanUpc || got.empty() || got.size() >= expected.size()) return false;
+    const size_t rest = expected.size() - got.size();
+    if ((rest == 2 || rest == 5) && expected.starts_with(got)) return true;
+    return (got.size() == 2 || got.size() == 5) && expected.ends_with(got);
+}
+
+// Peers report an add-on as a symbol of its own; it is joined to the main
+// symbol found in the same image, as this engine reports the pair.
+std::vector<Reading> JoinAddOns(std::vector<Reading> readings) {
+    std::vector<Reading> mains, addOns, out;
+    for (auto& r : readings) {
+        if (IsAddOnOnly(r.format))
+            addOns.push_back(std::move(r));
+        else if (IsEanUpcFormat(r.format))
+            mains.push_back(std::move(r));
+        else
+            out.push_back(std::move(r));
+    }
+    if (mains.empty()) {
+        out.insert(out.end(), addOns.begin(), addOns.end());
+    } else {
+        for (const auto& m : mains) {
+            out.push_back(m);
+            for (const auto& a : addOns)
+                out.push_back({m.format, m.text + " " + a.text});
+        }
+    }
+    return out;
+}
+
+struct Verdict {
+    bool read = false;
+    int partial = 0;
+    int falsePositives = 0;
+    std::vector<std::string> texts;  // canonical, distinct
+};
+
+Verdict Judge(SetKind kind, const std::vector<Reading>& readings, std::string_view expected) {
+    Verdict v;
+    for (const auto& r : readings) {
+        std::string text = Canonical(r);
+        if (std::find(v.texts.begin(), v.texts.end(), text) != v.texts.end()) continue;
+        v.texts.push_back(text);
+        if (kind == SetKind::kFalsePositives || expected.empty()) {
+            ++v.falsePositives;
+        } else if (IsExpected(kind, text, expected)) {
+            v.read = true;
+        } else if (IsPartial(kind, text, expected)) {
+            ++v.partial;
+        } else {
+            ++v.falsePositives;
+        }
+    }
+    return v;
+}
+
+// ---------------------------------------------------------------------------
+// Peer readers, run as child processes
+
+struct PipeCloser {
+    void operator()(FILE* f) const { pclose(f); }
+};
+using Pipe = std::unique_ptr<FILE, PipeCloser>;
+
+std::string RunCommand(const std::string& command) {
+    Pipe pipe(popen(command.c_str(), "r"));
+    if (!pipe) return {};
+    std::string out;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0)
+        out.append(buffer, n);
+    return out;
+}
+
+std::string ShellQuote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+bool OnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    if (!path) return false;
+    std::stringstream dirs(path);
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        if (dir.empty()) continue;
+        const fs::path candidate = fs::path(dir) / name;
+        if (access(candidate.c_str(), X_OK) == 0) return true;
+    }
+    return false;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::stringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
+struct Peer {
+    std::string label;
+    std::string (*command)(const fs::path&);
+    std::vector<Reading> (*parse)(const std::string& output, const fs::path& image);
+    double startupMs = 0;
+};
+
+// Quiet mode keeps the "TYPE:" prefix, which says whether 8 digits are UPC-E;
+// add-ons are switched on so the extension set is a fair comparison.
+std::string ZbarCommand(const fs::path& image) {
+    return "zbarimg -q --nodbus -Sean2.enable -Sean5.enable " + ShellQuote(image.string()) +
+           " 2>/dev/null";
+}
+
+std::vector<Reading> ParseZbar(const std::string& output, const fs::path&) {
+    std::vector<Reading> readings;
+    for (const auto& line : Lines(output)) {
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        readings.push_back({line.substr(0, colon), line.substr(colon + 1)});
+    }
+    return JoinAddOns(std::move(readings));
+}
+
+// One line per result: the file name, the format and the quoted text.
+std::string ZxingCommand(const fs::path& image) {
+    return "ZXingReader -1 " + ShellQuote(image.string()) + " 2>/dev/null";
+}
+
+std::vector<Reading> ParseZxing(const std::string& output, const fs::path& image) {
+    std::vector<Reading> readings;
+    const std::string prefix = image.string() + " ";
+    for (const auto& line : Lines(output)) {
+        if (!line.starts_with(prefix)) continue;
+        const std::string rest = line.substr(prefix.size());
+        const size_t open = rest.find('"');
+        const size_t close = rest.rfind('"');
+        if (open == std::string::npos || close <= open) continue;  // "None" or an error
+        std::string format = rest.substr(0, rest.find(' '));
+        readings.push_back({std::move(format), rest.substr(open + 1, close - open - 1)});
+    }
+    return JoinAddOns(std::move(readings));
+}
+
+// Median wall time of a run on a blank image: the start-up cost paid once per
+// image, subtracted so the times compare decoding with decoding.
+double MeasureStartup(const Peer& peer, const fs::path& blank) {
+    std::vector<double> times;
+    for (int i = 0; i < 11; ++i) {
+        const auto start = Clock::now();
+        RunCommand(peer.command(blank));
+        times.push_back(MsSince(start));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// ---------------------------------------------------------------------------
+// Tallies and the report
+
+struct Tally {
+    int images = 0;
+    int expected = 0;
+    int reads = 0;
+    int partial = 0;
+    int falsePositives = 0;
+    int failures = 0;  // undecodable PNGs or search errors
+    double ms = 0;
+    double megapixels = 0;
+
+    void Add(const Verdict& v, bool expectsRead) {
+        ++images;
+        expected += expectsRead ? 1 : 0;
+        reads += v.read ? 1 : 0;
+        partial += v.partial;
+        falsePositives += v.falsePositives;
+    }
+    void operator+=(const Tally& o) {
+        images += o.images;
+        expected += o.expected;
+        reads += o.reads;
+        partial += o.partial;
+        falsePositives += o.falsePositives;
+        failures += o.failures;
+        ms += o.ms;
+        megapixels += o.megapixels;
+    }
+    double MsPerImage() const { return images ? ms / images : 0; }
+    double MsPerMegapixel() const { return megapixels > 0 ? ms / megapixels : 0; }
+};
+
+struct SetResult {
+    std::string name;
+    Tally ours;
+    std::vector<Tally> peers;
+};
+
+std::string ReadsCell(const Tally& t) {
+    char cell[32];
+    std::snprintf(cell, sizeof cell, "%d/%d", t.reads, t.expected);
+    return cell;
+}
+
+std::string RatioCell(double peerMs, double ourMs) {
+    if (ourMs <= 0) return "-";
+    char cell[32];
+    std::snprintf(cell, sizeof cell, "%.2fx", peerMs / ourMs);
+    return cell;
+}
+
+void PrintOurTable(const std::vector<SetResult>& results, const Tally& total, bool standard) {
+    std::printf("\nEngine (%s search)\n", standard ? "XR_Search, standard" : "XR_SearchThorough");
+    std::printf("%-20s %6s %10s %7s %5s %9s %9s\n", "set", "images", "reads/exp", "partial", "FP",
+                "ms/img", "ms/MP");
+    auto row = [](const std::string& name, const Tally& t) {
+        std::printf("%-20s %6d %10s %7d %5d %9.3f %9.3f", name.c_str(), t.images,
+                    ReadsCell(t).c_str(), t.partial, t.falsePositives, t.MsPerImage(),
+                    t.MsPerMegapixel());
+        if (t.failures) std::printf("  (%d failed)", t.failures);
+        std::printf("\n");
+    };
+    for (const auto& r : results)
+        row(r.name, r.ours);
+    std::printf("%s\n", std::string(72, '-').c_str());
+    row("total", total);
+}
+
+void PrintPeerTable(const std::vector<SetResult>& results, const Tally& ourTotal,
+                    const std::vector<Tally>& peerTotals, const std::vector<Peer>& peers) {
+    std::printf(
+        "\nComparison (peer times: wall time per image less the process start-up;\n"
+        "x = peer time / engine time, above 1 means the engine is faster)\n");
+    std::printf("%-20s %10s %9s", "", "engine", "");
+    for (const auto& p : peers)
+        std::printf(" | %-31s", p.label.c_str());
+    std::printf("\n%-20s %10s %9s", "set", "reads", "ms/img");
+    for (size_t i = 0; i < peers.size(); ++i)
+        std::printf(" | %10s %4s %8s %6s", "reads", "FP", "ms/img", "x");
+    std::printf("\n");
+    auto row = [&](const std::string& name, const Tally& ours, const std::vector<Tally>& theirs) {
+        std::printf("%-20s %10s %9.3f", name.c_str(), ReadsCell(ours).c_str(), ours.MsPerImage());
+        for (const auto& t : theirs)
+            std::printf(" | %10s %4d %8.3f %6s", ReadsCell(t).c_str(), t.falsePositives,
+                        t.MsPerImage(), RatioCell(t.MsPerImage(), ours.MsPerImage()).c_str());
+        std::printf("\n");
+    };
+    for (const auto& r : results)
+        row(r.name, r.ours, r.peers);
+    std::printf("%s\n", std::string(41 + 34 * peers.size(), '-').c_str());
+    row("total", ourTotal, peerTotals);
+}
+
+// ---------------------------------------------------------------------------
+
+struct Largest {
+    std::string name;
+    int32_t width = 0;
+    int32_t height = 0;
+    size_t rasterBytes = 0;
+    size_t bgrBytes = 0;
+};
+
+std::string Join(const std::vector<std::string>& texts) {
+    std::string out;
+    for (const auto& t : texts)
+        out += (out.empty() ? "\"" : ", \"") + t + "\"";
+    return out.empty() ? "-" : out;
+}
+
+int Run(const Options& options) {
+    const std::vector<CorpusSet> sets = LoadCorpus(options.corpus);
+    std::printf("corpus: %s (%zu sets)\n", options.corpus.c_str(), sets.size());
+
+    ReaderConfigPtr config = XR_ParseConfig("");
+    if (!config) {
+        std::fprintf(stderr, "corpus_runner: the default configuration could not be made\n");
+        return 0;
+    }
+
+    std::vector<Peer> peers;
+    if (options.peers) {
+        if (OnPath("zbarimg")) peers.push_back({"zbarimg", ZbarCommand, ParseZbar});
+        if (OnPath("ZXingReader")) peers.push_back({"ZXingReader", ZxingCommand, ParseZxing});
+        if (!peers.empty()) {
+            const fs::path blank = fs::temp_directory_path() /
+                                   ("corpus_runner_blank_" + std::to_string(getpid()) + ".png");
+            if (WriteBlankPng(blank)) {
+                for (auto& p : peers)
+                    p.startupMs = MeasureStartup(p, blank);
+            }
+            std::error_code ec;
+            fs::remove(blank, ec);
+        }
+        for (const auto& p : peers)
+            std::printf("peer: %s (process start-up %.1f ms, subtracted per image)\n",
+                        p.label.c_str(), p.startupMs);
+        if (peers.empty()) std::printf("peers: neither zbarimg nor ZXingReader is on PATH\n");
+    }
+
+    GreyRaster raster;  // reused, as an application would between pictures
+    std::vector<MatchRecord> records(kMaxMatches);
+    std::vector<SetResult> results;
+    Tally ourTotal;
+    std::vector<Tally> peerTotals(peers.size());
+    double decodeMs = 0;
+    double totalMegapixels = 0;
+    int decoded = 0;
+    Largest largest;
+
+    for (const auto& set : sets) {
+        SetResult result{set.name, {}, std::vector<Tally>(peers.size())};
+        for (const auto& image : set.images) {
+            const bool expectsRead =
+                set.kind != SetKind::kFalsePositives && !image.expected.empty();
+            const std::string label = set.name + "/" + image.png.filename().string();
+
+            std::string error;
+            const auto decodeStart = Clock::now();
+            const auto bgr = DecodePng(image.png, error);
+            int converted = 0;
+            if (bgr) {
+                converted =
+                    XR_RasterFromBgrRows(bgr->rows, bgr->width, bgr->height, bgr->stride, raster);
+            }
+            const double thisDecodeMs = MsSince(decodeStart);
+
+            if (!bgr || converted != 1) {
+                std::fprintf(stderr, "%s: %s\n", label.c_str(),
+                             bgr ? "raster conversion failed" : error.c_str());
+                ++result.ours.images;
+                result.ours.expected += expectsRead ? 1 : 0;
+                ++result.ours.failures;
+            } else {
+                decodeMs += thisDecodeMs;
+                ++decoded;
+                const double mp = double(bgr->width) * bgr->height / 1e6;
+                totalMegapixels += mp;
+                const size_t rasterBytes = raster.size * sizeof(int32_t);
+                if (rasterBytes >= largest.rasterBytes) {
+                    largest = {label, bgr->width, bgr->height, rasterBytes, bgr->rows.size()};
+                }
+
+                const auto searchStart = Clock::now();
+                const int count =
+                    options.standard
+                        ? XR_Search(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                    config.get(), records)
+                        : XR_SearchThorough(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                            config.get(), records, kMaxMatches);
+                result.ours.ms += MsSince(searchStart);
+                result.ours.megapixels += mp;
+
+                std::vector<Reading> readings;
+                for (int i = 0; i < count; ++i) {
+                    readings.push_back({std::string(XR_TextOf(records[i].symbology)),
+                                        std::string(XR_TextOf(records[i].rawData))});
+                }
+                const Verdict v = Judge(set.kind, readings, image.expected);
+                result.ours.Add(v, expectsRead);
+                if (count < 0) ++result.ours.failures;
+                if (options.verbose) {
+                    const char* mark = v.read ? "ok  " : expectsRead ? "MISS" : "    ";
+                    std::printf("  %s %-36s expected \"%s\" got %s%s\n", mark, label.c_str(),
+                                image.expected.c_str(), Join(v.texts).c_str(),
+                                v.falsePositives ? "  [false positive]" : "");
+                }
+            }
+
+            // Peers decode the file themselves; their time covers their own PNG
+            // decoding, less the start-up measured on a blank image.
+            for (size_t p = 0; p < peers.size(); ++p) {
+                const auto start = Clock::now();
+                const std::string output = RunCommand(peers[p].command(image.png));
+                const double ms = std::max(0.0, MsSince(start) - peers[p].startupMs);
+                const Verdict v =
+                    Judge(set.kind, peers[p].parse(output, image.png), image.expected);
+                if (options.verbose && ((expectsRead && !v.read) || v.falsePositives)) {
+                    std::printf("       %-12s %s got %s%s\n", peers[p].label.c_str(),
+                                expectsRead && !v.read ? "missed," : "read,", Join(v.texts).c_str(),
+                                v.falsePositives ? "  [false positive]" : "");
+                }
+                Tally& t = result.peers[p];
+                t.Add(v, expectsRead);
+                t.ms += ms;
+                if (bgr) t.megapixels += double(bgr->width) * bgr->height / 1e6;
+            }
+        }
+        ourTotal += result.ours;
+        for (size_t p = 0; p < peers.size(); ++p)
+            peerTotals[p] += result.peers[p];
+        results.push_back(std::move(result));
+    }
+
+    PrintOurTable(results, ourTotal, options.standard);
+    std::printf(
+        "decode+convert (libpng + XR_RasterFromBgrRows, not in the times above): "
+        "%.1f ms total, %.3f ms/img, %.3f ms/MP over %d images, %.2f MP\n",
+        decodeMs, decoded ? decodeMs / decoded : 0.0,
+        totalMegapixels > 0 ? decodeMs / totalMegapixels : 0.0, decoded, totalMegapixels);
+    if (!peers.empty()) PrintPeerTable(results, ourTotal, peerTotals, peers);
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);  // children (the peers) are not counted
+    std::printf("\nmemory: peak RSS of this process %.1f MiB (%ld KiB)\n",
+                double(usage.ru_maxrss) / 1024.0, usage.ru_maxrss);
+    if (!largest.name.empty()) {
+        std::printf(
+            "largest image: %s, %d x %d; GreyRaster %zu bytes (%.1f MiB), "
+            "BGR rows %zu bytes\n",
+            largest.name.c_str(), largest.width, largest.height, largest.rasterBytes,
+            double(largest.rasterBytes) / (1024.0 * 1024.0), largest.bgrBytes);
+    }
+
+    XR_FreeConfig(std::move(config));
+    XR_FreePatternTables();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto options = ParseOptions(argc, argv);
+    if (!options) return 1;
+    return Run(*options);
+}

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/reader.h"
+
+namespace {
+
+// Rows of 3 * width bytes padded to a multiple of 4, bottom row first.
+size_t Stride(int width) {
+    return (3 * static_cast<size_t>(width) + 3) / 4 * 4;
+}
+
+TEST(RasterFromBgrRows, WeightsBlueGreenRed) {
+    GreyRaster raster;
+    const std::vector<uint8_t> white{255, 255, 255, 0};
+    ASSERT_EQ(XR_RasterFromBgrRows(white, 1, 1, 4, raster), 1);
+    EXPECT_EQ(raster.values[0], 2550);
+    const std::vector<uint8_t> black{0, 0, 0, 0};
+    ASSERT_EQ(XR_RasterFromBgrRows(black, 1, 1, 4, raster), 1);
+    EXPECT_EQ(raster.values[0], 0);
+    const std::vector<uint8_t> green{0, 255, 0, 0};
+    ASSERT_EQ(XR_RasterFromBgrRows(green, 1, 1, 4, raster), 1);
+    EXPECT_EQ(raster.values[0], 1530);
+    const std::vector<uint8_t> mixed{10, 20, 30, 0};
+    ASSERT_EQ(XR_RasterFromBgrRows(mixed, 1, 1, 4, raster), 1);
+    EXPECT_EQ(raster.values[0], 10 + 6 * 20 + 3 * 30);
+}
+
+TEST(RasterFromBgrRows, BottomRowFirstInTopRowFirstOut) {
+    // 2 x 3 picture: bottom row red-ish, then green, top row blue.
+    const int width = 2, height = 3;
+    const size_t stride = Stride(width);
+    std::vector<uint8_t> rows(stride * height, 0xEE);  // padding holds junk
+    auto set = [&](int bufferRow, int x, uint8_t b, uint8_t g, uint8_t r) {
+        uint8_t* p = rows.data() + bufferRow * stride + 3 * x;
+        p[0] = b;
+        p[1] = g;
+        p[2] = r;
+    };
+    for (int x = 0; x < width; ++x) {
+        set(0, x, 0, 0, 100);
+        set(1, x, 0, 100, 0);
+        set(2, x, 100, 0, 0);
+    }
+    GreyRaster raster;
+    ASSERT_EQ(XR_RasterFromBgrRows(rows, width, height, stride, raster), 1);
+    EXPECT_EQ(raster.width, 2);
+    EXPECT_EQ(raster.height, 3);
+    EXPECT_EQ(raster.size, 6u);
+    const std::vector<int32_t> expected{100, 100, 600, 600, 300, 300};
+    EXPECT_EQ(std::vector<int32_t>(raster.Values().begin(), raster.Values().end()), expected);
+}
+
+TEST(RasterFromBgrRows, ReusesItsBufferWhileTheSizeStays) {
+    GreyRaster raster;
+    std::vector<uint8_t> rows(Stride(4) * 2, 7);
+    ASSERT_EQ(XR_RasterFromBgrRows(rows, 4, 2, Stride(4), raster), 1);
+    const int32_t* first = raster.values.get();
+    // 2 x 4 has as many pixels as 4 x 2.
+    std::vector<uint8_t> other(Stride(2) * 4, 9);
+    ASSERT_EQ(XR_RasterFromBgrRows(other, 2, 4, Stride(2), raster), 1);
+    EXPECT_EQ(raster.values.get(), first);
+    EXPECT_EQ(raster.values[7], 9 * 10);
+}
+
+TEST(RasterFromBgrRows, RowsThatDoNotFitLeaveTheRasterAlone) {
+    GreyRaster raster;
+    std::vector<uint8_t> rows(Stride(3) * 3, 50);
+    ASSERT_EQ(XR_RasterFromBgrRows(rows, 3, 3, Stride(3), raster), 1);
+    EXPECT_EQ(XR_RasterFromBgrRows(rows, 3, 4, Stride(3), raster), 0);  // one row short
+    EXPECT_EQ(XR_RasterFromBgrRows(rows, 5, 3, Stride(3), raster), 0);  // stride too small
+    EXPECT_EQ(XR_RasterFromBgrRows(rows, -1, 3, Stride(3), raster), 0);
+    EXPECT_EQ(raster.width, 3);
+    EXPECT_EQ(raster.height, 3);
+    EXPECT_EQ(raster.values[8], 500);
+    ASSERT_EQ(XR_RasterFromBgrRows({}, 0, 0, 0, raster), 1);
+    EXPECT_EQ(raster.size, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "engine/reader.h"
+
+namespace {
+
+// A raster of soft stripes across the direction `angle` (radians), period in
+// pixels; soft, as a camera sees them, so no harmonics alias into other
+// directions.
+std::vector<int32_t> Stripes(int height, int width, double angle, double period) {
+    std::vector<int32_t> r(static_cast<size_t>(height) * width);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double u = x * std::cos(angle) + y * std::sin(angle);
+            r[static_cast<size_t>(y) * width + x] =
+                static_cast<int32_t>(1300 + 1000 * std::cos(2 * std::numbers::pi * u / period));
+        }
+    }
+    return r;
+}
+
+TEST(Orientation, SmallRastersAreScannedAlongTheirLongerSide) {
+    double theta = 9;
+    EXPECT_EQ(XR_Orientation({}, 100, 50, 10, 10, 64, theta), 1.0);
+    EXPECT_DOUBLE_EQ(theta, 1.57);
+    EXPECT_EQ(XR_Orientation({}, 50, 100, 10, 10, 64, theta), 1.0);
+    EXPECT_DOUBLE_EQ(theta, 0.0);
+}
+
+TEST(Orientation, VerticalBarsGiveAHorizontalScan) {
+    const std::vector<int32_t> r = Stripes(128, 128, 0.0, 6);
+    double theta = 9;
+    const double coherence = XR_Orientation(r, 128, 128, 64, 64, 64, theta);
+    EXPECT_GT(coherence, 0.9);
+    EXPECT_NEAR(theta, 0.0, 0.02);
+}
+
+TEST(Orientation, HorizontalBarsGiveAVerticalScan) {
+    const std::vector<int32_t> r = Stripes(128, 128, std::numbers::pi / 2, 6);
+    double theta = 0;
+    const double coherence = XR_Orientation(r, 128, 128, 64, 64, 64, theta);
+    EXPECT_GT(coherence, 0.9);
+    EXPECT_NEAR(std::fabs(theta), std::numbers::pi / 2, 0.02);
+}
+
+TEST(Orientation, SlantedBarsGiveTheirAngle) {
+    for (double degrees : {30.0, 60.0, 120.0, 150.0}) {
+        const double angle = degrees * std::numbers::pi / 180;
+        const std::vector<int32_t> r = Stripes(160, 160, angle, 7);
+        double theta = 0;
+        const double coherence = XR_Orientation(r, 160, 160, 80, 80, 64, theta);
+        EXPECT_GT(coherence, 0.8) << degrees;
+        // The scan direction is defined up to a half turn.
+        const double diff = std::remainder(theta - angle, std::numbers::pi);
+        EXPECT_NEAR(diff, 0.0, 0.06) << degrees << " gave " << theta;
+    }
+}
+
+TEST(Orientation, UniformWindowHasNoCoherence) {
+    const std::vector<int32_t> r(100 * 100, 1234);
+    double theta = 5;
+    EXPECT_EQ(XR_Orientation(r, 100, 100, 50, 50, 64, theta), 0.0);
+}
+
+TEST(Orientation, WindowsNearTheBorderStayInside) {
+    // Stripes only within the first 64 columns and the last 65: points near
+    // either edge see them, as the window is moved inside the raster.
+    std::vector<int32_t> r(100 * 200, 1500);
+    for (int y = 0; y < 100; ++y) {
+        for (int x = 0; x < 64; ++x)
+            r[y * 200 + x] = (x / 3) % 2 ? 200 : 2400;
+        for (int x = 135; x < 200; ++x)
+            r[y * 200 + x] = (x / 3) % 2 ? 200 : 2400;
+    }
+    double theta = 1;
+    EXPECT_GT(XR_Orientation(r, 100, 200, 5, 50, 64, theta), 0.9);
+    EXPECT_NEAR(theta, 0.0, 0.02);
+    EXPECT_GT(XR_Orientation(r, 100, 200, 199, 50, 64, theta), 0.9);
+    // A raster exactly as wide as the window is read from column 0.
+    std::vector<int32_t> exact(64 * 64);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x)
+            exact[y * 64 + x] = (x / 3) % 2 ? 200 : 2400;
+    }
+    EXPECT_GT(XR_Orientation(exact, 64, 64, 63, 63, 64, theta), 0.9);
+}
+
+TEST(Orientation, RefusesWindowsThatAreNoPowerOfTwo) {
+    const std::vector<int32_t> r(100 * 100, 1);
+    double theta = 0;
+    EXPECT_EQ(XR_Orientation(r, 100, 100, 50, 50, 48, theta), -1.0);
+}
+
+TEST(Hamming2D, SeparableRaisedCosine) {
+    std::vector<double> w(8 * 8, 1.0);
+    ASSERT_EQ(XR_Hamming2D(w, 8), 1);
+    EXPECT_NEAR(w[0], 0.08 * 0.08, 1e-9);
+    EXPECT_NEAR(w[7], 0.08 * 0.08, 1e-9);
+    const double h3 = 0.54 - 0.46 * std::cos(2 * std::numbers::pi * 3 / 7);
+    EXPECT_NEAR(w[3 * 8 + 3], h3 * h3, 1e-9);
+    EXPECT_NEAR(w[3 * 8 + 0], h3 * 0.08, 1e-9);
+    EXPECT_EQ(XR_Hamming2D(w, 16), 0);  // window too small for 16 x 16
+}
+
+TEST(PowerSpectrum2D, ConstantWindowHasOnlyADcTerm) {
+    std::vector<double> w(16 * 16, 2.0);
+    ASSERT_EQ(XR_PowerSpectrum2D(w, 16), 1);
+    EXPECT_NEAR(w[0], (16 * 16 * 2.0) * (16 * 16 * 2.0), 1e-6);
+    for (int u = 0; u <= 8; ++u) {
+        for (int v = 0; v < 16; ++v) {
+            if (u || v) {
+                EXPECT_NEAR(w[u * 16 + v], 0.0, 1e-6) << u << "," << v;
+            }
+        }
+    }
+}
+
+TEST(PowerSpectrum2D, CosineLandsOnItsFrequency) {
+    // cos(2 pi * 3 x / 16) varies along columns: power at horizontal
+    // frequency u = 3, vertical frequency 0.
+    std::vector<double> w(16 * 16);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x)
+            w[y * 16 + x] = std::cos(2 * std::numbers::pi * 3 * x / 16);
+    }
+    ASSERT_EQ(XR_PowerSpectrum2D(w, 16), 1);
+    EXPECT_NEAR(w[3 * 16 + 0], 128.0 * 128.0, 1e-6);
+    double rest = 0;
+    for (int u = 0; u <= 8; ++u) {
+        for (int v = 0; v < 16; ++v) {
+            if (!(u == 3 && v == 0)) rest += w[u * 16 + v];
+        }
+    }
+    EXPECT_NEAR(rest, 0.0, 1e-6);
+    EXPECT_EQ(XR_PowerSpectrum2D(w, 12), 0);
+}
+
+TEST(SpectralMoments, EmptySpectrumHasNone) {
+    std::vector<double> zeros(8 * 8, 0.0);
+    SpectralMoments m;
+    EXPECT_FALSE(XR_SpectralMoments(zeros, 8, m));
+}
+
+TEST(SpectralMoments, SinglePeakGivesItsDirection) {
+    // Power at u = 2, v = 2 (fx = fy = 2/8): a diagonal direction, fully coherent.
+    std::vector<double> p(8 * 8, 0.0);
+    p[2 * 8 + 2] = 5.0;
+    SpectralMoments m;
+    ASSERT_TRUE(XR_SpectralMoments(p, 8, m));
+    EXPECT_NEAR(m.theta, std::numbers::pi / 4, 1e-9);
+    EXPECT_NEAR(m.lambdaMin, 0.0, 1e-12);
+    EXPECT_NEAR(m.lambdaMax, 2 * (2.0 / 8) * (2.0 / 8), 1e-12);
+    // The row u = n/2 is not part of the moments.
+    std::vector<double> edge(8 * 8, 0.0);
+    edge[4 * 8 + 1] = 1.0;
+    EXPECT_FALSE(XR_SpectralMoments(edge, 8, m));
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/reader.h"
+#include "tests/support/ean_encoder.h"
+
+namespace {
+
+TEST(Sharpen, SubtractsAQuarterOfTheNeighboursByDefault) {
+    std::vector<float> s{0, 4, 0};
+    ASSERT_EQ(XR_Sharpen(s, 0.5f), 1);
+    EXPECT_NEAR(s[0], -4.0f / 3, 1e-6);
+    EXPECT_NEAR(s[1], 8.0f / 3, 1e-6);
+    EXPECT_NEAR(s[2], -4.0f / 3, 1e-6);
+
+    std::vector<float> flat{1, 2, 3, 4};
+    ASSERT_EQ(XR_Sharpen(flat, 0.0f), 1);
+    EXPECT_NEAR(flat[0], -1.5f, 1e-6);
+    EXPECT_NEAR(flat[3], 1.5f, 1e-6);
+    EXPECT_EQ(XR_Sharpen({}, 0.5f), 0);
+}
+
+// A raster of `modules` drawn as vertical bars, `px` pixels per module, from
+// column `left`, between rows 10 and 50 of a 60-row raster.
+struct Picture {
+    int width = 0;
+    int height = 60;
+    std::vector<int32_t> raster;
+};
+
+Picture Bars(const std::string& modules, int px, int left) {
+    Picture p;
+    p.width = static_cast<int>(modules.size()) * px + 2 * left;
+    p.raster.assign(static_cast<size_t>(p.width) * p.height, 2550);
+    for (int y = 10; y < 50; ++y) {
+        for (size_t m = 0; m < modules.size(); ++m) {
+            if (modules[m] != '1') continue;
+            for (int i = 0; i < px; ++i)
+                p.raster[y * p.width + left + m * px + i] = 0;
+        }
+    }
+    return p;
+}
+
+ScanSignalPtr SignalAcross(const Picture& p, int paths, int spacing, int y = 30) {
+    ScanSignalPtr s = XR_NewScanSignal(512, paths, spacing, 0.5f, 1);
+    s->startX = 0;
+    s->startY = y;
+    s->stopX = p.width - 1;
+    s->stopY = y;
+    return s;
+}
+
+TEST(SuperResolve, FusedSignalHasEveryBarOfTheSymbol) {
+    const std::string modules = zeph::test::Ean13Modules("4006381333931");
+    const Picture p = Bars(modules, 3, 15);
+    ScanSignalPtr s = SignalAcross(p, 21, 1);
+    ASSERT_EQ(XR_SuperResolve(p.raster, p.height, p.width, *s), 1);
+    EXPECT_EQ(s->barCount, 30);
+    // Every side path agrees with the centre on a clean symbol.
+    EXPECT_GT(s->redundancy, 19.0f);
+    EXPECT_LE(s->redundancy, 20.0f);
+    double sum = 0;
+    for (float v : s->Samples())
+        sum += v;
+    EXPECT_NEAR(sum / 512, 0.0, 1e-3);
+
+    MatchRecord record;
+    record.confidence = 0.81f;
+    EXPECT_EQ(XR_DecodeSignal(*s, *XR_ParseConfig(""), record), 1);
+    EXPECT_EQ(XR_TextOf(record.rawData), "4006381333931");
+}
+
+TEST(SuperResolve, PathsOffTheSymbolDisagree) {
+    // A line along the symbol's top edge: half the paths see bars, half white.
+    const Picture p = Bars(zeph::test::Ean13Modules("4006381333931"), 3, 15);
+    ScanSignalPtr s = SignalAcross(p, 21, 1, 10);
+    ASSERT_EQ(XR_SuperResolve(p.raster, p.height, p.width, *s), 1);
+    EXPECT_LT(s->redundancy, 12.0f);
+}
+
+TEST(SuperResolve, RedundancyLimits) {
+    const Picture p = Bars("1010011101", 4, 10);
+    ScanSignalPtr single = SignalAcross(p, 1, 1);
+    ASSERT_EQ(XR_SuperResolve(p.raster, p.height, p.width, *single), 1);
+    EXPECT_EQ(single->redundancy, 0.0f);
+
+    // Zero spacing: every path is the centre path.
+    ScanSignalPtr same = SignalAcross(p, 21, 0);
+    ASSERT_EQ(XR_SuperResolve(p.raster, p.height, p.width, *same), 1);
+    EXPECT_FLOAT_EQ(same->redundancy, 20.0f);
+
+    // A flat region: scale 0, so every path agrees fully.
+    const std::vector<int32_t> flat(60 * 100, 1000);
+    ScanSignalPtr blank = XR_NewScanSignal(256, 11, 1, 0.5f, 1);
+    blank->startX = 0;
+    blank->startY = 30;
+    blank->stopX = 99;
+    blank->stopY = 30;
+    ASSERT_EQ(XR_SuperResolve(flat, 60, 100, *blank), 1);
+    EXPECT_FLOAT_EQ(blank->redundancy, 10.0f);
+    EXPECT_EQ(blank->barCount, 0);
+}
+
+TEST(SuperResolve, FailsWithoutALineOrSamples) {
+    const Picture p = Bars("1010011101", 4, 10);
+    ScanSignalPtr point = SignalAcross(p, 21, 1);
+    point->stopX = point->startX;
+    point->stopY = point->startY;
+    EXPECT_EQ(XR_SuperResolve(p.raster, p.height, p.width, *point), 0);
+
+    ReaderConfigPtr empty = XR_ParseConfig("-srnbs 0");
+    empty->scan->stopX = 10;
+    EXPECT_EQ(XR_SuperResolve(p.raster, p.height, p.width, *empty->scan), 0);
+
+    ReaderConfigPtr noPaths = XR_ParseConfig("-srnbp 0");
+    noPaths->scan->stopX = 10;
+    EXPECT_EQ(XR_SuperResolve(p.raster, p.height, p.width, *noPaths->scan), 0);
+}
+
+TEST(SuperResolve, LinesLeavingTheRasterReadOnlyInsideIt) {
+    // End points far outside: reads extend the border cells, never past them.
+    const Picture p = Bars("1010011101", 4, 10);
+    ScanSignalPtr s = SignalAcross(p, 21, 3);
+    s->startX = -500;
+    s->startY = -300;
+    s->stopX = 900;
+    s->stopY = 700;
+    EXPECT_EQ(XR_SuperResolve(p.raster, p.height, p.width, *s), 1);
+    ReaderConfigPtr wide = XR_ParseConfig("-srpsp 2000000000 -srnbp 5");
+    wide->scan->stopX = 50;
+    EXPECT_EQ(XR_SuperResolve(p.raster, p.height, p.width, *wide->scan), 1);
+}
+
+}  // namespace
