@@ -17,7 +17,9 @@
 
 using HRESULT = int32_t;
 
-constexpr HRESULT MakeHresult(uint32_t code) { return static_cast<HRESULT>(code); }
+constexpr HRESULT MakeHresult(uint32_t code) {
+    return static_cast<HRESULT>(code);
+}
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
@@ -45,8 +47,12 @@ inline constexpr HRESULT CLASS_E_NOAGGREGATION = MakeHresult(0x80040110u);
 inline constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = MakeHresult(0x80040111u);
 inline constexpr HRESULT CO_E_CLASSSTRING = MakeHresult(0x800401F3u);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 // ---------------------------------------------------------------------------
 // Identifiers
@@ -80,12 +86,12 @@ extern const IID IID_IPictureDisp;
 // Interfaces. Objects are destroyed through Release only.
 
 class IUnknown {
-public:
+  public:
     virtual HRESULT QueryInterface(REFIID iid, void** object) = 0;
     virtual uint32_t AddRef() = 0;
     virtual uint32_t Release() = 0;
 
-protected:
+  protected:
     ~IUnknown() = default;
 };
 
@@ -179,23 +185,23 @@ struct DISPPARAMS {
 struct EXCEPINFO;  // never filled here; callers pass nullptr
 
 class IDispatch : public IUnknown {
-public:
+  public:
     virtual HRESULT GetTypeInfoCount(uint32_t* count) = 0;
     virtual HRESULT GetIDsOfNames(REFIID iid, const OLECHAR* const* names, uint32_t count,
                                   LCID lcid, DISPID* ids) = 0;
     virtual HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, uint16_t flags, DISPPARAMS* params,
                            VARIANT* result, EXCEPINFO* exception, uint32_t* argError) = 0;
 
-protected:
+  protected:
     ~IDispatch() = default;
 };
 
 class IClassFactory : public IUnknown {
-public:
+  public:
     virtual HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) = 0;
     virtual HRESULT LockServer(bool lock) = 0;
 
-protected:
+  protected:
     ~IClassFactory() = default;
 };
 
@@ -205,7 +211,7 @@ protected:
 // Holds one reference to a component object.
 template <typename T>
 class ComPtr {
-public:
+  public:
     ComPtr() = default;
     ComPtr(std::nullptr_t) {}
     // Takes over a reference the caller already owns.
@@ -252,13 +258,13 @@ public:
         return p_->QueryInterface(iid, out.PutVoid());
     }
 
-private:
+  private:
     T* p_ = nullptr;
 };
 
 // Owns one automation string.
 class BStr {
-public:
+  public:
     BStr() = default;
     explicit BStr(std::u16string_view text);
     static BStr Attach(BSTR s) {
@@ -280,23 +286,29 @@ public:
     uint32_t Length() const { return SysStringLen(s_); }
     std::u16string_view View() const { return s_ ? std::u16string_view(s_, Length()) : u""; }
 
-private:
+  private:
     BSTR s_ = nullptr;
 };
 
 // Owns one variant and clears it on destruction.
 class Variant {
-public:
+  public:
     Variant() = default;
     explicit Variant(int16_t v) { value_.vt = VT_I2, value_.iVal = v; }
     explicit Variant(int32_t v) { value_.vt = VT_I4, value_.lVal = v; }
     explicit Variant(float v) { value_.vt = VT_R4, value_.fltVal = v; }
     explicit Variant(double v) { value_.vt = VT_R8, value_.dblVal = v; }
-    explicit Variant(bool v) { value_.vt = VT_BOOL, value_.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE; }
+    explicit Variant(bool v) {
+        value_.vt = VT_BOOL, value_.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
+    }
     // Adds a reference of its own to the object.
     explicit Variant(IDispatch* object);
     // Copies the text into a new automation string.
     explicit Variant(std::u16string_view text);
+    // Copies NUL-terminated text (a BSTR holding NULs needs the form above).
+    // Without it, a string literal or BSTR would silently pick Variant(bool).
+    explicit Variant(const OLECHAR* text)
+        : Variant(text ? std::u16string_view(text) : std::u16string_view()) {}
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
     Variant(Variant&& o) noexcept : value_(o.value_) { o.value_.vt = VT_EMPTY; }
@@ -310,6 +322,6 @@ public:
     const VARIANT* Get() const { return &value_; }
     VARTYPE Type() const { return value_.vt; }
 
-private:
+  private:
     VARIANT value_;
 };

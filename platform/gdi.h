@@ -25,8 +25,7 @@ using HINSTANCE = const void*;
 // A bitmap of width x height pixels from 24-bit blue-green-red rows, bottom row
 // first, `stride` bytes per row. nullptr for sizes that do not fit the rows,
 // sizes of 0 or below, or when memory runs out.
-HBITMAP CreateBitmap24(int32_t width, int32_t height, std::span<const uint8_t> rows,
-                       size_t stride);
+HBITMAP CreateBitmap24(int32_t width, int32_t height, std::span<const uint8_t> rows, size_t stride);
 // Drops the creator's reference; the pixels go with the last reference.
 bool DeleteObject(HBITMAP bitmap);
 // Shares a bitmap: one more reference, dropped by DeleteObject.
@@ -110,9 +109,12 @@ HBRUSH GetStockObject(int stockBrush);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 
 // Icons: a module registers its icon resources by id; LoadIcon finds them.
-// The pixels are 0xAARRGGBB; fully transparent pixels are not drawn.
+// The pixels are 0xAARRGGBB, row by row from the top; fully transparent pixels
+// are not drawn.
 HICON CreateIconFromPixels(int32_t width, int32_t height, std::span<const uint32_t> argb);
 bool DestroyIcon(HICON icon);
+// The icon's size in pixels; false for a null icon or null outputs.
+bool GetIconSize(HICON icon, int32_t* width, int32_t* height);
 // The registry of icon resources keeps the icon until the module is unregistered.
 void RegisterIconResource(HINSTANCE module, int id, HICON icon);
 void UnregisterIconResources(HINSTANCE module);

@@ -14,14 +14,14 @@ inline constexpr int16_t PICTYPE_ICON = 3;
 using OLE_HANDLE = uintptr_t;
 
 class IPicture : public IUnknown {
-public:
+  public:
     virtual HRESULT get_Handle(OLE_HANDLE* handle) = 0;
     virtual HRESULT get_Type(int16_t* type) = 0;
     // In pixels.
     virtual HRESULT get_Width(int32_t* width) = 0;
     virtual HRESULT get_Height(int32_t* height) = 0;
 
-protected:
+  protected:
     ~IPicture() = default;
 };
 
@@ -56,5 +56,4 @@ struct PICTDESC {
 // bitmap or icon with its last reference. E_INVALIDARG for a description of the
 // wrong size or type, or a bitmap picture without a bitmap; E_POINTER for null
 // pointers; E_NOINTERFACE for other interfaces.
-HRESULT OleCreatePictureIndirect(const PICTDESC* description, REFIID iid, bool own,
-                                 void** object);
+HRESULT OleCreatePictureIndirect(const PICTDESC* description, REFIID iid, bool own, void** object);

@@ -13,8 +13,8 @@ inline constexpr int IDCANCEL = 2;
 struct DialogItem {
     enum class Kind { kText, kIcon, kButton };
     Kind kind = Kind::kText;
-    std::string text;  // UTF-8; for an icon, empty
-    int id = 0;        // control identifier; IDOK for the OK button
+    std::string text;                         // UTF-8; for an icon, empty
+    int id = 0;                               // control identifier; IDOK for the OK button
     int x = 0, y = 0, width = 0, height = 0;  // dialog units
 };
 
