@@ -1,0 +1,183 @@
+// Image loading: reading the file, choosing the decoder by the first bytes, and
+// handing the decoded rows to a bitmap and a standard picture.
+#include "cli/image_loading.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+#include "cli/image_formats.h"
+#include "platform/picture.h"
+
+namespace zeph::cli {
+namespace {
+
+using detail::Raster;
+
+// Larger files are refused unread: no supported picture within the pixel
+// limit needs more, short of uncompressed 16-bit pictures near that limit.
+constexpr uint64_t kMaxFileBytes = uint64_t{512} << 20;
+
+bool StartsWith(std::span<const uint8_t> bytes, std::string_view magic) {
+    return bytes.size() >= magic.size() &&
+           std::equal(magic.begin(), magic.end(), bytes.begin(),
+                      [](char m, uint8_t b) { return static_cast<uint8_t>(m) == b; });
+}
+
+// TGA files carry no signature; the header must at least be self-consistent
+// before the stb reader is asked.
+bool PlausibleTga(std::span<const uint8_t> bytes) {
+    if (bytes.size() < 18) return false;
+    const uint8_t mapType = bytes[1], imageType = bytes[2], depth = bytes[16];
+    const bool mapped = imageType == 1 || imageType == 9;
+    const bool known =
+        mapped || imageType == 2 || imageType == 3 || imageType == 10 || imageType == 11;
+    const unsigned width = bytes[12] | bytes[13] << 8, height = bytes[14] | bytes[15] << 8;
+    return known && (mapType == 0 || (mapType == 1 && mapped)) && width && height &&
+           (depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32);
+}
+
+std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error) {
+    using namespace std::string_view_literals;
+    if (bytes.empty()) {
+        error = "empty file";
+        return std::nullopt;
+    }
+    if (StartsWith(bytes, "\xFF\xD8\xFF"sv)) return detail::DecodeJpeg(bytes, error);
+    if (StartsWith(bytes, "\x89PNG\r\n\x1A\n"sv)) return detail::DecodePng(bytes, error);
+    if (StartsWith(bytes, "GIF87a"sv) || StartsWith(bytes, "GIF89a"sv)) {
+        return detail::DecodeGif(bytes, error);
+    }
+    // Classic TIFF, and BigTIFF which the same library reads.
+    if (StartsWith(bytes, "II*\0"sv) || StartsWith(bytes, "MM\0*"sv) ||
+        StartsWith(bytes, "II+\0"sv) || StartsWith(bytes, "MM\0+"sv)) {
+        return detail::DecodeTiff(bytes, error);
+    }
+    if (StartsWith(bytes, "RIFF"sv) && bytes.size() >= 12 &&
+        StartsWith(bytes.subspan(8), "WEBP"sv)) {
+        return detail::DecodeWebp(bytes, error);
+    }
+    if (StartsWith(bytes, "BM"sv)) return detail::DecodeWithStb(bytes, "BMP", error);
+    if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '6') {
+        return detail::DecodeNetpbm(bytes, error);
+    }
+    if (PlausibleTga(bytes)) return detail::DecodeWithStb(bytes, "TGA", error);
+    error = "unknown image format";
+    return std::nullopt;
+}
+
+struct FileCloser {
+    int fd;
+    ~FileCloser() { ::close(fd); }
+};
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string& error) {
+    const auto failed = [&](const std::string& why) {
+        error = "cannot read '" + path + "': " + why;
+        return std::nullopt;
+    };
+    const auto systemError = [] {
+        return std::error_code(errno, std::generic_category()).message();
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return failed(systemError());
+    const FileCloser closer{fd};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) return failed(systemError());
+    if (S_ISDIR(status.st_mode)) return failed("is a directory");
+    if (S_ISREG(status.st_mode) && uint64_t(status.st_size) > kMaxFileBytes) {
+        return failed("larger than 512 MiB");
+    }
+    std::vector<uint8_t> bytes;
+    // Regular files are read in one go; pipes and devices grow the buffer.
+    bytes.resize(S_ISREG(status.st_mode) ? size_t(status.st_size) : size_t{1} << 16);
+    size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() > kMaxFileBytes) return failed("larger than 512 MiB");
+            bytes.resize(std::max<size_t>(bytes.size() * 2, size_t{1} << 16));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return failed(systemError());
+        if (n == 0) break;
+        filled += size_t(n);
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+void Report(std::string* error, std::string&& reason) noexcept {
+    if (!error) return;
+    try {
+        *error = std::move(reason);
+    } catch (const std::exception&) {  // out of memory: the bitmap is nullptr anyway
+    }
+}
+
+HBITMAP ToBitmap(const Raster& raster, std::string& error) {
+    HBITMAP bitmap =
+        CreateBitmap24(raster.width, raster.height,
+                       std::span<const uint8_t>(raster.pixels.get(), raster.Size()), raster.stride);
+    if (!bitmap) error = "out of memory";
+    return bitmap;
+}
+
+}  // namespace
+
+HBITMAP LoadImageBytes(std::span<const uint8_t> bytes, std::string* error) {
+    std::string reason;
+    HBITMAP bitmap = nullptr;
+    try {
+        if (auto raster = Decode(bytes, reason)) bitmap = ToBitmap(*raster, reason);
+    } catch (const std::exception&) {  // bad_alloc from a string or buffer
+        reason = "out of memory";
+    }
+    Report(error, std::move(reason));
+    return bitmap;
+}
+
+HBITMAP LoadImageFile(const std::string& path, std::string* error) {
+    std::string reason;
+    HBITMAP bitmap = nullptr;
+    try {
+        if (auto bytes = ReadWholeFile(path, reason)) return LoadImageBytes(*bytes, error);
+    } catch (const std::exception&) {
+        reason = "out of memory";
+    }
+    Report(error, std::move(reason));
+    return bitmap;
+}
+
+ComPtr<IDispatch> BitmapToPicture(HBITMAP bitmap, int16_t type, HPALETTE palette) {
+    // Only a bitmap description can carry a bitmap: another type would make the
+    // picture read the bitmap as an icon or a metafile.
+    ComPtr<IDispatch> picture;
+    if (type == PICTYPE_BITMAP && bitmap) {
+        PICTDESC description;
+        description.picType = static_cast<uint32_t>(type);
+        description.bmp.hbitmap = bitmap;
+        description.bmp.hpal = palette;
+        if (SUCCEEDED(
+                OleCreatePictureIndirect(&description, IID_IDispatch, true, picture.PutVoid()))) {
+            return picture;
+        }
+    }
+    DeleteObject(bitmap);
+    return {};
+}
+
+ComPtr<IDispatch> LoadPicturePlus(const std::string& path) {
+    HBITMAP bitmap = LoadImageFile(path);
+    if (!bitmap) return {};
+    return BitmapToPicture(bitmap, PICTYPE_BITMAP, nullptr);
+}
+
+}  // namespace zeph::cli

@@ -1,0 +1,111 @@
+// The 24-bit raster every decoder fills, and the pixel conversions into it.
+#include <new>
+#include <utility>
+
+#include "cli/image_formats.h"
+#include "cli/image_loading.h"
+
+namespace zeph::cli::detail {
+
+namespace {
+
+constexpr size_t kKeptBytes = size_t{64} << 20;
+
+// The thread's kept buffer.
+struct Spare {
+    uint8_t* pixels = nullptr;
+    size_t capacity = 0;
+    ~Spare() { delete[] pixels; }
+};
+thread_local Spare spare;
+
+}  // namespace
+
+void RasterRelease::operator()(uint8_t* pixels) const {
+    if (capacity > kKeptBytes || capacity <= spare.capacity) {
+        delete[] pixels;
+        return;
+    }
+    delete[] spare.pixels;
+    spare.pixels = pixels;
+    spare.capacity = capacity;
+}
+
+bool CheckImageSize(int64_t width, int64_t height, std::string& error) {
+    if (width <= 0 || height <= 0) {
+        error = "image has no pixels";
+        return false;
+    }
+    // Each side is checked first so that the product cannot overflow.
+    if (uint64_t(width) > kMaxImagePixels || uint64_t(height) > kMaxImagePixels ||
+        uint64_t(width) * uint64_t(height) > kMaxImagePixels) {
+        error = "image too large (" + std::to_string(width) + " x " + std::to_string(height) +
+                " pixels)";
+        return false;
+    }
+    return true;
+}
+
+std::optional<Raster> NewRaster(int64_t width, int64_t height, std::string& error) {
+    if (!CheckImageSize(width, height, error)) return std::nullopt;
+    Raster raster;
+    raster.width = static_cast<int32_t>(width);
+    raster.height = static_cast<int32_t>(height);
+    raster.stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+    // Left uninitialised: the decoders write every pixel, and untouched pages
+    // of a large buffer cost nothing.
+    const size_t size = raster.Size();
+    if (spare.capacity >= size) {
+        raster.pixels = {std::exchange(spare.pixels, nullptr),
+                         RasterRelease{std::exchange(spare.capacity, 0)}};
+    } else {
+        raster.pixels = {new (std::nothrow) uint8_t[size], RasterRelease{size}};
+    }
+    if (!raster.pixels) {
+        error = "out of memory";
+        return std::nullopt;
+    }
+    return raster;
+}
+
+void ConvertRow(Layout layout, const uint8_t* source, int32_t width, uint8_t* target) {
+    const auto count = static_cast<size_t>(width);
+    switch (layout) {
+        case Layout::Grey:
+            for (size_t x = 0; x < count; ++x) {
+                target[3 * x] = target[3 * x + 1] = target[3 * x + 2] = source[x];
+            }
+            break;
+        case Layout::GreyAlpha:
+            for (size_t x = 0; x < count; ++x) {
+                const uint8_t grey = OnBlack(source[2 * x], source[2 * x + 1]);
+                target[3 * x] = target[3 * x + 1] = target[3 * x + 2] = grey;
+            }
+            break;
+        case Layout::Rgb:
+            for (size_t x = 0; x < count; ++x) {
+                target[3 * x] = source[3 * x + 2];
+                target[3 * x + 1] = source[3 * x + 1];
+                target[3 * x + 2] = source[3 * x];
+            }
+            break;
+        case Layout::Rgba:
+            for (size_t x = 0; x < count; ++x) {
+                const uint8_t* p = source + 4 * x;
+                target[3 * x] = OnBlack(p[2], p[3]);
+                target[3 * x + 1] = OnBlack(p[1], p[3]);
+                target[3 * x + 2] = OnBlack(p[0], p[3]);
+            }
+            break;
+        case Layout::Bgra:
+            for (size_t x = 0; x < count; ++x) {
+                const uint8_t* p = source + 4 * x;
+                target[3 * x] = OnBlack(p[0], p[3]);
+                target[3 * x + 1] = OnBlack(p[1], p[3]);
+                target[3 * x + 2] = OnBlack(p[2], p[3]);
+            }
+            break;
+    }
+}
+
+}  // namespace zeph::cli::detail

@@ -1,0 +1,1332 @@
+// Image loading: barcodes rendered, written by each format's own encoder (or by
+// hand where the format is simple), then loaded back and compared pixel by
+// pixel; damaged, truncated and oversized files must be refused cleanly.
+#include "cli/image_loading.h"
+
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <tiffio.h>
+#include <turbojpeg.h>
+#include <unistd.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/picture.h"
+#include "tests/support/image_renderer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zeph::cli::BitmapToPicture;
+using zeph::cli::LoadImageBytes;
+using zeph::cli::LoadImageFile;
+using zeph::cli::LoadPicturePlus;
+using zeph::test::Image;
+using Bytes = std::vector<uint8_t>;
+
+// ---------------------------------------------------------------------------
+// Source pictures: top-down RGBA, the layout most encoders take.
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+
+    uint8_t* At(int x, int y) { return rgba.data() + 4 * (size_t(y) * width + x); }
+    const uint8_t* At(int x, int y) const { return rgba.data() + 4 * (size_t(y) * width + x); }
+    // One channel (0 red .. 3 alpha) of every pixel, or several interleaved.
+    Bytes Channels(std::initializer_list<int> channels) const {
+        Bytes out;
+        out.reserve(size_t(width) * height * channels.size());
+        for (size_t i = 0; i < size_t(width) * height; ++i) {
+            for (int c : channels)
+                out.push_back(rgba[4 * i + c]);
+        }
+        return out;
+    }
+    Bytes Rgb() const { return Channels({0, 1, 2}); }
+};
+
+// A rendered EAN-13 symbol with a black block in the top-left corner, so that
+// a picture upside down or mirrored does not match.
+Image RenderedSymbol() {
+    zeph::test::ImageOptions options;
+    options.data = "590123412345";
+    options.moduleSize = 2;
+    options.quietModules = 7;
+    options.heightModules = 12;
+    Image image = zeph::test::RenderBarcode(options);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 12; ++x)
+            image.SetGrey(x, y, 0);
+    }
+    return image;
+}
+
+// The symbol in grey, opaque.
+Picture GreySymbol() {
+    const Image image = RenderedSymbol();
+    Picture picture{image.width, image.height, {}};
+    picture.rgba.resize(size_t(image.width) * image.height * 4);
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            uint8_t* p = picture.At(x, y);
+            p[0] = p[1] = p[2] = static_cast<uint8_t>(image.Grey(x, y));
+            p[3] = 255;
+        }
+    }
+    return picture;
+}
+
+// The symbol with each channel made different, and optionally every alpha
+// level (0 included) across the picture.
+Picture ColourSymbol(bool alpha) {
+    Picture picture = GreySymbol();
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            uint8_t* p = picture.At(x, y);
+            p[1] = static_cast<uint8_t>(p[0] ^ (x * 5));
+            p[2] = static_cast<uint8_t>(p[0] ^ (y * 11 + 3));
+            p[3] = alpha ? static_cast<uint8_t>(x * 37 + y * 11) : 255;
+        }
+    }
+    return picture;
+}
+
+// ---------------------------------------------------------------------------
+// Loading and reading back
+
+struct BitmapDeleter {
+    void operator()(GdiBitmap* bitmap) const { DeleteObject(bitmap); }
+};
+using Bitmap = std::unique_ptr<GdiBitmap, BitmapDeleter>;
+
+// The bitmap's rows as the engine reads them.
+Image ReadBitmap(HBITMAP bitmap) {
+    BITMAP description;
+    EXPECT_EQ(GetObject(bitmap, sizeof description, &description), int(sizeof description));
+    Image image;
+    image.width = description.bmWidth;
+    image.height = description.bmHeight;
+    image.stride = (size_t(image.width) * 3 + 3) & ~size_t{3};
+    image.pixels.assign(image.stride * image.height, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO info;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = image.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    EXPECT_EQ(GetDIBits(dc, bitmap, 0, uint32_t(image.height), image.pixels, &info, DIB_RGB_COLORS),
+              image.height);
+    DeleteDC(dc);
+    return image;
+}
+
+struct Loaded {
+    Bitmap bitmap;
+    std::string error;
+    Image image;
+};
+
+Loaded Load(std::span<const uint8_t> bytes) {
+    Loaded loaded;
+    loaded.error = "(not set)";
+    loaded.bitmap.reset(LoadImageBytes(bytes, &loaded.error));
+    if (loaded.bitmap) loaded.image = ReadBitmap(loaded.bitmap.get());
+    return loaded;
+}
+
+uint8_t Flatten(uint8_t colour, uint8_t alpha) {
+    return static_cast<uint8_t>(std::lround(colour * alpha / 255.0));
+}
+
+struct Difference {
+    int largest = 0;
+    double mean = 0;
+    std::string where;  // the first pixel that differs most
+};
+
+// Channel differences between the loaded image and the picture flattened onto black.
+Difference Compare(const Image& image, const Picture& picture) {
+    Difference difference;
+    uint64_t sum = 0;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const uint8_t* want = picture.At(x, y);
+            const uint8_t* got = image.At(x, y);  // blue, green, red
+            for (int c = 0; c < 3; ++c) {
+                const int d = std::abs(int(got[2 - c]) - int(Flatten(want[c], want[3])));
+                sum += uint64_t(d);
+                if (d > difference.largest) {
+                    difference.largest = d;
+                    difference.where = std::to_string(x);
+                    difference.where += ", ";
+                    difference.where += std::to_string(y);
+                    difference.where += " channel ";
+                    difference.where += std::to_string(c);
+                }
+            }
+        }
+    }
+    difference.mean = double(sum) / (3.0 * picture.width * picture.height);
+    return difference;
+}
+
+// Loads the file and checks its size and pixels against the picture.
+void ExpectLoads(const Bytes& file, const Picture& picture, int tolerance,
+                 double meanTolerance = 0.0) {
+    const Loaded loaded = Load(file);
+    ASSERT_TRUE(loaded.bitmap) << loaded.error;
+    EXPECT_TRUE(loaded.error.empty()) << loaded.error;
+    ASSERT_EQ(loaded.image.width, picture.width);
+    ASSERT_EQ(loaded.image.height, picture.height);
+    const Difference difference = Compare(loaded.image, picture);
+    EXPECT_LE(difference.largest, tolerance) << "at " << difference.where;
+    EXPECT_LE(difference.mean, meanTolerance + tolerance);
+    // Lossy files too must keep the marker block at the top left: rows in order.
+    for (int y : {3, picture.height - 4}) {
+        const uint8_t* p = picture.At(3, y);
+        const int grey =
+            (Flatten(p[2], p[3]) + 6 * Flatten(p[1], p[3]) + 3 * Flatten(p[0], p[3]) + 5) / 10;
+        EXPECT_NEAR(loaded.image.Grey(3, y), grey, 40) << "row " << y;
+    }
+}
+
+void ExpectRefused(std::span<const uint8_t> bytes, const std::string& why) {
+    std::string error;
+    Bitmap bitmap(LoadImageBytes(bytes, &error));
+    EXPECT_FALSE(bitmap) << why;
+    EXPECT_FALSE(error.empty()) << why;
+}
+
+// ---------------------------------------------------------------------------
+// Encoders
+
+Bytes EncodeJpeg(const Picture& picture, int pixelFormat, int subsampling, int quality,
+                 const Bytes& source) {
+    tjhandle encoder = tjInitCompress();
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    const int status = tjCompress2(encoder, source.data(), picture.width, 0, picture.height,
+                                   pixelFormat, &out, &size, subsampling, quality, 0);
+    EXPECT_EQ(status, 0) << tjGetErrorStr2(encoder);
+    Bytes bytes(out, out + size);
+    tjFree(out);
+    tjDestroy(encoder);
+    return bytes;
+}
+
+Bytes EncodePng(const Picture& picture, uint32_t format, const void* buffer,
+                const void* colourMap = nullptr, uint32_t colourEntries = 0) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = uint32_t(picture.width);
+    image.height = uint32_t(picture.height);
+    image.format = format;
+    image.colormap_entries = colourEntries;
+    png_alloc_size_t size = 0;
+    EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, buffer, 0, colourMap))
+        << image.message;
+    Bytes bytes(size);
+    EXPECT_TRUE(png_image_write_to_memory(&image, bytes.data(), &size, 0, buffer, 0, colourMap))
+        << image.message;
+    bytes.resize(size);
+    return bytes;
+}
+
+// PNG files assembled chunk by chunk, for what the simplified writer will not
+// write: 16-bit samples without gamma, absurd sizes.
+void AppendChunk(Bytes& png, const char* type, const Bytes& data) {
+    const auto be32 = [&](uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png.push_back(uint8_t(v >> shift));
+    };
+    be32(uint32_t(data.size()));
+    const size_t start = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    be32(uint32_t(crc32(0, png.data() + start, uInt(png.size() - start))));
+}
+
+Bytes HandMadePng(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType,
+                  const Bytes& filteredRows) {
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes header;
+    for (uint32_t v : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            header.push_back(uint8_t(v >> shift));
+    }
+    header.insert(header.end(), {depth, colourType, 0, 0, 0});
+    AppendChunk(png, "IHDR", header);
+    uLongf size = compressBound(uLong(filteredRows.size()));
+    Bytes compressed(size);
+    EXPECT_EQ(compress(compressed.data(), &size, filteredRows.data(), uLong(filteredRows.size())),
+              Z_OK);
+    compressed.resize(size);
+    AppendChunk(png, "IDAT", compressed);
+    AppendChunk(png, "IEND", {});
+    return png;
+}
+
+struct GifFrame {
+    int left = 0, top = 0, width = 0, height = 0;
+    Bytes indices;  // top-down
+    int transparent = -1;
+    bool interlace = false;
+};
+
+int WriteGifBytes(GifFileType* gif, const GifByteType* data, int count) {
+    auto* out = static_cast<Bytes*>(gif->UserData);
+    out->insert(out->end(), data, data + count);
+    return count;
+}
+
+// Palette entry i: red i, green 255 - i, blue 7 i.
+GifColorType GifColour(int i) {
+    return {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)};
+}
+
+Bytes EncodeGif(int screenWidth, int screenHeight, const std::vector<GifFrame>& frames) {
+    Bytes out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, WriteGifBytes, &error);
+    EXPECT_NE(gif, nullptr);
+    GifColorType colours[256];
+    for (int i = 0; i < 256; ++i)
+        colours[i] = GifColour(i);
+    ColorMapObject* map = GifMakeMapObject(256, colours);
+    EGifSetGifVersion(gif, true);
+    EXPECT_EQ(EGifPutScreenDesc(gif, screenWidth, screenHeight, 8, 0, map), GIF_OK);
+    for (const GifFrame& frame : frames) {
+        if (frame.transparent >= 0) {
+            GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 10, frame.transparent};
+            GifByteType extension[4];
+            EGifGCBToExtension(&control, extension);
+            EXPECT_EQ(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension), GIF_OK);
+        }
+        EXPECT_EQ(EGifPutImageDesc(gif, frame.left, frame.top, frame.width, frame.height,
+                                   frame.interlace, nullptr),
+                  GIF_OK);
+        std::vector<int> order;
+        if (frame.interlace) {
+            for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
+                for (int row = start; row < frame.height; row += step)
+                    order.push_back(row);
+            }
+        } else {
+            for (int row = 0; row < frame.height; ++row)
+                order.push_back(row);
+        }
+        for (int row : order) {
+            Bytes line(frame.indices.begin() + size_t(row) * frame.width,
+                       frame.indices.begin() + size_t(row + 1) * frame.width);
+            EXPECT_EQ(EGifPutLine(gif, line.data(), frame.width), GIF_OK);
+        }
+    }
+    EXPECT_EQ(EGifCloseFile(gif, &error), GIF_OK);
+    GifFreeMapObject(map);
+    return out;
+}
+
+struct TiffPage {
+    int width = 0, height = 0;
+    uint16_t photometric = PHOTOMETRIC_RGB;
+    uint16_t samples = 3;
+    uint16_t bits = 8;
+    uint16_t extra = 0;  // EXTRASAMPLE_ value of a fourth sample, 0 for none
+    uint16_t compression = COMPRESSION_LZW;
+    Bytes data;  // contiguous samples, top-down, in this machine's byte order
+};
+
+Bytes ReadFileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// A file in a folder of its own, removed with the object.
+class TempFile {
+  public:
+    explicit TempFile(const std::string& name) {
+        char pattern[] = "/tmp/zeph_image_test_XXXXXX";
+        folder_ = mkdtemp(pattern);
+        path_ = folder_ / name;
+    }
+    ~TempFile() {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+    const fs::path& Path() const { return path_; }
+    const fs::path& Folder() const { return folder_; }
+    void Write(std::span<const uint8_t> bytes) const {
+        std::ofstream out(path_, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+
+  private:
+    fs::path folder_;
+    fs::path path_;
+};
+
+Bytes EncodeTiff(std::vector<TiffPage> pages, bool bigEndian) {
+    const TempFile file("image.tif");
+    TIFF* tiff = TIFFOpen(file.Path().c_str(), bigEndian ? "wb" : "wl");
+    EXPECT_NE(tiff, nullptr);
+    for (TiffPage& page : pages) {
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(page.width));
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(page.height));
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, page.bits);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, page.samples);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, page.photometric);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(page.height));
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, page.compression);
+        if (page.photometric == PHOTOMETRIC_SEPARATED) {
+            TIFFSetField(tiff, TIFFTAG_INKSET, INKSET_CMYK);
+        }
+        if (page.extra) {
+            const uint16_t extra[] = {page.extra};
+            TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
+        }
+        EXPECT_GE(TIFFWriteEncodedStrip(tiff, 0, page.data.data(), tmsize_t(page.data.size())), 0);
+        EXPECT_TRUE(TIFFWriteDirectory(tiff));
+    }
+    TIFFClose(tiff);
+    return ReadFileBytes(file.Path());
+}
+
+Bytes EncodeWebpLossless(const Picture& picture) {
+    uint8_t* out = nullptr;
+    const size_t size = WebPEncodeLosslessRGBA(picture.rgba.data(), picture.width, picture.height,
+                                               picture.width * 4, &out);
+    EXPECT_GT(size, 0u);
+    Bytes bytes(out, out + size);
+    WebPFree(out);
+    return bytes;
+}
+
+Bytes EncodeWebpLossy(const Picture& picture, bool alpha) {
+    uint8_t* out = nullptr;
+    const Bytes rgb = picture.Rgb();
+    const size_t size = alpha ? WebPEncodeRGBA(picture.rgba.data(), picture.width, picture.height,
+                                               picture.width * 4, 95, &out)
+                              : WebPEncodeRGB(rgb.data(), picture.width, picture.height,
+                                              picture.width * 3, 95, &out);
+    EXPECT_GT(size, 0u);
+    Bytes bytes(out, out + size);
+    WebPFree(out);
+    return bytes;
+}
+
+Bytes EncodeWebpAnimation(const std::vector<Picture>& frames) {
+    WebPAnimEncoderOptions options;
+    EXPECT_TRUE(WebPAnimEncoderOptionsInit(&options));
+    WebPAnimEncoder* encoder = WebPAnimEncoderNew(frames[0].width, frames[0].height, &options);
+    WebPConfig config;
+    EXPECT_TRUE(WebPConfigInit(&config));
+    config.lossless = 1;
+    int timestamp = 0;
+    for (const Picture& frame : frames) {
+        WebPPicture picture;
+        EXPECT_TRUE(WebPPictureInit(&picture));
+        picture.use_argb = 1;
+        picture.width = frame.width;
+        picture.height = frame.height;
+        EXPECT_TRUE(WebPPictureImportRGBA(&picture, frame.rgba.data(), frame.width * 4));
+        EXPECT_TRUE(WebPAnimEncoderAdd(encoder, &picture, timestamp, &config));
+        WebPPictureFree(&picture);
+        timestamp += 100;
+    }
+    EXPECT_TRUE(WebPAnimEncoderAdd(encoder, nullptr, timestamp, nullptr));
+    WebPData data;
+    WebPDataInit(&data);
+    EXPECT_TRUE(WebPAnimEncoderAssemble(encoder, &data));
+    Bytes bytes(data.bytes, data.bytes + data.size);
+    WebPDataClear(&data);
+    WebPAnimEncoderDelete(encoder);
+    return bytes;
+}
+
+void Le16(Bytes& out, uint32_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+void Le32(Bytes& out, uint32_t v) {
+    Le16(out, v & 0xFFFF);
+    Le16(out, v >> 16);
+}
+
+// A BMP with a 40-byte header: 24 or 32 bits per pixel, or 8 with a palette
+// (entry i: blue i, green 255 - i, red 3 i). Negative heights store the top row first.
+Bytes EncodeBmp(int width, int height, int bits, std::function<Bytes(int x, int y)> pixel) {
+    const int rows = std::abs(height);
+    const size_t stride = (size_t(width) * bits / 8 + 3) & ~size_t{3};
+    const uint32_t paletteBytes = bits == 8 ? 1024 : 0;
+    const uint32_t offset = 14 + 40 + paletteBytes;
+    Bytes out = {'B', 'M'};
+    Le32(out, uint32_t(offset + stride * rows));
+    Le32(out, 0);
+    Le32(out, offset);
+    Le32(out, 40);
+    Le32(out, uint32_t(width));
+    Le32(out, uint32_t(height));
+    Le16(out, 1);
+    Le16(out, uint32_t(bits));
+    Le32(out, 0);  // BI_RGB
+    Le32(out, uint32_t(stride * rows));
+    Le32(out, 2835);
+    Le32(out, 2835);
+    Le32(out, bits == 8 ? 256 : 0);
+    Le32(out, 0);
+    for (uint32_t i = 0; i < paletteBytes / 4; ++i) {
+        out.insert(out.end(), {uint8_t(i), uint8_t(255 - i), uint8_t(3 * i), 0});
+    }
+    for (int r = 0; r < rows; ++r) {
+        const int y = height > 0 ? rows - 1 - r : r;
+        Bytes row;
+        for (int x = 0; x < width; ++x) {
+            const Bytes p = pixel(x, y);
+            row.insert(row.end(), p.begin(), p.end());
+        }
+        row.resize(stride, 0);
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
+Bytes EncodeTga(const Picture& picture, int bits, bool topFirst) {
+    Bytes out = {0, 0, uint8_t(bits == 8 ? 3 : 2), 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Le16(out, uint32_t(picture.width));
+    Le16(out, uint32_t(picture.height));
+    out.push_back(uint8_t(bits));
+    out.push_back(uint8_t((topFirst ? 0x20 : 0) | (bits == 32 ? 8 : 0)));
+    for (int r = 0; r < picture.height; ++r) {
+        const int y = topFirst ? r : picture.height - 1 - r;
+        for (int x = 0; x < picture.width; ++x) {
+            const uint8_t* p = picture.At(x, y);
+            if (bits == 8) {
+                out.push_back(p[0]);
+            } else {
+                out.insert(out.end(), {p[2], p[1], p[0]});
+                if (bits == 32) out.push_back(p[3]);
+            }
+        }
+    }
+    return out;
+}
+
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+Bytes EncodePnm(const Picture& picture, char kind) {
+    std::string header = "P";
+    header += kind;
+    header += "\n# made by the test\n" + std::to_string(picture.width) + " " +
+              std::to_string(picture.height) + "\n";
+    if (kind != '1' && kind != '4') header += "255\n";
+    Bytes out = Text(header);
+    std::string plain;
+    for (int y = 0; y < picture.height; ++y) {
+        Bytes packed((size_t(picture.width) + 7) / 8, 0);
+        for (int x = 0; x < picture.width; ++x) {
+            const uint8_t* p = picture.At(x, y);
+            switch (kind) {
+                case '1':
+                    plain += p[0] < 128 ? "1" : "0";
+                    break;
+                case '2':
+                    plain += std::to_string(p[0]) + " ";
+                    break;
+                case '3':
+                    plain += std::to_string(p[0]) + " " + std::to_string(p[1]) + " " +
+                             std::to_string(p[2]) + "  ";
+                    break;
+                case '4':
+                    if (p[0] < 128) packed[size_t(x) / 8] |= uint8_t(0x80 >> (x % 8));
+                    break;
+                case '5':
+                    out.push_back(p[0]);
+                    break;
+                case '6':
+                    out.insert(out.end(), {p[0], p[1], p[2]});
+                    break;
+            }
+        }
+        if (kind == '4') out.insert(out.end(), packed.begin(), packed.end());
+        plain += "\n";
+    }
+    if (kind <= '3') {
+        const Bytes text = Text(plain);
+        out.insert(out.end(), text.begin(), text.end());
+    }
+    return out;
+}
+
+// The grey picture reduced to black and white, as bitmap formats hold it.
+Picture Thresholded(Picture picture) {
+    for (size_t i = 0; i < picture.rgba.size(); i += 4) {
+        const uint8_t v = picture.rgba[i] < 128 ? 0 : 255;
+        picture.rgba[i] = picture.rgba[i + 1] = picture.rgba[i + 2] = v;
+    }
+    return picture;
+}
+
+Picture Opaque(Picture picture) {
+    for (size_t i = 3; i < picture.rgba.size(); i += 4)
+        picture.rgba[i] = 255;
+    return picture;
+}
+
+Picture Uniform(int width, int height, std::array<uint8_t, 4> rgba) {
+    Picture picture{width, height, {}};
+    for (int i = 0; i < width * height; ++i) {
+        picture.rgba.insert(picture.rgba.end(), rgba.begin(), rgba.end());
+    }
+    return picture;
+}
+
+// ---------------------------------------------------------------------------
+// JPEG
+
+TEST(ImageLoadingJpeg, ColourGreyAndCmykFilesDecodeCloseToTheirSource) {
+    const Picture grey = GreySymbol();
+    SCOPED_TRACE("colour 4:2:0");
+    ExpectLoads(EncodeJpeg(grey, TJPF_RGB, TJSAMP_420, 95, grey.Rgb()), grey, 90, 3);
+    {
+        SCOPED_TRACE("greyscale");
+        ExpectLoads(EncodeJpeg(grey, TJPF_GRAY, TJSAMP_GRAY, 95, grey.Channels({0})), grey, 90, 3);
+    }
+    {
+        // Inverted inks, as CMYK JPEG files store them: ink = colour, black 255
+        // = none; half the columns carry black 128 as well.
+        SCOPED_TRACE("CMYK");
+        Picture expected = grey;
+        Bytes cmyk;
+        for (int y = 0; y < grey.height; ++y) {
+            for (int x = 0; x < grey.width; ++x) {
+                const uint8_t* p = grey.At(x, y);
+                const uint8_t black = x < grey.width / 2 ? 255 : 128;
+                cmyk.insert(cmyk.end(), {p[0], p[1], p[2], black});
+                uint8_t* e = expected.At(x, y);
+                for (int c = 0; c < 3; ++c)
+                    e[c] = Flatten(p[c], black);
+            }
+        }
+        ExpectLoads(EncodeJpeg(grey, TJPF_CMYK, TJSAMP_444, 95, cmyk), expected, 90, 3);
+    }
+}
+
+TEST(ImageLoadingJpeg, ColoursKeepTheirChannels) {
+    // Pure red, green and blue thirds survive compression well apart.
+    Picture picture = Uniform(48, 16, {0, 0, 0, 255});
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 48; ++x)
+            picture.At(x, y)[x / 16] = 255;
+    }
+    const Loaded loaded = Load(EncodeJpeg(picture, TJPF_RGB, TJSAMP_444, 98, picture.Rgb()));
+    ASSERT_TRUE(loaded.bitmap) << loaded.error;
+    for (int third = 0; third < 3; ++third) {
+        const uint8_t* p = loaded.image.At(third * 16 + 8, 8);
+        for (int c = 0; c < 3; ++c) {
+            if (c == third) {
+                EXPECT_GT(p[2 - c], 240) << third;
+            } else {
+                EXPECT_LT(p[2 - c], 15) << third;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// PNG
+
+TEST(ImageLoadingPng, EveryColourTypeRoundTripsExactly) {
+    const Picture colour = ColourSymbol(false);
+    const Picture grey = GreySymbol();
+    const Picture alpha = ColourSymbol(true);
+    {
+        SCOPED_TRACE("RGB");
+        const Bytes rgb = colour.Rgb();
+        ExpectLoads(EncodePng(colour, PNG_FORMAT_RGB, rgb.data()), colour, 0);
+    }
+    {
+        SCOPED_TRACE("grey");
+        const Bytes y = grey.Channels({0});
+        ExpectLoads(EncodePng(grey, PNG_FORMAT_GRAY, y.data()), grey, 0);
+    }
+    {
+        SCOPED_TRACE("RGBA, every alpha level");
+        ExpectLoads(EncodePng(alpha, PNG_FORMAT_RGBA, alpha.rgba.data()), alpha, 0);
+    }
+    {
+        SCOPED_TRACE("grey + alpha");
+        Picture greyAlpha = grey;
+        for (int y = 0; y < grey.height; ++y) {
+            for (int x = 0; x < grey.width; ++x)
+                greyAlpha.At(x, y)[3] = uint8_t(x * 13);
+        }
+        const Bytes ya = greyAlpha.Channels({0, 3});
+        ExpectLoads(EncodePng(greyAlpha, PNG_FORMAT_GA, ya.data()), greyAlpha, 0);
+    }
+}
+
+TEST(ImageLoadingPng, PalettesWithAndWithoutTransparency) {
+    // Entry i: red i, green 255 - i, blue 7 i; alpha 255 except entries 1 and 2.
+    Bytes map;
+    for (int i = 0; i < 256; ++i) {
+        map.insert(map.end(), {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7),
+                               uint8_t(i == 1   ? 0
+                                       : i == 2 ? 100
+                                                : 255)});
+    }
+    const Picture grey = GreySymbol();
+    Picture expected = grey;
+    Bytes indices;
+    for (int y = 0; y < grey.height; ++y) {
+        for (int x = 0; x < grey.width; ++x) {
+            // Dark pixels use entries 0..2 in turn; light ones entries 200..255.
+            const uint8_t index = grey.At(x, y)[0] < 128 ? uint8_t(x % 3) : uint8_t(200 + x % 56);
+            indices.push_back(index);
+            std::memcpy(expected.At(x, y), &map[4 * index], 4);
+        }
+    }
+    {
+        SCOPED_TRACE("with transparency");
+        ExpectLoads(EncodePng(grey, PNG_FORMAT_RGBA_COLORMAP, indices.data(), map.data(), 256),
+                    expected, 0);
+    }
+    {
+        SCOPED_TRACE("opaque");
+        Bytes rgbMap;
+        for (int i = 0; i < 256; ++i)
+            rgbMap.insert(rgbMap.end(), &map[4 * i], &map[4 * i + 3]);
+        ExpectLoads(EncodePng(grey, PNG_FORMAT_RGB_COLORMAP, indices.data(), rgbMap.data(), 256),
+                    Opaque(expected), 0);
+    }
+}
+
+TEST(ImageLoadingPng, SixteenBitSamplesConvertToEightBits) {
+    const Picture grey = GreySymbol();
+    {
+        // Without gamma information the high byte counts, as viewers show it.
+        SCOPED_TRACE("no gamma");
+        Bytes rows;
+        for (int y = 0; y < grey.height; ++y) {
+            rows.push_back(0);  // no filter
+            for (int x = 0; x < grey.width; ++x) {
+                const uint8_t v = grey.At(x, y)[0];
+                rows.insert(rows.end(), {v, uint8_t(x)});  // big-endian v * 256 + x
+            }
+        }
+        ExpectLoads(HandMadePng(uint32_t(grey.width), uint32_t(grey.height), 16, 0, rows), grey, 1);
+    }
+    {
+        // Written as linear light (the writer records gamma 1.0): black and white
+        // stay, 50 % linear becomes sRGB ~188 (186 with a pure 2.2 power).
+        SCOPED_TRACE("linear");
+        std::vector<uint16_t> linear;
+        Picture expected = grey;
+        for (int y = 0; y < grey.height; ++y) {
+            for (int x = 0; x < grey.width; ++x) {
+                const bool mid = y >= grey.height - 4;
+                linear.push_back(mid ? 32768 : grey.At(x, y)[0] < 128 ? 0 : 65535);
+                uint8_t* e = expected.At(x, y);
+                e[0] = e[1] = e[2] = mid ? 187 : grey.At(x, y)[0] < 128 ? 0 : 255;
+            }
+        }
+        const Bytes png = EncodePng(grey, PNG_FORMAT_LINEAR_Y, linear.data());
+        const Loaded loaded = Load(png);
+        ASSERT_TRUE(loaded.bitmap) << loaded.error;
+        const Difference difference = Compare(loaded.image, expected);
+        EXPECT_LE(difference.largest, 2) << "at " << difference.where;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// GIF
+
+TEST(ImageLoadingGif, FirstFrameOnBlackWithTransparency) {
+    const Picture grey = GreySymbol();
+    constexpr int kLeft = 5, kTop = 3, kTransparent = 7;
+    const int screenWidth = grey.width + 9, screenHeight = grey.height + 6;
+    GifFrame first{kLeft, kTop, grey.width, grey.height, {}, kTransparent, false};
+    Picture expected = Uniform(screenWidth, screenHeight, {0, 0, 0, 255});
+    for (int y = 0; y < grey.height; ++y) {
+        for (int x = 0; x < grey.width; ++x) {
+            // Dark pixels: entries 0..15 (7 transparent); light: 200 up.
+            const int index = grey.At(x, y)[0] < 128 ? x % 16 : 200 + (x + y) % 50;
+            first.indices.push_back(uint8_t(index));
+            uint8_t* e = expected.At(kLeft + x, kTop + y);
+            const GifColorType c = GifColour(index);
+            if (index != kTransparent) e[0] = c.Red, e[1] = c.Green, e[2] = c.Blue;
+        }
+    }
+    // The second frame would paint everything white.
+    GifFrame second{0, 0, screenWidth, screenHeight,
+                    Bytes(size_t(screenWidth) * screenHeight, 255)};
+    for (bool interlace : {false, true}) {
+        SCOPED_TRACE(interlace ? "interlaced" : "sequential");
+        first.interlace = interlace;
+        const Loaded loaded = Load(EncodeGif(screenWidth, screenHeight, {first, second}));
+        ASSERT_TRUE(loaded.bitmap) << loaded.error;
+        ASSERT_EQ(loaded.image.width, screenWidth);
+        ASSERT_EQ(loaded.image.height, screenHeight);
+        const Difference difference = Compare(loaded.image, expected);
+        EXPECT_EQ(difference.largest, 0) << difference.where;
+    }
+}
+
+TEST(ImageLoadingGif, FrameReachingPastTheScreenIsClipped) {
+    GifFrame frame{4, 2, 10, 6, Bytes(60, 250)};
+    const Loaded loaded = Load(EncodeGif(8, 5, {frame}));
+    ASSERT_TRUE(loaded.bitmap) << loaded.error;
+    ASSERT_EQ(loaded.image.width, 8);
+    ASSERT_EQ(loaded.image.height, 5);
+    const GifColorType c = GifColour(250);
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const bool inside = x >= 4 && y >= 2;
+            const uint8_t* p = loaded.image.At(x, y);
+            EXPECT_EQ(p[2], inside ? c.Red : 0) << x << "," << y;
+            EXPECT_EQ(p[1], inside ? c.Green : 0) << x << "," << y;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// TIFF
+
+TiffPage RgbPage(const Picture& picture) {
+    return {picture.width,   picture.height, PHOTOMETRIC_RGB, 3, 8, 0,
+            COMPRESSION_LZW, picture.Rgb()};
+}
+
+TEST(ImageLoadingTiff, FirstPageOfEitherByteOrder) {
+    const Picture colour = ColourSymbol(false);
+    const Picture other = Uniform(colour.width + 3, colour.height, {255, 255, 255, 255});
+    for (bool bigEndian : {false, true}) {
+        SCOPED_TRACE(bigEndian ? "MM" : "II");
+        const Bytes file = EncodeTiff({RgbPage(colour), RgbPage(other)}, bigEndian);
+        ASSERT_EQ(file[0], bigEndian ? 'M' : 'I');
+        ExpectLoads(file, colour, 0);
+    }
+}
+
+TEST(ImageLoadingTiff, GreySixteenBitBilevelCmykAndAlphaConvert) {
+    const Picture grey = GreySymbol();
+    {
+        SCOPED_TRACE("grey 8-bit, uncompressed");
+        ExpectLoads(EncodeTiff({{grey.width, grey.height, PHOTOMETRIC_MINISBLACK, 1, 8, 0,
+                                 COMPRESSION_NONE, grey.Channels({0})}},
+                               false),
+                    grey, 0);
+    }
+    {
+        SCOPED_TRACE("grey 16-bit");
+        std::vector<uint16_t> samples;
+        for (uint8_t v : grey.Channels({0}))
+            samples.push_back(uint16_t(v * 257));
+        Bytes data(samples.size() * 2);
+        std::memcpy(data.data(), samples.data(), data.size());
+        ExpectLoads(EncodeTiff({{grey.width, grey.height, PHOTOMETRIC_MINISBLACK, 1, 16, 0,
+                                 COMPRESSION_LZW, data}},
+                               true),
+                    grey, 0);
+    }
+    {
+        SCOPED_TRACE("bilevel, white is zero");
+        const Picture bilevel = Thresholded(grey);
+        const size_t rowBytes = (size_t(grey.width) + 7) / 8;
+        Bytes data(rowBytes * grey.height, 0);
+        for (int y = 0; y < grey.height; ++y) {
+            for (int x = 0; x < grey.width; ++x) {
+                if (bilevel.At(x, y)[0] == 0) data[y * rowBytes + x / 8] |= uint8_t(0x80 >> x % 8);
+            }
+        }
+        ExpectLoads(EncodeTiff({{grey.width, grey.height, PHOTOMETRIC_MINISWHITE, 1, 1, 0,
+                                 COMPRESSION_CCITTFAX4, data}},
+                               false),
+                    bilevel, 0);
+    }
+    {
+        // Plain inks (0 = none): colour = (255 - ink) (255 - black) / 255.
+        SCOPED_TRACE("CMYK");
+        const Picture colour = ColourSymbol(false);
+        Picture expected = colour;
+        Bytes data;
+        for (int y = 0; y < colour.height; ++y) {
+            for (int x = 0; x < colour.width; ++x) {
+                const uint8_t* p = colour.At(x, y);
+                const uint8_t black = uint8_t(x);
+                data.insert(data.end(),
+                            {uint8_t(255 - p[0]), uint8_t(255 - p[1]), uint8_t(255 - p[2]), black});
+                for (int c = 0; c < 3; ++c)
+                    expected.At(x, y)[c] = Flatten(p[c], 255 - black);
+            }
+        }
+        ExpectLoads(EncodeTiff({{colour.width, colour.height, PHOTOMETRIC_SEPARATED, 4, 8, 0,
+                                 COMPRESSION_LZW, data}},
+                               false),
+                    expected, 1);
+    }
+    {
+        SCOPED_TRACE("RGBA, unassociated alpha");
+        const Picture alpha = ColourSymbol(true);
+        ExpectLoads(EncodeTiff({{alpha.width, alpha.height, PHOTOMETRIC_RGB, 4, 8,
+                                 EXTRASAMPLE_UNASSALPHA, COMPRESSION_LZW, alpha.rgba}},
+                               false),
+                    alpha, 1);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// WebP
+
+TEST(ImageLoadingWebp, LosslessLossyAndAlpha) {
+    const Picture colour = ColourSymbol(false);
+    const Picture alpha = ColourSymbol(true);
+    const Picture grey = GreySymbol();
+    {
+        SCOPED_TRACE("lossless");
+        ExpectLoads(EncodeWebpLossless(colour), colour, 0);
+    }
+    {
+        SCOPED_TRACE("lossless with alpha");
+        ExpectLoads(EncodeWebpLossless(alpha), alpha, 0);
+    }
+    {
+        SCOPED_TRACE("lossy");
+        ExpectLoads(EncodeWebpLossy(grey, false), grey, 110, 4);
+    }
+    {
+        // Alpha is kept exactly by the lossy encoder; colour is not.
+        SCOPED_TRACE("lossy with alpha");
+        Picture halfClear = grey;
+        for (int y = 0; y < grey.height; ++y) {
+            for (int x = grey.width / 2; x < grey.width; ++x)
+                halfClear.At(x, y)[3] = 0;
+        }
+        ExpectLoads(EncodeWebpLossy(halfClear, true), halfClear, 110, 4);
+    }
+}
+
+TEST(ImageLoadingWebp, AnimationGivesItsFirstFrame) {
+    const Picture alpha = ColourSymbol(true);
+    const Picture white = Uniform(alpha.width, alpha.height, {255, 255, 255, 255});
+    ExpectLoads(EncodeWebpAnimation({alpha, white}), alpha, 0);
+}
+
+// ---------------------------------------------------------------------------
+// BMP, PNM, TGA
+
+TEST(ImageLoadingBmp, TrueColourPaletteAndAlpha) {
+    const Picture colour = ColourSymbol(false);
+    const Picture alpha = ColourSymbol(true);
+    const auto bgr = [&](const Picture& p) {
+        return [&p](int x, int y) {
+            const uint8_t* q = p.At(x, y);
+            return Bytes{q[2], q[1], q[0]};
+        };
+    };
+    {
+        SCOPED_TRACE("24-bit, bottom row first");
+        ExpectLoads(EncodeBmp(colour.width, colour.height, 24, bgr(colour)), colour, 0);
+    }
+    {
+        SCOPED_TRACE("24-bit, top row first");
+        ExpectLoads(EncodeBmp(colour.width, -colour.height, 24, bgr(colour)), colour, 0);
+    }
+    {
+        SCOPED_TRACE("32-bit with alpha");
+        ExpectLoads(EncodeBmp(alpha.width, alpha.height, 32,
+                              [&](int x, int y) {
+                                  const uint8_t* q = alpha.At(x, y);
+                                  return Bytes{q[2], q[1], q[0], q[3]};
+                              }),
+                    alpha, 0);
+    }
+    {
+        SCOPED_TRACE("8-bit palette");
+        const Picture grey = GreySymbol();
+        Picture expected = grey;
+        const Bytes file = EncodeBmp(grey.width, grey.height, 8, [&](int x, int y) {
+            const uint8_t index = grey.At(x, y)[0] < 128 ? uint8_t(x % 20) : uint8_t(230 + y % 20);
+            uint8_t* e = expected.At(x, y);
+            e[0] = uint8_t(3 * index), e[1] = uint8_t(255 - index), e[2] = index;
+            return Bytes{index};
+        });
+        ExpectLoads(file, expected, 0);
+    }
+}
+
+TEST(ImageLoadingPnm, EveryKindFromBitmapToColour) {
+    const Picture colour = ColourSymbol(false);
+    const Picture grey = GreySymbol();
+    const Picture bilevel = Thresholded(grey);
+    for (char kind : {'1', '4'}) {
+        SCOPED_TRACE(kind);
+        ExpectLoads(EncodePnm(grey, kind), bilevel, 0);
+    }
+    for (char kind : {'2', '5'}) {
+        SCOPED_TRACE(kind);
+        ExpectLoads(EncodePnm(grey, kind), grey, 0);
+    }
+    for (char kind : {'3', '6'}) {
+        SCOPED_TRACE(kind);
+        ExpectLoads(EncodePnm(colour, kind), colour, 0);
+    }
+}
+
+TEST(ImageLoadingPnm, MaximumValuesScaleSamples) {
+    // 16-bit binary grey and a plain file with maximum 15.
+    Bytes p5 = Text("P5 2 1 65535\n");
+    p5.insert(p5.end(), {0xFF, 0xFF, 0x80, 0x00});
+    const Loaded sixteen = Load(p5);
+    ASSERT_TRUE(sixteen.bitmap) << sixteen.error;
+    EXPECT_EQ(sixteen.image.At(0, 0)[0], 255);
+    EXPECT_EQ(sixteen.image.At(1, 0)[0], 128);
+    const Loaded fifteen = Load(Text("P2\n3 1\n15\n0 15 5\n"));
+    ASSERT_TRUE(fifteen.bitmap) << fifteen.error;
+    EXPECT_EQ(fifteen.image.At(0, 0)[1], 0);
+    EXPECT_EQ(fifteen.image.At(1, 0)[1], 255);
+    EXPECT_EQ(fifteen.image.At(2, 0)[1], 85);
+    ExpectRefused(Text("P2\n3 1\n15\n0 16 5\n"), "sample above the maximum");
+    ExpectRefused(Text("P3\n1 1\n255\n0 0\n"), "missing sample");
+    ExpectRefused(Text("P1\n2 2\n0 1 2 0\n"), "digit other than 0 or 1");
+}
+
+TEST(ImageLoadingTga, TrueColourGreyAndAlphaEitherOrigin) {
+    const Picture colour = ColourSymbol(false);
+    const Picture alpha = ColourSymbol(true);
+    const Picture grey = GreySymbol();
+    for (bool topFirst : {false, true}) {
+        SCOPED_TRACE(topFirst ? "top row first" : "bottom row first");
+        ExpectLoads(EncodeTga(colour, 24, topFirst), colour, 0);
+        ExpectLoads(EncodeTga(alpha, 32, topFirst), alpha, 0);
+        ExpectLoads(EncodeTga(grey, 8, topFirst), grey, 0);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Every format: tiny pictures, damaged and truncated files
+
+struct Sample {
+    std::string name;
+    Bytes file;
+};
+
+// One opaque single-frame file of each format (and variant) from the picture.
+std::vector<Sample> Samples(const Picture& colour) {
+    const Picture grey = Opaque(colour);
+    const Bytes rgb = colour.Rgb();
+    std::vector<Sample> samples = {
+        {"jpeg", EncodeJpeg(colour, TJPF_RGB, TJSAMP_420, 90, rgb)},
+        {"jpeg-grey", EncodeJpeg(colour, TJPF_GRAY, TJSAMP_GRAY, 90, colour.Channels({0}))},
+        {"png", EncodePng(colour, PNG_FORMAT_RGB, rgb.data())},
+        {"png-alpha", EncodePng(colour, PNG_FORMAT_RGBA, colour.rgba.data())},
+        {"gif", EncodeGif(colour.width, colour.height,
+                          {{0, 0, colour.width, colour.height, colour.Channels({0}), 3}})},
+        {"tiff", EncodeTiff({RgbPage(colour)}, false)},
+        {"webp", EncodeWebpLossless(colour)},
+        {"webp-lossy", EncodeWebpLossy(colour, false)},
+        {"bmp", EncodeBmp(colour.width, colour.height, 24,
+                          [&](int x, int y) {
+                              const uint8_t* q = colour.At(x, y);
+                              return Bytes{q[2], q[1], q[0]};
+                          })},
+        {"pgm", EncodePnm(colour, '5')},
+        {"ppm", EncodePnm(colour, '6')},
+        {"pbm", EncodePnm(colour, '4')},
+        {"ppm-plain", EncodePnm(colour, '3')},
+        {"tga", EncodeTga(colour, 24, false)},
+    };
+    return samples;
+}
+
+TEST(ImageLoadingAnyFormat, OnePixelPictures) {
+    const Picture pixel = Uniform(1, 1, {200, 100, 50, 255});
+    for (const Sample& sample : Samples(pixel)) {
+        SCOPED_TRACE(sample.name);
+        const Loaded loaded = Load(sample.file);
+        ASSERT_TRUE(loaded.bitmap) << loaded.error;
+        EXPECT_EQ(loaded.image.width, 1);
+        EXPECT_EQ(loaded.image.height, 1);
+    }
+}
+
+TEST(ImageLoadingAnyFormat, TruncatedFilesAreRefused) {
+    const Picture colour = ColourSymbol(false);
+    for (const Sample& sample : Samples(colour)) {
+        for (size_t keep :
+             {size_t{1}, size_t{8}, sample.file.size() / 2, sample.file.size() * 9 / 10}) {
+            const std::span<const uint8_t> part(sample.file.data(), keep);
+            ExpectRefused(part, sample.name + " cut to " + std::to_string(keep) + " bytes");
+        }
+    }
+}
+
+TEST(ImageLoadingAnyFormat, CorruptedFilesNeverCrash) {
+    // Damage may go unnoticed in raw pixels; what must hold is a bitmap of the
+    // file's size or a refusal with a reason, and no memory error (sanitizers).
+    const Picture colour = ColourSymbol(false);
+    std::mt19937 random(5);
+    for (const Sample& sample : Samples(colour)) {
+        for (int round = 0; round < 40; ++round) {
+            Bytes file = sample.file;
+            const int hits = 1 + round % 8;
+            for (int i = 0; i < hits; ++i) {
+                const size_t at = random() % file.size();
+                file[at] = static_cast<uint8_t>(random());
+            }
+            std::string error;
+            Bitmap bitmap(LoadImageBytes(file, &error));
+            if (bitmap) {
+                BITMAP description;
+                ASSERT_EQ(GetObject(bitmap.get(), sizeof description, &description),
+                          int(sizeof description));
+                EXPECT_GT(description.bmWidth, 0);
+                EXPECT_TRUE(error.empty());
+            } else {
+                EXPECT_FALSE(error.empty()) << sample.name;
+            }
+        }
+    }
+}
+
+TEST(ImageLoadingAnyFormat, DamagedHeadersAreRefused) {
+    const Picture colour = ColourSymbol(false);
+    const auto samples = Samples(colour);
+    const auto find = [&](const std::string& name) {
+        for (const Sample& s : samples) {
+            if (s.name == name) return s.file;
+        }
+        return Bytes{};
+    };
+    {
+        Bytes png = find("png");
+        png[20] ^= 0x40;  // inside IHDR: its checksum no longer matches
+        ExpectRefused(png, "PNG header checksum");
+    }
+    {
+        Bytes jpeg = find("jpeg");
+        for (size_t i = 2; i + 1 < jpeg.size(); ++i) {
+            if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) jpeg[i + 1] = 0xCF;  // no frame header
+        }
+        ExpectRefused(jpeg, "JPEG without a frame header");
+    }
+    {
+        Bytes gif = find("gif");
+        gif[10] &= 0x7F;  // no global colour table, and the frame has none
+        ExpectRefused(gif, "GIF without colours");
+    }
+    {
+        Bytes tiff = find("tiff");
+        tiff[4] = tiff[5] = tiff[6] = 0xEE;  // first directory far past the end
+        ExpectRefused(tiff, "TIFF directory outside the file");
+    }
+}
+
+TEST(ImageLoadingAnyFormat, OversizedHeadersAreRefusedBeforeDecoding) {
+    std::string error;
+    const auto tooLarge = [&](const Bytes& file) {
+        error.clear();
+        Bitmap bitmap(LoadImageBytes(file, &error));
+        return !bitmap && error.find("too large") != std::string::npos;
+    };
+    // PNG: a 100000 x 100000 header over a single row of data.
+    EXPECT_TRUE(tooLarge(HandMadePng(100000, 100000, 8, 0, Bytes(100001, 0)))) << error;
+
+    // BMP: the header of a 24-bit 100000 x 100000 picture and nothing else.
+    Bytes bmp = EncodeBmp(1, 1, 24, [](int, int) { return Bytes{1, 2, 3}; });
+    for (int at : {18, 22}) {
+        bmp[at] = 0xA0, bmp[at + 1] = 0x86, bmp[at + 2] = 0x01, bmp[at + 3] = 0;  // 100000
+    }
+    EXPECT_TRUE(tooLarge(bmp)) << error;
+
+    // GIF, JPEG, TIFF, PNM, TGA: the sample's size fields set near their largest.
+    const Picture small = Uniform(4, 4, {10, 20, 30, 255});
+    Bytes gif = EncodeGif(4, 4, {{0, 0, 4, 4, Bytes(16, 1)}});
+    gif[6] = gif[7] = gif[8] = gif[9] = 0xFF;
+    EXPECT_TRUE(tooLarge(gif)) << error;
+
+    Bytes jpeg = EncodeJpeg(small, TJPF_RGB, TJSAMP_444, 90, small.Rgb());
+    for (size_t i = 2; i + 8 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = jpeg[i + 7] = 0xFF;  // height and width 0xFF04
+            break;
+        }
+    }
+    EXPECT_TRUE(tooLarge(jpeg)) << error;
+
+    EXPECT_TRUE(tooLarge(Text("P5 60000 60000 255\n\x01"))) << error;
+    EXPECT_TRUE(tooLarge(Text("P4 60000 60000\n\x01"))) << error;
+
+    Bytes tga = EncodeTga(small, 24, false);
+    tga[12] = tga[13] = tga[14] = tga[15] = 0xFF;
+    EXPECT_TRUE(tooLarge(tga)) << error;
+
+    Bytes tiff = EncodeTiff({RgbPage(small)}, false);
+    // The width and length entries of the directory: tags 256 and 257, type SHORT or LONG.
+    const uint32_t directory = tiff[4] | tiff[5] << 8 | tiff[6] << 16 | uint32_t(tiff[7]) << 24;
+    const int entries = tiff[directory] | tiff[directory + 1] << 8;
+    for (int e = 0; e < entries; ++e) {
+        uint8_t* entry = &tiff[directory + 2 + 12 * e];
+        const int tag = entry[0] | entry[1] << 8;
+        if (tag == 256 || tag == 257) {
+            entry[2] = 4, entry[3] = 0;                                // LONG
+            entry[8] = 0, entry[9] = 0, entry[10] = 1, entry[11] = 0;  // 65536
+        }
+    }
+    EXPECT_TRUE(tooLarge(tiff)) << error;
+}
+
+TEST(ImageLoadingAnyFormat, UnknownAndEmptyInputs) {
+    ExpectRefused({}, "empty");
+    ExpectRefused(Text("Hello, this is not a picture at all.\n"), "text");
+    ExpectRefused(Text("P7\nWIDTH 1\n"), "PAM");
+    ExpectRefused(Bytes(64, 0), "zeros");
+    std::string error;
+    Bitmap bitmap(LoadImageBytes(Text("GIF89a"), &error));
+    EXPECT_FALSE(bitmap);
+    EXPECT_NE(error.find("GIF"), std::string::npos) << error;
+    // No error text wanted: still nullptr, no crash.
+    EXPECT_EQ(LoadImageBytes(Text("nothing")), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Files and pictures
+
+TEST(ImageLoadingFiles, FilesLoadByContentNotName) {
+    const Picture colour = ColourSymbol(false);
+    const TempFile file("picture.jpg");  // a PNG in fact
+    const Bytes rgb = colour.Rgb();
+    file.Write(EncodePng(colour, PNG_FORMAT_RGB, rgb.data()));
+    std::string error;
+    Bitmap bitmap(LoadImageFile(file.Path().string(), &error));
+    ASSERT_TRUE(bitmap) << error;
+    EXPECT_EQ(Compare(ReadBitmap(bitmap.get()), colour).largest, 0);
+
+    const TempFile text("notes.jpg");
+    text.Write(Text("just some text\n"));
+    Bitmap none(LoadImageFile(text.Path().string(), &error));
+    EXPECT_FALSE(none);
+    EXPECT_FALSE(error.empty());
+
+    const TempFile empty("empty.png");
+    empty.Write({});
+    EXPECT_EQ(LoadImageFile(empty.Path().string(), &error), nullptr);
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(ImageLoadingFiles, FoldersAndMissingFilesAreRefused) {
+    const TempFile file("missing.png");
+    std::string error;
+    EXPECT_EQ(LoadImageFile(file.Path().string(), &error), nullptr);
+    EXPECT_NE(error.find("missing.png"), std::string::npos) << error;
+    error.clear();
+    EXPECT_EQ(LoadImageFile(file.Folder().string(), &error), nullptr);
+    EXPECT_NE(error.find("directory"), std::string::npos) << error;
+    EXPECT_FALSE(LoadPicturePlus(file.Path().string()));
+    EXPECT_FALSE(LoadPicturePlus(file.Folder().string()));
+}
+
+void ExpectBitmapPicture(const ComPtr<IDispatch>& picture, int32_t width, int32_t height) {
+    ASSERT_TRUE(picture);
+    ComPtr<IPicture> view;
+    ASSERT_EQ(picture->QueryInterface(IID_IPicture, view.PutVoid()), S_OK);
+    int16_t type = 0;
+    int32_t w = 0, h = 0;
+    ASSERT_EQ(view->get_Type(&type), S_OK);
+    ASSERT_EQ(view->get_Width(&w), S_OK);
+    ASSERT_EQ(view->get_Height(&h), S_OK);
+    EXPECT_EQ(type, PICTYPE_BITMAP);
+    EXPECT_EQ(w, width);
+    EXPECT_EQ(h, height);
+    OLE_HANDLE handle = 0;
+    ASSERT_EQ(view->get_Handle(&handle), S_OK);
+    EXPECT_NE(handle, 0u);
+}
+
+TEST(ImageLoadingPictures, BitmapsAndFilesBecomeStandardPictures) {
+    const Picture colour = ColourSymbol(false);
+    const Bytes rgb = colour.Rgb();
+    const Bytes png = EncodePng(colour, PNG_FORMAT_RGB, rgb.data());
+    ExpectBitmapPicture(BitmapToPicture(LoadImageBytes(png), PICTYPE_BITMAP, nullptr), colour.width,
+                        colour.height);
+
+    const TempFile file("symbol.webp");
+    file.Write(EncodeWebpLossless(colour));
+    ExpectBitmapPicture(LoadPicturePlus(file.Path().string()), colour.width, colour.height);
+}
+
+TEST(ImageLoadingPictures, RefusedDescriptionsDeleteTheBitmap) {
+    // The extra reference keeps the bitmap readable after the call; the leak
+    // checker reports it if the call kept its own.
+    const Picture colour = ColourSymbol(false);
+    const Bytes rgb = colour.Rgb();
+    HBITMAP bitmap = LoadImageBytes(EncodePng(colour, PNG_FORMAT_RGB, rgb.data()));
+    ASSERT_NE(bitmap, nullptr);
+    RetainBitmap(bitmap);
+    EXPECT_FALSE(BitmapToPicture(bitmap, PICTYPE_ICON, nullptr));
+    BITMAP description;
+    EXPECT_EQ(GetObject(bitmap, sizeof description, &description), int(sizeof description));
+    EXPECT_TRUE(DeleteObject(bitmap));
+    EXPECT_FALSE(BitmapToPicture(nullptr, PICTYPE_BITMAP, nullptr));
+}
+
+// ---------------------------------------------------------------------------
+// Seeds for the image fuzz target: ZEPH_WRITE_IMAGE_SEEDS=<folder> writes one
+// small file of each format there.
+
+TEST(ImageLoadingSeeds, WriteWhenAsked) {
+    const char* folder = std::getenv("ZEPH_WRITE_IMAGE_SEEDS");
+    if (!folder) GTEST_SKIP() << "set ZEPH_WRITE_IMAGE_SEEDS to write fuzz seeds";
+    Picture picture = ColourSymbol(true);
+    Picture tiny{12, 8, {}};
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 12; ++x) {
+            const uint8_t* p = picture.At(x * 7, y * 3);
+            tiny.rgba.insert(tiny.rgba.end(), p, p + 4);
+        }
+    }
+    std::vector<Sample> samples = Samples(Opaque(tiny));
+    samples.push_back({"png-translucent", EncodePng(tiny, PNG_FORMAT_RGBA, tiny.rgba.data())});
+    Bytes map, indices, rows;
+    for (int i = 0; i < 16; ++i)
+        map.insert(map.end(), {uint8_t(i * 16), 0, 255, uint8_t(i * 17)});
+    for (size_t i = 0; i < tiny.rgba.size(); i += 4)
+        indices.push_back(tiny.rgba[i] >> 4);
+    samples.push_back(
+        {"png-palette", EncodePng(tiny, PNG_FORMAT_RGBA_COLORMAP, indices.data(), map.data(), 16)});
+    for (int y = 0; y < tiny.height; ++y) {
+        rows.push_back(0);
+        for (int x = 0; x < tiny.width; ++x)
+            rows.insert(rows.end(), {tiny.At(x, y)[0], 0x55});
+    }
+    samples.push_back(
+        {"png-16", HandMadePng(uint32_t(tiny.width), uint32_t(tiny.height), 16, 0, rows)});
+    samples.push_back({"webp-anim", EncodeWebpAnimation({tiny, Opaque(tiny)})});
+    samples.push_back({"tga-alpha", EncodeTga(tiny, 32, true)});
+    samples.push_back(
+        {"gif-interlaced", EncodeGif(14, 9, {{1, 1, 12, 8, tiny.Channels({1}), 5, true}})});
+    for (const Sample& sample : samples) {
+        ASSERT_LT(sample.file.size(), 2048u) << sample.name;
+        std::ofstream out(fs::path(folder) / sample.name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(sample.file.data()),
+                  std::streamsize(sample.file.size()));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,261 @@
+// ZephScan run as a process over pictures written to a temporary folder; its
+// whole output is compared byte for byte, the timestamp masked.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/image_renderer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zeph::test::Image;
+using zeph::test::ImageOptions;
+
+struct ScanRun {
+    int status = -1;
+    std::string output;
+};
+
+// Runs ZephScan with the arguments (no shell in between) and collects stdout.
+ScanRun RunZephScan(const std::vector<std::string>& args) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFds[1], STDOUT_FILENO);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        std::vector<char*> argv;
+        std::string program = ZEPH_ZEPHSCAN;
+        argv.push_back(program.data());
+        std::vector<std::string> copies = args;
+        for (std::string& a : copies)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    ScanRun run;
+    std::array<char, 4096> buffer;
+    ssize_t n;
+    while ((n = read(pipeFds[0], buffer.data(), buffer.size())) > 0)
+        run.output.append(buffer.data(), n);
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// The timestamp changes with every run.
+std::string MaskTimestamp(std::string text) {
+    const size_t open = text.find("<Timestamp>");
+    const size_t close = text.find("</Timestamp>");
+    if (open != std::string::npos && close != std::string::npos && close > open) {
+        text.replace(open + 11, close - open - 11, "*");
+    }
+    return text;
+}
+
+// A BMP file of the picture: its pixel rows are already laid out as BMP keeps them.
+void WriteBmp(const Image& image, const fs::path& path) {
+    const uint32_t pixels = static_cast<uint32_t>(image.pixels.size());
+    std::array<uint8_t, 54> header{};
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            header[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    header[0] = 'B';
+    header[1] = 'M';
+    put32(2, 54 + pixels);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(image.width));
+    put32(22, static_cast<uint32_t>(image.height));
+    header[26] = 1;
+    header[28] = 24;
+    put32(34, pixels);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(header.data()), header.size());
+    out.write(reinterpret_cast<const char*>(image.pixels.data()), pixels);
+}
+
+Image Symbol(int symbology, const std::string& data) {
+    ImageOptions o;
+    o.symbology = symbology;
+    o.data = data;
+    o.moduleSize = 3;
+    o.canvasWidth = 600;
+    o.canvasHeight = 300;
+    return zeph::test::RenderBarcode(o);
+}
+
+class Golden : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zephscan-golden-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    fs::path dir_;
+};
+
+const std::string kHead =
+    "<ZephScanOutput>\r\n<Timestamp>*</Timestamp>\r\n<Version>1.0.0</Version>\r\n";
+const std::string kEnd = "</ZephScanOutput>\r\n";
+
+std::string FailedOpen(const std::string& path) {
+    return "<ZephScanResult>\r\n\t<FileName>" + path +
+           "</FileName>\r\n\t<Status>ERROR: Failed to open " + path +
+           "</Status>\r\n</ZephScanResult>\r\n";
+}
+
+std::string NoCodes(const std::string& path) {
+    return "<ZephScanResult>\r\n\t<FileName>" + path +
+           "</FileName>\r\n\t<Status>OK</Status>\r\n\t<NbCodes>0</NbCodes>\r\n</"
+           "ZephScanResult>\r\n";
+}
+
+}  // namespace
+
+namespace {
+
+const std::string kUsage =
+    "USAGE:\tZephScan.exe [options] <image_file_mask>\r\n\r\n"
+    "<image_file_mask>: input image(s)\r\n\r\n"
+    "[options]: configuration string consisting of <flag> <value> pairs: \r\n"
+    "  -minconf: minimum confidence value for a decoded barcode\r\n"
+    "  -mincontrast: minimum contrast value used to locate barcodes\r\n"
+    "  -bctypes: binary protocol mask derived from the following\r\n"
+    "\tvalue\tprotocol\r\n"
+    "\t1\tEAN-13 and UPC-A + 2/5 digits extensions\r\n"
+    "\t2\tcode-128 - includes code types UCC/EAN-128\r\n"
+    "\t4\tcode-39\r\n"
+    "\t8\tcode-93\r\n"
+    "\t16\tEAN-8\r\n"
+    "\t32\tUPC-E\r\n"
+    "\t64\tUPC extensions (2 or 5 digits supplements)\r\n"
+    "\t128\tInterleaved 2 of 5\r\n"
+    "\t256\tCODABAR (aka Ames Code/USD-4/NW-7/2 of 7)\r\n"
+    "\t512\tPatch Codes(1, 2, 3, 4, 6 and T)\r\n"
+    "  These values are combined to provide a binary mask describing any subset\r\n"
+    "  of enabled protocols. For example, in order to enable EAN13, EAN8 and UPC-E\r\n"
+    "  and disable all other protocols, we would set the binary mask property to: \r\n"
+    "  (1 + 16 + 32) = 49\r\n"
+    "(Default configuration: -minconf 0.81 -mincontrast 0.07 -bctypes 959)\r\n\r\n"
+    "EXAMPLES:\r\n"
+    "ZephScan.exe myimage.jpg\r\n"
+    "  Will look for all supported types of barcodes that may\r\n  live in the provided "
+    "JPEG\r\n\r\n"
+    "ZephScan.exe -bctypes 6 picsFolder/*.gif\r\n"
+    "  Will look for code-128 and code-39 barcodes within all\r\n  GIF files stored under "
+    "picsFolder/\r\n\r\n"
+    "ZephScan.exe -bctypes 1 picsFolder/*.tif > results.xml\r\n"
+    "  Will look for EAN-13 barcodes within all TIFF files and\r\n  store the results in an XML "
+    "file\r\n";
+
+const std::string kBadCommandLine = "ERROR: Bad command line.\r\n\r\n" + kUsage;
+
+std::string Match(const std::string& raw, const std::string& symbology, const std::string& type,
+                  const std::string& descriptor, const std::string& data,
+                  const std::string& numbers) {
+    return "\t<BarcodeMatch>\r\n\t\t<RawData>" + raw + "</RawData>\r\n\t\t<Symbology>" + symbology +
+           "</Symbology>\r\n\t\t<BarcodeType>" + type + "</BarcodeType>\r\n\t\t<DataDescriptor>" +
+           descriptor + "</DataDescriptor>\r\n\t\t<Data>" + data + "</Data>\r\n" + numbers +
+           "\t</BarcodeMatch>\r\n";
+}
+
+TEST_F(Golden, SeveralFilesReadableOrNot) {
+    WriteBmp(Symbol(BARCODE_EANX, "400638133393+00500"), dir_ / "a.bmp");
+    WriteBmp(zeph::test::BlankImage(120, 80), dir_ / "b.bmp");
+    std::ofstream(dir_ / "c.jpg") << "not a picture at all\n";
+    // A PNG cut off inside its header.
+    std::ofstream(dir_ / "d.png", std::ios::binary).write("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0", 18);
+    std::ofstream(dir_ / ".hidden.bmp") << "skipped";
+    fs::create_directory(dir_ / "folder.bmp");
+
+    const ScanRun run = RunZephScan({Path("*")});
+    EXPECT_EQ(run.status, 0);
+    const std::string a = Path("a.bmp");
+    const std::string expected =
+        kHead + "<ZephScanResult>\r\n\t<FileName>" + a +
+        "</FileName>\r\n\t<Status>OK</Status>\r\n\t<NbCodes>1</NbCodes>\r\n" +
+        Match("4006381333931 + 00500", "EAN-13 + UPC Supplemental", "EAN-13 + 5-digit Supplement",
+              "Product Identifier - Germany + Retail Price",
+              "(40) 0638133393; \xA3"
+              "5.00 (British Pounds)",
+              // The reader's figures for this picture; a change here is a change
+              // of the engine's results, to be looked at.
+              "\t\t<Confidence>0.945</Confidence>\r\n\t\t<Startx>54</Startx>\r\n"
+              "\t\t<Starty>157</Starty>\r\n\t\t<Stopx>545</Stopx>\r\n\t\t<Stopy>157</Stopy>\r\n") +
+        "</ZephScanResult>\r\n" + NoCodes(Path("b.bmp")) + FailedOpen(Path("c.jpg")) +
+        FailedOpen(Path("d.png")) + kEnd;
+    EXPECT_EQ(MaskTimestamp(run.output), expected);
+}
+
+TEST_F(Golden, FileNamesAreEscaped) {
+    WriteBmp(zeph::test::BlankImage(60, 40), dir_ / "a&b<c>.bmp");
+    const ScanRun run = RunZephScan({Path("a*")});
+    EXPECT_EQ(MaskTimestamp(run.output), kHead + NoCodes(Path("a&amp;b&lt;c&gt;.bmp")) + kEnd);
+    const ScanRun missing = RunZephScan({Path("x&y.jpg")});
+    EXPECT_EQ(MaskTimestamp(missing.output), kHead + kEnd);
+}
+
+TEST_F(Golden, BadCommandLines) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, std::vector<std::string>{"   "},
+          std::vector<std::string>{"-minconf", "abc", "1", "x.jpg"},
+          std::vector<std::string>{"-bctypes", "1e20", "1", "x.jpg"}}) {
+        const ScanRun run = RunZephScan(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.output, kBadCommandLine);
+    }
+    std::vector<std::string> twenty(19, "junk");
+    twenty.push_back(Path("nothing-*.bmp"));
+    const ScanRun accepted = RunZephScan(twenty);
+    EXPECT_EQ(accepted.status, 0);
+    EXPECT_EQ(MaskTimestamp(accepted.output), kHead + kEnd);
+    twenty.insert(twenty.begin(), "more");
+    const ScanRun refused = RunZephScan(twenty);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.output, kBadCommandLine);
+}
+
+TEST_F(Golden, MasksAndOptions) {
+    fs::create_directory(dir_ / "my pics");
+    WriteBmp(zeph::test::BlankImage(60, 40), dir_ / "my pics" / "a b.bmp");
+    // One argument with a blank is one token.
+    const ScanRun quoted = RunZephScan({Path("my pics/a b.bmp")});
+    EXPECT_EQ(MaskTimestamp(quoted.output), kHead + NoCodes(Path("my pics/a b.bmp")) + kEnd);
+    // An option right before the mask is not read as one.
+    const ScanRun before = RunZephScan({"-minconf", Path("my pics/*.bmp")});
+    EXPECT_EQ(before.status, 0);
+    EXPECT_EQ(MaskTimestamp(before.output), kHead + NoCodes(Path("my pics/a b.bmp")) + kEnd);
+    // A mask that matches nothing: head and end only.
+    const ScanRun none = RunZephScan({"-bctypes", "1", Path("*.gif")});
+    EXPECT_EQ(MaskTimestamp(none.output), kHead + kEnd);
+}
+
+TEST_F(Golden, RelativeMasksStartBesideTheProgram) {
+    const fs::path programFolder = fs::path(ZEPH_ZEPHSCAN).parent_path();
+    const fs::path folder = programFolder / dir_.filename();
+    fs::create_directory(folder);
+    WriteBmp(zeph::test::BlankImage(60, 40), folder / "r.bmp");
+    const ScanRun run = RunZephScan({dir_.filename().string() + "\\*.bmp"});
+    fs::remove_all(folder);
+    EXPECT_EQ(MaskTimestamp(run.output), kHead + NoCodes((folder / "r.bmp").string()) + kEnd);
+}
+
+}  // namespace
