@@ -12,6 +12,7 @@
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "cli/file_listing.h"
+#include "cli/reader_ids.h"
 #include "cli/report.h"
 #include "cli/usage.h"
 #include "platform/activation.h"
@@ -20,11 +21,6 @@
 namespace {
 
 using namespace zeph::cli;
-
-constexpr DISPID kThoroughMode = 1;
-constexpr DISPID kProtocolMask = 3;
-constexpr DISPID kConfidenceThreshold = 4;
-constexpr DISPID kContrastSensitivity = 6;
 
 HRESULT Put(IDispatch& control, DISPID id, Variant value) {
     DISPID named = DISPID_PROPERTYPUT;

@@ -5,28 +5,13 @@
 #include <optional>
 
 #include "cli/image_loading.h"
+#include "cli/reader_ids.h"
 #include "platform/codepage.h"
 
 namespace zeph::cli {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-
-// Dispatch identifiers of the reader control.
-enum : DISPID {
-    kPicture = 2,
-    kNbCodesFound = 5,
-    kData = 7,
-    kBarcodeType = 8,
-    kSymbology = 9,
-    kDataDescriptor = 10,
-    kRawData = 11,
-    kConfidence = 12,
-    kStartx = 15,
-    kStarty = 16,
-    kStopx = 17,
-    kStopy = 18,
-};
 
 std::string Element(std::string_view indent, std::string_view name, std::string_view text) {
     std::string line(indent);
