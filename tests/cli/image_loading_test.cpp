@@ -1287,12 +1287,11 @@ TEST(ImageLoadingPictures, RefusedDescriptionsDeleteTheBitmap) {
 }
 
 // ---------------------------------------------------------------------------
-// Seeds for the image fuzz target: ZEPH_WRITE_IMAGE_SEEDS=<folder> writes one
-// small file of each format there.
+// Tiny files of every kind load; they are also the seeds of the image fuzz
+// target: ZEPH_WRITE_IMAGE_SEEDS=<folder> writes them there.
 
-TEST(ImageLoadingSeeds, WriteWhenAsked) {
+TEST(ImageLoadingSeeds, TinyFilesOfEveryKindLoad) {
     const char* folder = std::getenv("ZEPH_WRITE_IMAGE_SEEDS");
-    if (!folder) GTEST_SKIP() << "set ZEPH_WRITE_IMAGE_SEEDS to write fuzz seeds";
     Picture picture = ColourSymbol(true);
     Picture tiny{12, 8, {}};
     for (int y = 0; y < 8; ++y) {
@@ -1323,6 +1322,11 @@ TEST(ImageLoadingSeeds, WriteWhenAsked) {
         {"gif-interlaced", EncodeGif(14, 9, {{1, 1, 12, 8, tiny.Channels({1}), 5, true}})});
     for (const Sample& sample : samples) {
         ASSERT_LT(sample.file.size(), 2048u) << sample.name;
+        std::string error;
+        HBITMAP bitmap = zeph::cli::LoadImageBytes(sample.file, &error);
+        EXPECT_NE(bitmap, nullptr) << sample.name << ": " << error;
+        if (bitmap) DeleteObject(bitmap);
+        if (!folder) continue;
         std::ofstream out(fs::path(folder) / sample.name, std::ios::binary);
         out.write(reinterpret_cast<const char*>(sample.file.data()),
                   std::streamsize(sample.file.size()));
