@@ -3,7 +3,11 @@
 // scores them on the same images in the same run. It reports and never fails:
 // the exit code is non-zero only when the corpus cannot be found.
 //
-//   corpus_runner [CORPUS_DIR] [--standard] [--no-peers] [--verbose]
+// With --zephscan the console program itself runs on every image too, as a
+// child process like the peers, and its report is scored beside theirs; it is
+// found beside this program's build folder unless a path is given.
+//
+//   corpus_runner [CORPUS_DIR] [--standard] [--no-peers] [--zephscan[=PATH]] [--verbose]
 
 #include <png.h>
 #include <sys/resource.h>
@@ -17,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -44,6 +49,7 @@ struct Options {
     bool standard = false;
     bool peers = true;
     bool verbose = false;
+    std::optional<fs::path> zephScan;  // set: run the console program as well
 };
 
 // The corpus lives beside the repository (../shared/corpus from its root); the
@@ -78,8 +84,15 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             options.peers = false;
         } else if (arg == "--verbose" || arg == "-v") {
             options.verbose = true;
+        } else if (arg == "--zephscan") {
+            options.zephScan = fs::path();
+        } else if (arg.starts_with("--zephscan=")) {
+            options.zephScan = fs::path(arg.substr(std::string_view("--zephscan=").size()));
         } else if (arg == "--help" || arg == "-h") {
-            std::printf("usage: %s [CORPUS_DIR] [--standard] [--no-peers] [--verbose]\n", argv[0]);
+            std::printf(
+                "usage: %s [CORPUS_DIR] [--standard] [--no-peers] [--zephscan[=PATH]] "
+                "[--verbose]\n",
+                argv[0]);
             std::exit(0);
         } else {
             options.corpus = arg;
@@ -95,6 +108,17 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     }
     if (!fs::is_directory(options.corpus)) {
         std::fprintf(stderr, "corpus_runner: %s is not a folder\n", options.corpus.c_str());
+        return std::nullopt;
+    }
+    if (options.zephScan && options.zephScan->empty()) {
+        // bench/corpus_runner and cli/ZephScan share the build folder.
+        std::error_code ec;
+        const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+        if (!ec) options.zephScan = exe.parent_path().parent_path() / "cli" / "ZephScan";
+    }
+    if (options.zephScan && access(options.zephScan->c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "corpus_runner: no ZephScan program at %s\n",
+                     options.zephScan->c_str());
         return std::nullopt;
     }
     return options;
@@ -284,11 +308,13 @@ std::string CanonicalEanUpc(std::string_view format, std::string_view text) {
 }
 
 // Control characters (and their angle-bracket escapes, such as ZXing's <GS>)
-// separate GS1 fields; the corpus texts leave them out.
+// and function-character bytes (0x80 and above) separate GS1 fields; the corpus
+// texts leave them out.
 std::string DropControls(std::string_view text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (static_cast<unsigned char>(text[i]) < 0x20) continue;
+        const unsigned char u = static_cast<unsigned char>(text[i]);
+        if (u < 0x20 || u >= 0x80) continue;
         if (text[i] == '<') {
             const size_t close = text.find('>', i);
             if (close != std::string_view::npos && close - i >= 3 && close - i <= 4) {
@@ -341,8 +367,13 @@ bool IsExpected(SetKind kind, std::string_view got, std::string_view expected) {
                 c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             return upper == expected;
         }
-        case SetKind::kCode128:
-            return DropControls(got) == DropControls(expected);
+        case SetKind::kCode128: {
+            if (DropControls(got) == DropControls(expected)) return true;
+            // The console program's report shows control and function bytes as "#".
+            std::string shown = DropControls(got);
+            std::erase(shown, '#');
+            return shown == DropControls(expected);
+        }
         case SetKind::kEanUpc: {
             // Sets without add-ons leave out an add-on printed beside the main
             // symbol; reading it too is not a misread.
@@ -470,7 +501,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 struct Peer {
     std::string label;
-    std::string (*command)(const fs::path&);
+    std::function<std::string(const fs::path&)> command;
     std::vector<Reading> (*parse)(const std::string& output, const fs::path& image);
     double startupMs = 0;
 };
@@ -510,6 +541,45 @@ std::vector<Reading> ParseZxing(const std::string& output, const fs::path& image
         readings.push_back({std::move(format), rest.substr(open + 1, close - open - 1)});
     }
     return JoinAddOns(std::move(readings));
+}
+
+// The console program's report: one <BarcodeMatch> per read, its texts escaped.
+std::string ElementText(std::string_view block, std::string_view name) {
+    const std::string open = "<" + std::string(name) + ">";
+    const std::string close = "</" + std::string(name) + ">";
+    const size_t a = block.find(open);
+    if (a == std::string_view::npos) return {};
+    const size_t b = block.find(close, a);
+    if (b == std::string_view::npos) return {};
+    const std::string_view escaped = block.substr(a + open.size(), b - a - open.size());
+    std::string text;
+    for (size_t i = 0; i < escaped.size(); ++i) {
+        bool replaced = false;
+        for (const auto& [entity, c] : {std::pair{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}}) {
+            if (escaped.substr(i).starts_with(entity)) {
+                text += c;
+                i += std::string_view(entity).size() - 1;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) text += escaped[i];
+    }
+    return text;
+}
+
+std::vector<Reading> ParseZephScan(const std::string& output, const fs::path&) {
+    std::vector<Reading> readings;
+    const std::string_view report = output;
+    size_t at = 0;
+    while ((at = report.find("<BarcodeMatch>", at)) != std::string_view::npos) {
+        const size_t end = report.find("</BarcodeMatch>", at);
+        if (end == std::string_view::npos) break;
+        const std::string_view block = report.substr(at, end - at);
+        readings.push_back({ElementText(block, "Symbology"), ElementText(block, "RawData")});
+        at = end;
+    }
+    return readings;
 }
 
 // Median wall time of a run on a blank image: the start-up cost paid once per
@@ -648,23 +718,32 @@ int Run(const Options& options) {
     }
 
     std::vector<Peer> peers;
+    if (options.zephScan) {
+        const std::string program = ShellQuote(options.zephScan->string());
+        peers.push_back({"ZephScan",
+                         [program](const fs::path& image) {
+                             return program + " " + ShellQuote(image.string()) + " 2>/dev/null";
+                         },
+                         ParseZephScan});
+    }
     if (options.peers) {
         if (OnPath("zbarimg")) peers.push_back({"zbarimg", ZbarCommand, ParseZbar});
         if (OnPath("ZXingReader")) peers.push_back({"ZXingReader", ZxingCommand, ParseZxing});
-        if (!peers.empty()) {
-            const fs::path blank = fs::temp_directory_path() /
-                                   ("corpus_runner_blank_" + std::to_string(getpid()) + ".png");
-            if (WriteBlankPng(blank)) {
-                for (auto& p : peers)
-                    p.startupMs = MeasureStartup(p, blank);
-            }
-            std::error_code ec;
-            fs::remove(blank, ec);
+    }
+    if (options.peers && peers.size() == (options.zephScan ? 1u : 0u))
+        std::printf("peers: neither zbarimg nor ZXingReader is on PATH\n");
+    if (!peers.empty()) {
+        const fs::path blank = fs::temp_directory_path() /
+                               ("corpus_runner_blank_" + std::to_string(getpid()) + ".png");
+        if (WriteBlankPng(blank)) {
+            for (auto& p : peers)
+                p.startupMs = MeasureStartup(p, blank);
         }
+        std::error_code ec;
+        fs::remove(blank, ec);
         for (const auto& p : peers)
-            std::printf("peer: %s (process start-up %.1f ms, subtracted per image)\n",
-                        p.label.c_str(), p.startupMs);
-        if (peers.empty()) std::printf("peers: neither zbarimg nor ZXingReader is on PATH\n");
+            std::printf("%s: %s (process start-up %.1f ms, subtracted per image)\n",
+                        p.label == "ZephScan" ? "program" : "peer", p.label.c_str(), p.startupMs);
     }
 
     GreyRaster raster;  // reused, as an application would between pictures
