@@ -10,6 +10,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zeph::test {
@@ -34,11 +35,19 @@ struct TjBufferDeleter {
     void operator()(unsigned char* buffer) const { tjFree(buffer); }
 };
 
+// Bar height in modules of symbols drawn from the options' own modules, when the
+// options leave it open (zint's default).
+constexpr double kDefaultHeightModules = 50.0;
+
 void CheckSymbolOptions(const ImageOptions& o) {
     if (!(o.moduleSize > 0) || !std::isfinite(o.moduleSize))
         throw std::invalid_argument("moduleSize must be positive");
     if (o.quietModules < 0) throw std::invalid_argument("quietModules must not be negative");
     if (!std::isfinite(o.angle)) throw std::invalid_argument("angle must be finite");
+    if (o.modules.find_first_not_of("01") != std::string::npos)
+        throw std::invalid_argument("modules are \"0\" and \"1\" only");
+    if (!std::isfinite(o.heightModules))
+        throw std::invalid_argument("heightModules must be finite");
 }
 
 SymbolPtr Encode(const ImageOptions& o, bool raster) {
@@ -106,11 +115,48 @@ std::vector<std::vector<Tap>> Footprints(int32_t pixels, double cellSize, int32_
     return taps;
 }
 
+// The symbol as a grid of cells, kCellsPerModule to a module: ink 0..1 per
+// cell, top row first, with its row of modules.
+struct Cells {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<float> dark;
+    std::string modules;
+};
+
+Cells ZintCells(const ImageOptions& o) {
+    const SymbolPtr symbol = Encode(o, true);
+    Cells c;
+    c.width = symbol->bitmap_width;
+    c.height = symbol->bitmap_height;
+    c.dark.resize(static_cast<size_t>(c.width) * c.height);
+    for (size_t i = 0; i < c.dark.size(); ++i)
+        c.dark[i] = 1.0f - symbol->bitmap[3 * i + 1] / 255.0f;
+    c.modules = ModulesOf(*symbol);
+    return c;
+}
+
+Cells ModuleCells(const ImageOptions& o) {
+    const double height = o.heightModules > 0 ? o.heightModules : kDefaultHeightModules;
+    Cells c;
+    c.width = static_cast<int32_t>(o.modules.size()) * kCellsPerModule;
+    c.height = std::max(1, static_cast<int32_t>(std::lround(height * kCellsPerModule)));
+    c.dark.resize(static_cast<size_t>(c.width) * c.height);
+    for (int32_t y = 0; y < c.height; ++y) {
+        for (int32_t x = 0; x < c.width; ++x)
+            c.dark[static_cast<size_t>(y) * c.width + x] =
+                o.modules[static_cast<size_t>(x / kCellsPerModule)] == '1' ? 1.0f : 0.0f;
+    }
+    c.modules = o.modules;
+    return c;
+}
+
 Upright BuildUpright(const ImageOptions& o) {
     CheckSymbolOptions(o);
-    const SymbolPtr symbol = Encode(o, true);
-    const int32_t cellsX = symbol->bitmap_width;
-    const int32_t cellsY = symbol->bitmap_height;
+    const Cells cells = o.modules.empty() ? ZintCells(o) : ModuleCells(o);
+    const int32_t cellsX = cells.width;
+    const int32_t cellsY = cells.height;
+    const std::vector<float>& dark = cells.dark;
     const int32_t margin = o.quietModules * kCellsPerModule;
     const double cellSize = o.moduleSize / kCellsPerModule;
 
@@ -120,10 +166,6 @@ Upright BuildUpright(const ImageOptions& o) {
     // Equal parity of width and height puts the pixel grids of quarter-turned
     // symbols on whole pixels, so 90-degree turns stay as sharp as 0.
     if ((u.width + u.height) % 2 != 0) ++u.height;
-
-    std::vector<float> dark(static_cast<size_t>(cellsX) * cellsY);
-    for (size_t i = 0; i < dark.size(); ++i)
-        dark[i] = 1.0f - symbol->bitmap[3 * i + 1] / 255.0f;
 
     // Separable area resampling: across each cell row, then down the columns.
     const auto tapsX = Footprints(u.width, cellSize, margin, cellsX);
@@ -153,7 +195,7 @@ Upright BuildUpright(const ImageOptions& o) {
 
     // The top cell row crosses every bar (EAN add-ons start lower, but their
     // modules are in zint's module row).
-    const std::string modules = ModulesOf(*symbol);
+    const std::string& modules = cells.modules;
     const size_t firstBar = modules.find('1');
     const size_t lastBar = modules.rfind('1');
     int32_t firstDark = 0;
@@ -430,7 +472,40 @@ void JpegRoundTrip(Image& image, int quality) {
 }
 
 std::string SymbolModules(const ImageOptions& options) {
+    if (!options.modules.empty()) return options.modules;
     return ModulesOf(*Encode(options, false));
+}
+
+std::string WideNarrowModules(std::string_view elements, int narrow, int wide) {
+    if (narrow < 1 || wide < 1) throw std::invalid_argument("widths must be positive");
+    std::string modules;
+    bool bar = true;
+    for (char element : elements) {
+        if (element != 'N' && element != 'W')
+            throw std::invalid_argument("elements are \"N\" and \"W\" only");
+        modules.append(static_cast<size_t>(element == 'W' ? wide : narrow), bar ? '1' : '0');
+        bar = !bar;
+    }
+    return modules;
+}
+
+std::string ElementsOf(std::string_view modules) {
+    const size_t first = modules.find('1');
+    if (first == std::string_view::npos) return {};
+    modules = modules.substr(first, modules.rfind('1') + 1 - first);
+    std::vector<size_t> runs;
+    for (size_t i = 0; i < modules.size(); ++i) {
+        if (i > 0 && modules[i] == modules[i - 1]) {
+            ++runs.back();
+        } else {
+            runs.push_back(1);
+        }
+    }
+    const size_t narrowest = *std::min_element(runs.begin(), runs.end());
+    std::string elements;
+    for (size_t run : runs)
+        elements += run == narrowest ? 'N' : 'W';
+    return elements;
 }
 
 }  // namespace zeph::test

@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zeph::test {
@@ -22,7 +23,11 @@ namespace zeph::test {
 struct ImageOptions {
     int symbology = BARCODE_EANX;  // a zint BARCODE_ constant
     std::string data;              // as zint takes it ("590123412345", "[01]0950110...")
-    double moduleSize = 3.0;       // pixels per module; need not be whole
+    // When not empty, these modules ("1" bar, "0" space) are drawn instead of
+    // zint's symbol (symbology, data and showText are then ignored), for symbols
+    // zint does not draw: other wide/narrow ratios, Patch codes.
+    std::string modules;
+    double moduleSize = 3.0;     // pixels per module; need not be whole
     double angle = 0.0;          // degrees, counter-clockwise on screen, about the symbol's centre
     int quietModules = 10;       // light modules around the symbol (left, right, top and bottom)
     double heightModules = 0.0;  // bar height in modules; 0 keeps zint's default (50)
@@ -101,7 +106,16 @@ void Blur(Image& image, double sigma);
 void AddNoise(Image& image, double amplitude, uint32_t seed);
 void JpegRoundTrip(Image& image, int quality);  // quality 1..100
 
-// zint's modules for the options' symbol, "1" bar and "0" space, add-on included.
+// zint's modules for the options' symbol, "1" bar and "0" space, add-on included
+// (the options' own modules when it has them).
 std::string SymbolModules(const ImageOptions& options);
+
+// Module strings of wide/narrow symbols. Elements are "N" (narrow) and "W"
+// (wide), alternating bar and space from a bar; each becomes `narrow` or `wide`
+// modules. Other characters are refused with std::invalid_argument.
+std::string WideNarrowModules(std::string_view elements, int narrow, int wide);
+// The elements of a two-width module string (its bars and spaces from the first
+// bar to the last): runs of the narrowest width are "N", longer runs "W".
+std::string ElementsOf(std::string_view modules);
 
 }  // namespace zeph::test

@@ -14,6 +14,7 @@ namespace {
 using zeph::test::AddNoise;
 using zeph::test::BlankImage;
 using zeph::test::Blur;
+using zeph::test::ElementsOf;
 using zeph::test::Image;
 using zeph::test::ImageOptions;
 using zeph::test::JpegRoundTrip;
@@ -23,6 +24,7 @@ using zeph::test::Placement;
 using zeph::test::Point;
 using zeph::test::RenderBarcode;
 using zeph::test::SymbolModules;
+using zeph::test::WideNarrowModules;
 
 constexpr int kThreshold = 128;
 
@@ -202,6 +204,46 @@ TEST(RenderBarcode, EverySymbologyFollowsZintsModules) {
         ExpectRunsFollowModules(DarkRuns(Row(image, image.height / 2)), modules, 2,
                                 modules.find('1') * 2.0 + 20, 0);
     }
+}
+
+TEST(RenderBarcode, OwnModulesAreDrawnLikeZintsSymbol) {
+    for (double angle : {0.0, 90.0, 30.0}) {
+        SCOPED_TRACE(angle);
+        ImageOptions zint = Options(BARCODE_C25INTER, "123456", 2.5);
+        zint.angle = angle;
+        zint.heightModules = 30;
+        ImageOptions own = zint;
+        own.modules = SymbolModules(zint);
+        own.symbology = BARCODE_CODE128;  // ignored
+        own.data = "ignored";
+        Placement zintWhere, ownWhere;
+        const Image expected = RenderBarcode(zint, zintWhere);
+        const Image drawn = RenderBarcode(own, ownWhere);
+        ASSERT_EQ(drawn.width, expected.width);
+        ASSERT_EQ(drawn.height, expected.height);
+        EXPECT_EQ(drawn.pixels, expected.pixels);
+        EXPECT_NEAR(ownWhere.start.x, zintWhere.start.x, 1e-9);
+        EXPECT_NEAR(ownWhere.stop.y, zintWhere.stop.y, 1e-9);
+        EXPECT_EQ(SymbolModules(own), own.modules);
+    }
+    ImageOptions bad = Ean13(2);
+    bad.modules = "1012";
+    EXPECT_THROW(RenderBarcode(bad), std::invalid_argument);
+}
+
+TEST(WideNarrowModules, ElementsExpandAndComeBackFromModules) {
+    EXPECT_EQ(WideNarrowModules("NWNNW", 1, 3), "100010111");
+    EXPECT_EQ(WideNarrowModules("WN", 4, 9), "1111111110000");
+    EXPECT_THROW(WideNarrowModules("NX", 1, 2), std::invalid_argument);
+    // Interleaved 2 of 5 "1234": start, pairs 12 and 34, stop.
+    const std::string elements =
+        "NNNN"
+        "WNNWNNNNWW"
+        "WNWNNWNNNW"
+        "WNN";
+    EXPECT_EQ(ElementsOf(SymbolModules(Options(BARCODE_C25INTER, "1234", 1))), elements);
+    EXPECT_EQ(ElementsOf("00" + WideNarrowModules(elements, 2, 5) + "000"), elements);
+    EXPECT_EQ(ElementsOf("000"), "");
 }
 
 TEST(RenderBarcode, QuietZoneAndHeightFollowTheOptions) {
