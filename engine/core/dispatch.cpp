@@ -9,6 +9,7 @@ namespace {
 // and in which their tables are released.
 constexpr std::array kDecoders = {
     DecoderEntry{kEan13, XR_DecodeEan13, XR_FreeEan13Tables},
+    DecoderEntry{kCode128, XR_DecodeCode128, XR_FreeCode128Tables},
     DecoderEntry{kEan8, XR_DecodeEan8, XR_FreeEan8Tables},
     DecoderEntry{kUpcE, XR_DecodeUpcE, XR_FreeUpcETables},
     DecoderEntry{kSupplement, XR_DecodeSupplementAlone, XR_FreeSupplementTables},

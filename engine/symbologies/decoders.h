@@ -19,3 +19,6 @@ int XR_DecodeSupplement(const ScanSignal& scan, int32_t firstBar, MatchRecord& r
 // The add-on read on its own, from the signal's first bar.
 int XR_DecodeSupplementAlone(const ScanSignal& scan, MatchRecord& record);
 void XR_FreeSupplementTables();
+
+int XR_DecodeCode128(const ScanSignal& scan, MatchRecord& record);
+void XR_FreeCode128Tables();

@@ -1,0 +1,152 @@
+// Code 128: every character has three bars, the stop four, so a symbol of c
+// characters (start and check included) has 3c + 4 bars and character k starts
+// at bar 3k. Read left to right only; the search hands the reversed signal.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "engine/descriptors/ucc_ean128_descriptor.h"
+#include "engine/match/lazy_tables.h"
+#include "engine/symbologies/code128_patterns.h"
+#include "engine/symbologies/decoders.h"
+
+namespace {
+
+using namespace zeph::code128;
+
+enum Table { kSymbolTable, kStartTable };
+thread_local zeph::LazyTables<2> tables({kSymbols, kStarts});
+
+constexpr int32_t kMinBars = 10;
+// Start, data and check characters; the reading holds one match per character.
+constexpr int kMaxCharacters = 100;
+constexpr int kCheckModulus = 103;
+
+enum class CodeSet { kA, kB, kC };
+
+constexpr char Fnc(int n) {
+    return kFunctionBytes[static_cast<size_t>(n - 1)];
+}
+
+// The decoded text: at most two bytes per data character (set C digits).
+class Text {
+  public:
+    void Put(char byte) { bytes_[size_++] = byte; }
+    std::string_view View() const { return {bytes_.data(), size_}; }
+
+  private:
+    std::array<char, 2 * kMaxCharacters> bytes_{};
+    size_t size_ = 0;
+};
+
+BestMatch MatchStretch(const ScanSignal& scan, int32_t a, int32_t b, const PatternTable& table) {
+    BestMatch best;
+    XR_MatchTable(XR_Stretch(scan, a, b), table, best, scan.shiftRange);
+    return best;
+}
+
+// Whether every character was recognised and the check character is the
+// weighted sum of the start and data values modulo 103.
+bool CheckCharacterHolds(std::span<const BestMatch> reading) {
+    for (const BestMatch& m : reading) {
+        if (m.index < 0) return false;
+    }
+    const size_t check = reading.size() - 1;
+    int64_t total = kFirstStartValue + reading[0].index;
+    for (size_t k = 1; k < check; ++k)
+        total += static_cast<int64_t>(k) * reading[k].index;
+    return total % kCheckModulus == reading[check].index;
+}
+
+// Adds the meaning of value v read in set A or B.
+void PutInAOrB(int v, CodeSet set, Text& text) {
+    if (v < 64 || (set == CodeSet::kB && v < 96)) {
+        text.Put(static_cast<char>(v + 32));
+    } else if (set == CodeSet::kA && v < 96) {
+        text.Put(static_cast<char>(v - 64));
+    } else if (v == kFnc3) {
+        text.Put(Fnc(3));
+    } else if (v == kFnc2) {
+        text.Put(Fnc(2));
+    } else if (v == kFnc1) {
+        text.Put(Fnc(1));
+    } else if ((set == CodeSet::kA && v == kCodeA) || (set == CodeSet::kB && v == kCodeB)) {
+        text.Put(Fnc(4));
+    }
+}
+
+// The text of data characters 1 .. c - 2; the check character carries none.
+Text TextOf(std::span<const BestMatch> reading) {
+    Text text;
+    CodeSet set = static_cast<CodeSet>(reading[0].index);
+    bool shifted = false;
+    for (size_t k = 1; k + 1 < reading.size(); ++k) {
+        const int v = reading[k].index;
+        if (v == kCodeC && set != CodeSet::kC) {
+            set = CodeSet::kC;
+        } else if (v == kCodeB && set != CodeSet::kB) {
+            set = CodeSet::kB;
+        } else if (v == kCodeA && set != CodeSet::kA) {
+            set = CodeSet::kA;
+        } else if (set == CodeSet::kC) {
+            if (v < 100) {
+                text.Put(static_cast<char>('0' + v / 10));
+                text.Put(static_cast<char>('0' + v % 10));
+            } else if (v == kFnc1) {
+                text.Put(Fnc(1));
+            }
+        } else {
+            // A shift reads one character in the other of sets A and B; it
+            // waits across code-set changes and set C digits for that character.
+            const CodeSet readIn = !shifted ? set : set == CodeSet::kA ? CodeSet::kB : CodeSet::kA;
+            shifted = v == kShift;
+            PutInAOrB(v, readIn, text);
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+int XR_DecodeCode128(const ScanSignal& scan, MatchRecord& record) {
+    if (!tables.Build()) return -1;
+    const int32_t n = scan.barCount;
+    if (n < kMinBars || n % 3 != 1) return 0;
+    const int c = (n - 4) / 3;
+    if (c > kMaxCharacters) return 0;
+    // The stop stretch ends with the last bar; a signal cut inside it gives no end.
+    if (!XR_HasBarEnd(scan, n - 1)) return 0;
+    const int32_t* starts = scan.barStarts.get();
+
+    std::array<BestMatch, kMaxCharacters> storage{};
+    const std::span<BestMatch> reading(storage.data(), static_cast<size_t>(c));
+    reading[0] = MatchStretch(scan, starts[0], starts[3], tables[kStartTable]);
+    float sum = reading[0].score;
+    for (int k = 1; k < c; ++k) {
+        reading[k] = MatchStretch(scan, starts[3 * k], starts[3 * k + 3], tables[kSymbolTable]);
+        sum += reading[k].score;
+    }
+    const float stop = XR_ScorePattern(XR_Stretch(scan, starts[3 * c], scan.barEnds[n - 1]), kStop);
+    const float confidence = (sum + stop) / static_cast<float>(c + 1);
+
+    if (!(confidence > record.confidence)) return 0;
+    if (!CheckCharacterHolds(reading)) return 0;
+
+    const Text text = TextOf(reading);
+    XR_SetText(record.data, text.View());
+    XR_SetText(record.rawData, text.View());
+    XR_SetText(record.symbology, "CODE-128");
+    XR_SetText(record.barcodeType, "Generic");
+    XR_SetText(record.descriptor, "");
+    if (!text.View().empty() && text.View().front() == kFunctionBytes[0]) {
+        XR_DescribeUccEan128(record);
+    }
+    record.confidence = confidence;
+    return 1;
+}
+
+void XR_FreeCode128Tables() {
+    if (tables.Built()) tables.Release();
+}
