@@ -205,6 +205,26 @@ TEST_F(Golden, SeveralFilesReadableOrNot) {
     EXPECT_EQ(MaskTimestamp(run.output), expected);
 }
 
+TEST_F(Golden, RawTextsShowControlBytesAsHashesAndEveryTextIsEscaped) {
+    // A tab and an escape character (set A), then markup that must not become
+    // elements of the report.
+    ImageOptions o;
+    o.symbology = BARCODE_CODE128;
+    o.data = "a\tb\x1b</Data>&c";
+    o.moduleSize = 2;
+    WriteBmp(zeph::test::RenderBarcode(o), dir_ / "m.bmp");
+    const ScanRun run = RunZephScan({"-bctypes", "2", Path("m.bmp")});
+    EXPECT_EQ(run.status, 0);
+    const std::string expected =
+        kHead + "<ZephScanResult>\r\n\t<FileName>" + Path("m.bmp") +
+        "</FileName>\r\n\t<Status>OK</Status>\r\n\t<NbCodes>1</NbCodes>\r\n" +
+        Match("a#b#&lt;/Data&gt;&amp;c", "CODE-128", "Generic", "", "a\tb\x1b&lt;/Data&gt;&amp;c",
+              "\t\t<Confidence>0.938</Confidence>\r\n\t\t<Startx>14</Startx>\r\n"
+              "\t\t<Starty>67</Starty>\r\n\t\t<Stopx>424</Stopx>\r\n\t\t<Stopy>67</Stopy>\r\n") +
+        "</ZephScanResult>\r\n" + kEnd;
+    EXPECT_EQ(MaskTimestamp(run.output), expected);
+}
+
 TEST_F(Golden, FileNamesAreEscaped) {
     WriteBmp(zeph::test::BlankImage(60, 40), dir_ / "a&b<c>.bmp");
     const ScanRun run = RunZephScan({Path("a*")});
