@@ -10,6 +10,8 @@ namespace {
 constexpr std::array kDecoders = {
     DecoderEntry{kEan13, XR_DecodeEan13, XR_FreeEan13Tables},
     DecoderEntry{kCode128, XR_DecodeCode128, XR_FreeCode128Tables},
+    DecoderEntry{kCode39, XR_DecodeCode39, XR_FreeCode39Tables},
+    DecoderEntry{kCode93, XR_DecodeCode93, XR_FreeCode93Tables},
     DecoderEntry{kEan8, XR_DecodeEan8, XR_FreeEan8Tables},
     DecoderEntry{kUpcE, XR_DecodeUpcE, XR_FreeUpcETables},
     DecoderEntry{kSupplement, XR_DecodeSupplementAlone, XR_FreeSupplementTables},

@@ -22,3 +22,9 @@ void XR_FreeSupplementTables();
 
 int XR_DecodeCode128(const ScanSignal& scan, MatchRecord& record);
 void XR_FreeCode128Tables();
+
+int XR_DecodeCode39(const ScanSignal& scan, MatchRecord& record);
+void XR_FreeCode39Tables();
+
+int XR_DecodeCode93(const ScanSignal& scan, MatchRecord& record);
+void XR_FreeCode93Tables();
