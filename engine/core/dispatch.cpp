@@ -15,6 +15,9 @@ constexpr std::array kDecoders = {
     DecoderEntry{kEan8, XR_DecodeEan8, XR_FreeEan8Tables},
     DecoderEntry{kUpcE, XR_DecodeUpcE, XR_FreeUpcETables},
     DecoderEntry{kSupplement, XR_DecodeSupplementAlone, XR_FreeSupplementTables},
+    DecoderEntry{kInterleaved2of5, XR_DecodeInterleaved2of5, XR_FreeInterleaved2of5Tables},
+    DecoderEntry{kCodabar, XR_DecodeCodabar, XR_FreeCodabarTables},
+    DecoderEntry{kPatchCode, XR_DecodePatchCode, XR_FreePatchCodeTables},
 };
 
 }  // namespace

@@ -28,3 +28,12 @@ void XR_FreeCode39Tables();
 
 int XR_DecodeCode93(const ScanSignal& scan, MatchRecord& record);
 void XR_FreeCode93Tables();
+
+int XR_DecodeInterleaved2of5(const ScanSignal& scan, MatchRecord& record);
+void XR_FreeInterleaved2of5Tables();
+
+int XR_DecodeCodabar(const ScanSignal& scan, MatchRecord& record);
+void XR_FreeCodabarTables();
+
+int XR_DecodePatchCode(const ScanSignal& scan, MatchRecord& record);
+void XR_FreePatchCodeTables();
