@@ -44,7 +44,9 @@ int XR_DecodePatchCode(const ScanSignal& scan, MatchRecord& record) {
         spaces += starts[k + 1] - ends[k];
     for (int32_t k = 0; k < kBars; ++k)
         bars += ends[k] - starts[k];
-    const auto narrow = static_cast<float>(0.3333 * spaces);
+    // The exact mean: a rounded third would measure a mark printed at the
+    // largest ratio, 3.5, just above it and refuse it.
+    const auto narrow = static_cast<float>(spaces / 3.0);
     if (!(narrow > 0)) return 0;
     const auto ratio = static_cast<float>((0.5 * bars - narrow) / narrow);
     if (ratio < kMinRatio || ratio > kMaxRatio) return 0;
