@@ -7,7 +7,8 @@
 // child process like the peers, and its report is scored beside theirs; it is
 // found beside this program's build folder unless a path is given.
 //
-//   corpus_runner [CORPUS_DIR] [--standard] [--no-peers] [--zephscan[=PATH]] [--verbose]
+//   corpus_runner [CORPUS_DIR] [--standard] [--no-peers] [--zephscan[=PATH]]
+//                 [--config=SETTINGS] [--verbose]
 
 #include <png.h>
 #include <sys/resource.h>
@@ -50,6 +51,7 @@ struct Options {
     bool peers = true;
     bool verbose = false;
     std::optional<fs::path> zephScan;  // set: run the console program as well
+    std::string settings;              // the engine's configuration string
 };
 
 // The corpus lives beside the repository (../shared/corpus from its root); the
@@ -84,6 +86,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             options.peers = false;
         } else if (arg == "--verbose" || arg == "-v") {
             options.verbose = true;
+        } else if (arg.starts_with("--config=")) {
+            options.settings = arg.substr(std::string_view("--config=").size());
         } else if (arg == "--zephscan") {
             options.zephScan = fs::path();
         } else if (arg.starts_with("--zephscan=")) {
@@ -91,7 +95,7 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         } else if (arg == "--help" || arg == "-h") {
             std::printf(
                 "usage: %s [CORPUS_DIR] [--standard] [--no-peers] [--zephscan[=PATH]] "
-                "[--verbose]\n",
+                "[--config=SETTINGS] [--verbose]\n",
                 argv[0]);
             std::exit(0);
         } else {
@@ -711,15 +715,19 @@ int Run(const Options& options) {
     const std::vector<CorpusSet> sets = LoadCorpus(options.corpus);
     std::printf("corpus: %s (%zu sets)\n", options.corpus.c_str(), sets.size());
 
-    ReaderConfigPtr config = XR_ParseConfig("");
+    ReaderConfigPtr config = XR_ParseConfig(options.settings);
     if (!config) {
-        std::fprintf(stderr, "corpus_runner: the default configuration could not be made\n");
+        std::fprintf(stderr, "corpus_runner: the configuration could not be made\n");
         return 0;
     }
 
     std::vector<Peer> peers;
     if (options.zephScan) {
-        const std::string program = ShellQuote(options.zephScan->string());
+        // The console program takes the same configuration as its options.
+        std::string program = ShellQuote(options.zephScan->string());
+        std::istringstream tokens(options.settings);
+        for (std::string token; tokens >> token;)
+            program += " " + ShellQuote(token);
         peers.push_back({"ZephScan",
                          [program](const fs::path& image) {
                              return program + " " + ShellQuote(image.string()) + " 2>/dev/null";
