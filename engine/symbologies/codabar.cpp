@@ -6,6 +6,7 @@
 
 #include "engine/symbologies/codabar_patterns.h"
 #include "engine/symbologies/decoders.h"
+#include "engine/symbologies/spans.h"
 #include "engine/symbologies/wide_narrow.h"
 
 namespace {
@@ -22,10 +23,7 @@ constexpr float kMaxRatio = 4.25f;
 constexpr float kFloorShare = 0.75f;
 
 BestMatch MatchCharacter(const ScanSignal& scan, int32_t firstBar, const PatternTable& table) {
-    BestMatch best;
-    XR_MatchTable(XR_Stretch(scan, scan.barStarts[firstBar], scan.barEnds[firstBar + 3]), table,
-                  best, scan.shiftRange);
-    return best;
+    return zeph::MatchSpan(scan, scan.barStarts[firstBar], scan.barEnds[firstBar + 3], table);
 }
 
 BestMatch MatchLetter(const ScanSignal& scan, int32_t firstBar, const PatternTable& table) {

@@ -11,6 +11,7 @@
 #include "engine/match/lazy_tables.h"
 #include "engine/symbologies/code128_patterns.h"
 #include "engine/symbologies/decoders.h"
+#include "engine/symbologies/spans.h"
 
 namespace {
 
@@ -40,12 +41,6 @@ class Text {
     std::array<char, 2 * kMaxCharacters> bytes_{};
     size_t size_ = 0;
 };
-
-BestMatch MatchStretch(const ScanSignal& scan, int32_t a, int32_t b, const PatternTable& table) {
-    BestMatch best;
-    XR_MatchTable(XR_Stretch(scan, a, b), table, best, scan.shiftRange);
-    return best;
-}
 
 // Whether every character was recognised and the check character is the
 // weighted sum of the start and data values modulo 103.
@@ -122,13 +117,13 @@ int XR_DecodeCode128(const ScanSignal& scan, MatchRecord& record) {
 
     std::array<BestMatch, kMaxCharacters> storage{};
     const std::span<BestMatch> reading(storage.data(), static_cast<size_t>(c));
-    reading[0] = MatchStretch(scan, starts[0], starts[3], tables[kStartTable]);
+    reading[0] = zeph::MatchSpan(scan, starts[0], starts[3], tables[kStartTable]);
     float sum = reading[0].score;
     for (int k = 1; k < c; ++k) {
-        reading[k] = MatchStretch(scan, starts[3 * k], starts[3 * k + 3], tables[kSymbolTable]);
+        reading[k] = zeph::MatchSpan(scan, starts[3 * k], starts[3 * k + 3], tables[kSymbolTable]);
         sum += reading[k].score;
     }
-    const float stop = XR_ScorePattern(XR_Stretch(scan, starts[3 * c], scan.barEnds[n - 1]), kStop);
+    const float stop = zeph::ScoreSpan(scan, starts[3 * c], scan.barEnds[n - 1], kStop);
     const float confidence = (sum + stop) / static_cast<float>(c + 1);
 
     if (!(confidence > record.confidence)) return 0;

@@ -9,6 +9,7 @@
 #include "engine/symbologies/code39_patterns.h"
 #include "engine/symbologies/decoders.h"
 #include "engine/symbologies/full_ascii.h"
+#include "engine/symbologies/spans.h"
 #include "engine/symbologies/wide_narrow.h"
 
 namespace {
@@ -116,13 +117,12 @@ int XR_DecodeCode39(const ScanSignal& scan, MatchRecord& record) {
     const std::string_view startStop = tables.Pattern(variant, kStartStopPattern);
 
     std::array<BestMatch, kMaxCharacters> reading{};
-    float sum = XR_ScorePattern(XR_Stretch(scan, starts[0], ends[4]), startStop);
+    float sum = zeph::ScoreSpan(scan, starts[0], ends[4], startStop);
     for (int32_t i = 0; i < c; ++i) {
-        XR_MatchTable(XR_Stretch(scan, starts[5 * i + 5], ends[5 * i + 9]), table, reading[i],
-                      scan.shiftRange);
+        reading[i] = zeph::MatchSpan(scan, starts[5 * i + 5], ends[5 * i + 9], table);
         sum += reading[i].score;
     }
-    sum += XR_ScorePattern(XR_Stretch(scan, starts[5 * c + 5], ends[n - 1]), startStop);
+    sum += zeph::ScoreSpan(scan, starts[5 * c + 5], ends[n - 1], startStop);
 
     const float confidence = sum / static_cast<float>(c + 2);
     if (!(confidence > record.confidence)) return 0;

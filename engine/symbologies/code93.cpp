@@ -9,6 +9,7 @@
 #include "engine/symbologies/code93_patterns.h"
 #include "engine/symbologies/decoders.h"
 #include "engine/symbologies/full_ascii.h"
+#include "engine/symbologies/spans.h"
 
 namespace {
 
@@ -74,13 +75,12 @@ int XR_DecodeCode93(const ScanSignal& scan, MatchRecord& record) {
     const int32_t* ends = scan.barEnds.get();
 
     std::array<BestMatch, kMaxCharacters> reading{};
-    float sum = XR_ScorePattern(XR_Stretch(scan, starts[0], starts[3]), kStart);
+    float sum = zeph::ScoreSpan(scan, starts[0], starts[3], kStart);
     for (int32_t i = 0; i < c; ++i) {
-        XR_MatchTable(XR_Stretch(scan, starts[3 * i + 3], starts[3 * i + 6]), tables[0], reading[i],
-                      scan.shiftRange);
+        reading[i] = zeph::MatchSpan(scan, starts[3 * i + 3], starts[3 * i + 6], tables[0]);
         sum += reading[i].score;
     }
-    sum += XR_ScorePattern(XR_Stretch(scan, starts[3 * c + 3], ends[n - 1]), kStop);
+    sum += zeph::ScoreSpan(scan, starts[3 * c + 3], ends[n - 1], kStop);
 
     const float confidence = sum / static_cast<float>(c + 2);
     if (!(confidence > record.confidence)) return 0;

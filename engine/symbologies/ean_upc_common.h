@@ -8,8 +8,12 @@
 #include <string_view>
 
 #include "engine/reader.h"
+#include "engine/symbologies/spans.h"
 
 namespace zeph::ean {
+
+using zeph::MatchSpan;
+using zeph::ScoreSpan;
 
 // Position of a parity word in its list, or -1 when the list lacks it.
 template <size_t N>
@@ -30,19 +34,6 @@ std::array<int, N> DigitsOf(std::span<const BestMatch, N> reading) {
     for (size_t i = 0; i < N; ++i)
         digits[i] = reading[i].index;
     return digits;
-}
-
-// Score of a literal pattern over the samples from bar edge a up to edge b.
-inline float ScoreSpan(const ScanSignal& scan, int32_t a, int32_t b, std::string_view pattern) {
-    return XR_ScorePattern(XR_Stretch(scan, a, b), pattern);
-}
-
-// Best entry of a table over the samples from edge a up to edge b, seeded empty.
-inline BestMatch MatchSpan(const ScanSignal& scan, int32_t a, int32_t b,
-                           const PatternTable& table) {
-    BestMatch best;
-    XR_MatchTable(XR_Stretch(scan, a, b), table, best, scan.shiftRange);
-    return best;
 }
 
 // Whether the signal holds a whole symbol of `bars` bars and `modules` modules

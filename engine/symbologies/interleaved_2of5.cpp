@@ -6,6 +6,7 @@
 
 #include "engine/symbologies/decoders.h"
 #include "engine/symbologies/interleaved_2of5_patterns.h"
+#include "engine/symbologies/spans.h"
 #include "engine/symbologies/wide_narrow.h"
 
 namespace {
@@ -44,13 +45,13 @@ int XR_DecodeInterleaved2of5(const ScanSignal& scan, MatchRecord& record) {
     const size_t variant = tables.Choose(ratio);
 
     std::array<BestMatch, kMaxPairs> reading{};
-    float sum = XR_ScorePattern(XR_Stretch(scan, starts[0], starts[2]), kStart);
+    float sum = zeph::ScoreSpan(scan, starts[0], starts[2], kStart);
     for (int32_t i = 0; i < pairs; ++i) {
-        XR_MatchTable(XR_Stretch(scan, starts[5 * i + 2], starts[5 * i + 7]),
-                      tables.Table(variant, kPairTable), reading[i], scan.shiftRange);
+        reading[i] = zeph::MatchSpan(scan, starts[5 * i + 2], starts[5 * i + 7],
+                                     tables.Table(variant, kPairTable));
         sum += reading[i].score;
     }
-    sum += XR_ScorePattern(XR_Stretch(scan, starts[5 * pairs + 2], ends[n - 1]),
+    sum += zeph::ScoreSpan(scan, starts[5 * pairs + 2], ends[n - 1],
                            tables.Pattern(variant, kStopPattern));
 
     const float confidence = sum / static_cast<float>(pairs + 2);

@@ -5,6 +5,7 @@
 
 #include "engine/symbologies/decoders.h"
 #include "engine/symbologies/patch_code_patterns.h"
+#include "engine/symbologies/spans.h"
 #include "engine/symbologies/wide_narrow.h"
 
 namespace {
@@ -51,9 +52,8 @@ int XR_DecodePatchCode(const ScanSignal& scan, MatchRecord& record) {
     const auto ratio = static_cast<float>((0.5 * bars - narrow) / narrow);
     if (ratio < kMinRatio || ratio > kMaxRatio) return 0;
 
-    BestMatch best;
-    XR_MatchTable(XR_Stretch(scan, starts[0], ends[kBars - 1]),
-                  tables.Table(tables.Choose(ratio), 0), best, scan.shiftRange);
+    const BestMatch best =
+        zeph::MatchSpan(scan, starts[0], ends[kBars - 1], tables.Table(tables.Choose(ratio), 0));
     if (best.index < 0 || !(best.score > record.confidence)) return 0;
 
     const int type = best.index + 1;

@@ -33,13 +33,6 @@ Read Decode(const ScanSignal& scan, float confidence = 0.81f) {
     return read;
 }
 
-// One sample per module, so element widths are sample counts.
-ScanSignalPtr Exact(const std::string& modules) {
-    RenderOptions o;
-    o.samplesPerModule = 1;
-    return RenderModules(modules, o);
-}
-
 TEST(Codabar, CleanSymbolIsReadWithItsStartAndStopLetters) {
     ScanSignalPtr scan = RenderModules(Codabar("A40156B"), Clean());
     ASSERT_EQ(scan->barCount, 28);

@@ -44,13 +44,6 @@ Read Decode(const ScanSignal& scan, float confidence = 0.81f) {
     return read;
 }
 
-// One sample per module, so element widths are sample counts.
-ScanSignalPtr Exact(const std::string& modules) {
-    RenderOptions o;
-    o.samplesPerModule = 1;
-    return RenderModules(modules, o);
-}
-
 // The score the decoder should give a stretch for one element string at the
 // given widths: the template built here, independently of the decoder's tables.
 float EntryScore(const ScanSignal& scan, int32_t a, int32_t b, const std::string& elements,

@@ -39,13 +39,6 @@ Read Decode(ScanSignal& scan, Line line = kOutwards, float confidence = 0.81f) {
     return read;
 }
 
-// One sample per module, so element widths are sample counts.
-ScanSignalPtr Exact(const std::string& modules) {
-    RenderOptions o;
-    o.samplesPerModule = 1;
-    return RenderModules(modules, o);
-}
-
 // The score of the whole mark against one template built here, independently
 // of the decoder's tables.
 float MarkScore(const ScanSignal& scan, int type, int narrow, int wide) {

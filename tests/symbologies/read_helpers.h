@@ -25,6 +25,13 @@ inline RenderOptions Clean() {
     return o;
 }
 
+// One sample per module, so element widths are sample counts.
+inline ScanSignalPtr Exact(const std::string& modules) {
+    RenderOptions o;
+    o.samplesPerModule = 1;
+    return RenderModules(modules, o);
+}
+
 // A record as the search hands it to the decoders.
 inline MatchRecord Fresh(float confidence = 0.81f) {
     MatchRecord r;
