@@ -3,6 +3,7 @@
 #include "cli/image_loading.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -178,6 +179,11 @@ ComPtr<IDispatch> LoadPicturePlus(const std::string& path) {
     HBITMAP bitmap = LoadImageFile(path);
     if (!bitmap) return {};
     return BitmapToPicture(bitmap, PICTYPE_BITMAP, nullptr);
+}
+
+void KeepFreedImageMemory() {
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
 }
 
 }  // namespace zeph::cli

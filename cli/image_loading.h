@@ -23,6 +23,11 @@ HBITMAP LoadImageFile(const std::string& path, std::string* error = nullptr);
 // The same from bytes in memory.
 HBITMAP LoadImageBytes(std::span<const uint8_t> bytes, std::string* error = nullptr);
 
+// Pictures of one size follow each other in a run: keeps freed blocks for the
+// next picture instead of mapping and zero-filling fresh pages for every file.
+// Process-wide; call once at start.
+void KeepFreedImageMemory();
+
 // Wraps the bitmap into a standard picture that owns it (the picture's
 // dispatch interface); an empty pointer when that fails, the bitmap then
 // deleted.

@@ -1,7 +1,6 @@
 // ZephScan: reads the barcodes of every image a file mask names and prints one
 // XML report. It reaches the reader control only through its dispatch
 // interface, created by ProgID.
-#include <malloc.h>
 #include <unistd.h>
 
 #include <climits>
@@ -12,6 +11,7 @@
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "cli/file_listing.h"
+#include "cli/image_loading.h"
 #include "cli/reader_ids.h"
 #include "cli/report.h"
 #include "cli/usage.h"
@@ -93,10 +93,7 @@ int Run(IDispatch& control, int argc, char** argv) {
 
 int main(int argc, char** argv) {
     PrepareConsole();
-    // Pictures of one size follow each other: keep freed blocks for the next
-    // one instead of mapping and zero-filling fresh pages for every file.
-    mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    KeepFreedImageMemory();
     if (FAILED(CoInitialize(nullptr))) {
         std::fprintf(stderr, "ZephScan: the component layer cannot start\n");
         return 1;
