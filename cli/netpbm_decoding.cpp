@@ -63,6 +63,17 @@ uint8_t Scale(uint32_t value, uint32_t maximum) {
     return static_cast<uint8_t>((uint64_t(value) * 255 + maximum / 2) / maximum);
 }
 
+// One grey or red-green-blue sample set as a blue-green-red pixel.
+void StorePixel(uint8_t* target, const uint32_t (&value)[3], uint64_t samples, uint32_t maximum) {
+    if (samples == 1) {
+        target[0] = target[1] = target[2] = Scale(value[0], maximum);
+    } else {
+        target[0] = Scale(value[2], maximum);
+        target[1] = Scale(value[1], maximum);
+        target[2] = Scale(value[0], maximum);
+    }
+}
+
 }  // namespace
 
 std::optional<Raster> DecodeNetpbm(std::span<const uint8_t> bytes, std::string& error) {
@@ -126,13 +137,7 @@ std::optional<Raster> DecodeNetpbm(std::span<const uint8_t> bytes, std::string& 
                     value[s] = next();
                     if (value[s] > maximum) return damaged();
                 }
-                if (samples == 1) {
-                    target[0] = target[1] = target[2] = Scale(value[0], maximum);
-                } else {
-                    target[0] = Scale(value[2], maximum);
-                    target[1] = Scale(value[1], maximum);
-                    target[2] = Scale(value[0], maximum);
-                }
+                StorePixel(target, value, samples, maximum);
             }
         }
         return raster;
@@ -150,13 +155,7 @@ std::optional<Raster> DecodeNetpbm(std::span<const uint8_t> bytes, std::string& 
             for (uint64_t s = 0; s < samples; ++s) {
                 if (!scanner.Number(maximum, value[s])) return damaged();
             }
-            if (samples == 1) {
-                target[0] = target[1] = target[2] = Scale(value[0], maximum);
-            } else {
-                target[0] = Scale(value[2], maximum);
-                target[1] = Scale(value[1], maximum);
-                target[2] = Scale(value[0], maximum);
-            }
+            StorePixel(target, value, samples, maximum);
         }
     }
     return raster;

@@ -11,6 +11,7 @@
 #include "engine/symbologies/code128_patterns.h"
 #include "engine/symbologies/decoders.h"
 #include "tests/support/image_renderer.h"
+#include "tests/support/picture_search.h"
 #include "tests/support/signal_renderer.h"
 
 namespace {
@@ -123,23 +124,6 @@ TEST(Code128Table, GeneratorSymbolsAreMadeOfOurTableEntries) {
     EXPECT_EQ(missing, std::vector<int>{});
 }
 
-struct Reads {
-    int count = 0;
-    std::vector<MatchRecord> records;
-};
-
-Reads SearchThorough(const Image& image, const char* settings = "") {
-    GreyRaster raster;
-    EXPECT_EQ(XR_RasterFromBgrRows(image.Bytes(), image.width, image.height, image.stride, raster),
-              1);
-    ReaderConfigPtr config = XR_ParseConfig(settings);
-    Reads reads;
-    reads.records.resize(kMaxMatches);
-    reads.count = XR_SearchThorough(raster.Values(), raster.height, raster.width, kMaxGrey,
-                                    config.get(), reads.records, kMaxMatches);
-    return reads;
-}
-
 struct Picture {
     const char* name;
     std::string data;
@@ -159,7 +143,7 @@ TEST_P(Code128Reading, ThoroughSearchReadsTheSymbolAtRightAngles) {
             o.moduleSize = size;
             o.blurSigma = 0.5;
             o.noise = 4;
-            const Reads reads = SearchThorough(RenderBarcode(o));
+            const PictureReads reads = SearchPicture(RenderBarcode(o));
             ASSERT_EQ(reads.count, 1) << angle << " degrees, " << size << " px/module";
             const MatchRecord& r = reads.records[0];
             EXPECT_EQ(XR_TextOf(r.rawData), p.expected) << angle << " degrees, " << size;
@@ -199,7 +183,7 @@ TEST(Code128LongSymbol, KeepsItsWholeTextInData) {
         o.blurSigma = 0.5;
         o.noise = 4;
         // 706 modules need more samples along the line than the default 512.
-        const Reads reads = SearchThorough(RenderBarcode(o), "-srnbs 2048");
+        const PictureReads reads = SearchPicture(RenderBarcode(o), true, "-srnbs 2048");
         ASSERT_EQ(reads.count, 1) << angle;
         EXPECT_EQ(XR_TextOf(reads.records[0].data), digits) << angle;
         EXPECT_EQ(XR_TextOf(reads.records[0].rawData), digits.substr(0, kRawDataWidth - 1))

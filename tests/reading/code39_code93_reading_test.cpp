@@ -9,6 +9,7 @@
 
 #include "engine/reader.h"
 #include "tests/support/image_renderer.h"
+#include "tests/support/picture_search.h"
 
 namespace {
 
@@ -51,18 +52,6 @@ const Symbol kSymbols[] = {
      "Code 93!", "CODE-93", "Generic", ""},
 };
 
-std::vector<MatchRecord> ReadThoroughly(const Image& image) {
-    GreyRaster raster;
-    EXPECT_EQ(XR_RasterFromBgrRows(image.Bytes(), image.width, image.height, image.stride, raster),
-              1);
-    ReaderConfigPtr config = XR_ParseConfig("");
-    std::vector<MatchRecord> records(kMaxMatches);
-    const int count = XR_SearchThorough(raster.Values(), raster.height, raster.width, kMaxGrey,
-                                        config.get(), records, kMaxMatches);
-    records.resize(static_cast<size_t>(std::max(count, 0)));
-    return records;
-}
-
 void PrintTo(const Symbol& s, std::ostream* os) {
     *os << s.name;
 }
@@ -83,7 +72,7 @@ TEST_P(QuarterTurns, ThoroughSearchReadsEveryText) {
             o.canvasWidth = 1000;
             o.canvasHeight = 1000;
             o.blurSigma = 0.5;
-            const std::vector<MatchRecord> records = ReadThoroughly(RenderBarcode(o));
+            const std::vector<MatchRecord> records = SearchPicture(RenderBarcode(o)).records;
             const std::string where =
                 std::to_string(angle) + " degrees, " + std::to_string(moduleSize) + " px";
             if (records.size() != 1) {

@@ -9,22 +9,11 @@
 
 #include "engine/reader.h"
 #include "tests/support/image_renderer.h"
+#include "tests/support/picture_search.h"
 
 namespace {
 
 using namespace zeph::test;
-
-std::vector<MatchRecord> ReadThoroughly(const Image& image) {
-    GreyRaster raster;
-    EXPECT_EQ(XR_RasterFromBgrRows(image.Bytes(), image.width, image.height, image.stride, raster),
-              1);
-    ReaderConfigPtr config = XR_ParseConfig("");
-    std::vector<MatchRecord> records(kMaxMatches);
-    const int count = XR_SearchThorough(raster.Values(), raster.height, raster.width, kMaxGrey,
-                                        config.get(), records, kMaxMatches);
-    records.resize(static_cast<size_t>(std::max(count, 0)));
-    return records;
-}
 
 // '|' stands for the FNC1 byte of the decoded text.
 std::string Raw(std::string text) {
@@ -80,7 +69,7 @@ TEST_P(Gs1128Reading, ThoroughSearchReadsAndDescribesTheSymbol) {
         o.moduleSize = view.moduleSize;
         o.blurSigma = view.blur;
         o.noise = 4;
-        const std::vector<MatchRecord> records = ReadThoroughly(RenderBarcode(o));
+        const std::vector<MatchRecord> records = SearchPicture(RenderBarcode(o)).records;
         ASSERT_EQ(records.size(), 1u);
         const MatchRecord& r = records[0];
         EXPECT_EQ(XR_TextOf(r.rawData), Raw(c.rawData));
@@ -102,7 +91,7 @@ TEST(Gs1128Reading, DigitsWithoutFnc1AreNotInterpreted) {
     ImageOptions o;
     o.symbology = BARCODE_CODE128;
     o.data = "0109501101530003";
-    const std::vector<MatchRecord> records = ReadThoroughly(RenderBarcode(o));
+    const std::vector<MatchRecord> records = SearchPicture(RenderBarcode(o)).records;
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(XR_TextOf(records[0].rawData), "0109501101530003");
     EXPECT_EQ(XR_TextOf(records[0].data), "0109501101530003");

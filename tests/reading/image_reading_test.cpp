@@ -8,32 +8,11 @@
 
 #include "engine/reader.h"
 #include "tests/support/image_renderer.h"
+#include "tests/support/picture_search.h"
 
 namespace {
 
 using namespace zeph::test;
-
-struct Reads {
-    int count = 0;
-    std::vector<std::string> texts;
-};
-
-Reads Search(const Image& image, bool thorough, const char* settings = "") {
-    GreyRaster raster;
-    EXPECT_EQ(XR_RasterFromBgrRows(image.Bytes(), image.width, image.height, image.stride, raster),
-              1);
-    ReaderConfigPtr config = XR_ParseConfig(settings);
-    std::vector<MatchRecord> records(kMaxMatches);
-    Reads reads;
-    reads.count = thorough ? XR_SearchThorough(raster.Values(), raster.height, raster.width,
-                                               kMaxGrey, config.get(), records, kMaxMatches)
-                           : XR_Search(raster.Values(), raster.height, raster.width, kMaxGrey,
-                                       config.get(), records);
-    for (int i = 0; i < reads.count; ++i)
-        reads.texts.emplace_back(XR_TextOf(records[i].rawData));
-    std::sort(reads.texts.begin(), reads.texts.end());
-    return reads;
-}
 
 struct Symbol {
     const char* name;
@@ -73,8 +52,8 @@ TEST_P(EveryAngle, ThoroughSearchReadsTheSymbolAllAroundTheCircle) {
         o.noise = 6;
         o.seed = static_cast<uint32_t>(step + 1);
         o.jpegQuality = step % 3 == 0 ? 85 : 0;
-        const Reads reads = Search(RenderBarcode(o), true);
-        EXPECT_EQ(reads.texts, std::vector<std::string>{s.expected})
+        const PictureReads reads = SearchPicture(RenderBarcode(o));
+        EXPECT_EQ(reads.RawTexts(), std::vector<std::string>{s.expected})
             << s.name << " at " << o.angle << " degrees, " << o.moduleSize << " px/module";
     }
 }
@@ -99,8 +78,8 @@ TEST(ImageReading, StandardSearchReadsAnUprightSymbol) {
         o.moduleSize = 3;
         o.canvasWidth = 640;
         o.canvasHeight = 480;
-        const Reads reads = Search(RenderBarcode(o), false);
-        EXPECT_EQ(reads.texts, std::vector<std::string>{s.expected}) << s.name;
+        const PictureReads reads = SearchPicture(RenderBarcode(o), false);
+        EXPECT_EQ(reads.RawTexts(), std::vector<std::string>{s.expected}) << s.name;
     }
 }
 
@@ -124,17 +103,17 @@ TEST(ImageReading, SeveralLabelsAreEachReadOnce) {
         PasteBarcode(picture, o, p.x, p.y);
     }
     Blur(picture, 0.6);
-    const Reads reads = Search(picture, true);
+    const PictureReads reads = SearchPicture(picture);
     std::vector<std::string> expected{"0036000291452", "01234565", "4006381333931", "96385074"};
-    EXPECT_EQ(reads.texts, expected);
+    EXPECT_EQ(reads.RawTexts(), expected);
 }
 
 TEST(ImageReading, PicturesWithoutBarcodesGiveNoRead) {
     for (bool thorough : {false, true}) {
-        EXPECT_EQ(Search(BlankImage(640, 480), thorough).count, 0);
-        EXPECT_EQ(Search(BlankImage(640, 480, 0), thorough).count, 0);
+        EXPECT_EQ(SearchPicture(BlankImage(640, 480), thorough).count, 0);
+        EXPECT_EQ(SearchPicture(BlankImage(640, 480, 0), thorough).count, 0);
         for (uint32_t seed = 1; seed <= 3; ++seed) {
-            EXPECT_EQ(Search(NoiseImage(320, 240, seed), thorough).count, 0) << seed;
+            EXPECT_EQ(SearchPicture(NoiseImage(320, 240, seed), thorough).count, 0) << seed;
         }
     }
     // Text-like clutter: a grid of small dark blocks.
@@ -147,7 +126,7 @@ TEST(ImageReading, PicturesWithoutBarcodesGiveNoRead) {
             }
         }
     }
-    EXPECT_EQ(Search(blocks, true).count, 0);
+    EXPECT_EQ(SearchPicture(blocks).count, 0);
 }
 
 TEST(ImageReading, OddRasterShapesAreSearchedSafely) {
@@ -156,7 +135,7 @@ TEST(ImageReading, OddRasterShapesAreSearchedSafely) {
                              {65, 65}, {2000, 16}, {16, 2000}};
     for (const auto& shape : shapes) {
         for (bool thorough : {false, true}) {
-            const int count = Search(NoiseImage(shape[0], shape[1], 7), thorough).count;
+            const int count = SearchPicture(NoiseImage(shape[0], shape[1], 7), thorough).count;
             EXPECT_GE(count, 0) << shape[0] << "x" << shape[1];
         }
     }

@@ -10,25 +10,13 @@
 
 #include "engine/reader.h"
 #include "tests/support/image_renderer.h"
+#include "tests/support/picture_search.h"
 
 namespace {
 
 using namespace zeph::test;
 
 constexpr std::array<double, 4> kAngles = {0, 90, 180, 270};
-
-std::vector<MatchRecord> ReadThoroughly(const Image& image) {
-    GreyRaster raster;
-    EXPECT_EQ(XR_RasterFromBgrRows(image.Bytes(), image.width, image.height, image.stride, raster),
-              1);
-    ReaderConfigPtr config = XR_ParseConfig("");
-    std::vector<MatchRecord> records(kMaxMatches);
-    const int count = XR_SearchThorough(raster.Values(), raster.height, raster.width, kMaxGrey,
-                                        config.get(), records, kMaxMatches);
-    EXPECT_GE(count, 0);
-    records.resize(static_cast<size_t>(std::max(count, 0)));
-    return records;
-}
 
 struct Expected {
     std::string rawData;
@@ -38,7 +26,7 @@ struct Expected {
 };
 
 void ExpectOneRead(const Image& image, const Expected& e) {
-    const std::vector<MatchRecord> reads = ReadThoroughly(image);
+    const std::vector<MatchRecord> reads = SearchPicture(image).records;
     std::string texts;
     for (const MatchRecord& r : reads)
         texts += " \"" + std::string(XR_TextOf(r.rawData)) + "\"";
@@ -172,7 +160,7 @@ TEST(WideNarrowReading, OnlyTheFirstPatchCodeOfARunIsRead) {
     Blur(picture, 0.5);
 
     std::vector<std::string> texts;
-    for (const MatchRecord& r : ReadThoroughly(picture))
+    for (const MatchRecord& r : SearchPicture(picture).records)
         texts.emplace_back(XR_TextOf(r.rawData));
     EXPECT_EQ(texts, (std::vector<std::string>{"2", "1234567890"}));
 
@@ -180,7 +168,7 @@ TEST(WideNarrowReading, OnlyTheFirstPatchCodeOfARunIsRead) {
     Image alone = BlankImage(800, 800);
     PasteBarcode(alone, lower, 600, 350);
     Blur(alone, 0.5);
-    const std::vector<MatchRecord> reads = ReadThoroughly(alone);
+    const std::vector<MatchRecord> reads = SearchPicture(alone).records;
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_EQ(XR_TextOf(reads[0].rawData), "4");
 }
