@@ -57,9 +57,13 @@ TEST(ScanOptions, OptionsBeforeTheMaskInAnyCase) {
 
 TEST(ScanOptions, TheMaskAndTheTokenBeforeItAreNeverOptions) {
     // "-minconf x.jpg": the option stands right before the mask.
-    EXPECT_EQ(ScanOptions({"-minconf", "x.jpg"})->size(), 0u);
+    const auto beforeMask = ScanOptions({"-minconf", "x.jpg"});
+    ASSERT_TRUE(beforeMask);
+    EXPECT_EQ(beforeMask->size(), 0u);
     // Options after the mask are never read: here the mask is "0.5".
-    EXPECT_EQ(ScanOptions({"img.jpg", "-minconf", "0.5"})->size(), 0u);
+    const auto afterMask = ScanOptions({"img.jpg", "-minconf", "0.5"});
+    ASSERT_TRUE(afterMask);
+    EXPECT_EQ(afterMask->size(), 0u);
 }
 
 TEST(ScanOptions, BadValuesAreABadCommandLine) {

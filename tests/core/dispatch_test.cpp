@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/reader.h"
+#include "tests/support/ean_encoder.h"
 #include "tests/support/signal_renderer.h"
 
 namespace {
@@ -166,14 +167,25 @@ TEST_F(Dispatch, AttemptsKeepTheBestReadAndItsLine) {
     EXPECT_EQ(XR_TextOf(record.symbology), "FAKE");
 }
 
+// Fails only once the signal runs backwards (its line then starts at 900).
+int FailWhenReversed(const ScanSignal& scan, MatchRecord&) {
+    calls.push_back({3, scan.barCount, scan.startX});
+    return scan.startX == 900 ? -1 : 0;
+}
+
 TEST_F(Dispatch, FailureInTheReversePassEndsTheCandidate) {
     ScanSignalPtr s = BarSignal(6);
-    answers[3] = 1;
-    EXPECT_EQ(XR_DecodeAttemptsWith(kFakes, *s, kCode93, record, false), 1);
-    calls.clear();
     answers[3] = -1;
     EXPECT_EQ(XR_DecodeAttemptsWith(kFakes, *s, kCode93, record, false), -1);
-    EXPECT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls.size(), 1u);  // a forward failure ends it at once
+
+    calls.clear();
+    constexpr DecoderEntry kFailing[] = {{kCode93, FailWhenReversed, NoRelease}};
+    EXPECT_EQ(XR_DecodeAttemptsWith(kFailing, *s, kCode93, record, false), -1);
+    std::vector<int32_t> starts;
+    for (const Call& c : calls)
+        starts.push_back(c.startX);
+    EXPECT_EQ(starts, (std::vector<int32_t>{100, 100, 100, 900}));
 }
 
 TEST_F(Dispatch, AttemptsEndForSignalsWithoutBars) {
@@ -183,13 +195,24 @@ TEST_F(Dispatch, AttemptsEndForSignalsWithoutBars) {
 }
 
 TEST(DecodeSignal, UsesTheConfigMask) {
-    ReaderConfigPtr config = XR_ParseConfig("-bctypes 0");
-    ASSERT_TRUE(config);
+    const ScanSignalPtr ean13 =
+        zeph::test::RenderModules(zeph::test::Ean13Modules("4006381333931"));
+    ReaderConfigPtr none = XR_ParseConfig("-bctypes 0");
+    ReaderConfigPtr ean = XR_ParseConfig("-bctypes 1");
+    ASSERT_TRUE(none && ean);
     MatchRecord record;
-    record.confidence = config->minConfidence;
-    EXPECT_EQ(XR_DecodeSignal(*config->scan, *config, record), 0);
-    EXPECT_EQ(XR_DecodeAttempts(*config->scan, *config, record), 0);
+    record.confidence = none->minConfidence;
+    EXPECT_EQ(XR_DecodeSignal(*ean13, *none, record), 0);
     EXPECT_EQ(XR_TextOf(record.symbology), "");
+    EXPECT_EQ(XR_DecodeSignal(*ean13, *ean, record), 1);
+    EXPECT_EQ(XR_TextOf(record.rawData), "4006381333931");
+
+    const ScanSignalPtr again =
+        zeph::test::RenderModules(zeph::test::Ean13Modules("4006381333931"));
+    MatchRecord unread;
+    unread.confidence = none->minConfidence;
+    EXPECT_EQ(XR_DecodeAttempts(*again, *none, unread), 0);
+    EXPECT_EQ(XR_TextOf(unread.symbology), "");
 }
 
 }  // namespace

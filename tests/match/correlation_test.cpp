@@ -38,7 +38,7 @@ TEST(Correlation, NormalisedDotProduct) {
     EXPECT_NEAR(XR_Correlation(a, c), 3.0 / (std::sqrt(6.0) * 5.0), 1e-6);
 }
 
-TEST(Correlation, ZeroArrayGivesTheRawSum) {
+TEST(Correlation, ZeroArrayGivesZero) {
     const std::vector<float> a{1, 2, 3};
     const std::vector<float> zero{0, 0, 0};
     EXPECT_EQ(XR_Correlation(a, zero), 0.0f);
@@ -218,6 +218,7 @@ TEST_F(MatchTableTest, EarlierLongerStretchesLeaveNoTrace) {
     const std::vector<float> shortStretch = Render("0111011", 2);
     BestMatch fresh;
     XR_MatchTable(shortStretch, *table, fresh, 9);
+    ASSERT_EQ(fresh.index, 7);
     std::vector<float> longStretch(400);
     for (size_t i = 0; i < longStretch.size(); ++i)
         longStretch[i] = float(i % 7) - 3;

@@ -411,9 +411,12 @@ TEST_F(PictureDispatch, GetsAgreeWithThePictureInterface) {
     ASSERT_EQ(dispatch.As(IID_IPicture, picture), S_OK);
     int16_t type = 0;
     int32_t width = 0, height = 0;
-    picture->get_Type(&type);
-    picture->get_Width(&width);
-    picture->get_Height(&height);
+    ASSERT_EQ(picture->get_Type(&type), S_OK);
+    ASSERT_EQ(picture->get_Width(&width), S_OK);
+    ASSERT_EQ(picture->get_Height(&height), S_OK);
+    EXPECT_EQ(type, PICTYPE_BITMAP);
+    EXPECT_GT(width, 0);
+    EXPECT_GT(height, 0);
     const std::array<std::pair<const char16_t*, int32_t>, 3> expected = {{
         {u"Type", type},
         {u"Width", width},

@@ -136,7 +136,7 @@ TEST(ImageReading, OddRasterShapesAreSearchedSafely) {
     for (const auto& shape : shapes) {
         for (bool thorough : {false, true}) {
             const int count = SearchPicture(NoiseImage(shape[0], shape[1], 7), thorough).count;
-            EXPECT_GE(count, 0) << shape[0] << "x" << shape[1];
+            EXPECT_EQ(count, 0) << shape[0] << "x" << shape[1];  // noise: never a read
         }
     }
 }
