@@ -72,10 +72,13 @@ std::span<const float> XR_Stretch(const ScanSignal& signal, int32_t first, int32
 // ---------------------------------------------------------------------------
 // Reader configuration
 
+// Every symbology but the stand-alone add-on (64).
+inline constexpr int32_t kDefaultProtocolMask = 959;
+
 struct ReaderConfig {
     ScanSignalPtr scan;
     float sensitivity = 0.07f;
-    int32_t protocolMask = 959;
+    int32_t protocolMask = kDefaultProtocolMask;
     float minConfidence = 0.81f;
     float minRedundancy = 5.0f;
     std::unique_ptr<float[]> tileStore;
@@ -128,7 +131,6 @@ enum SymbologyBit : int32_t {
     kPatchCode = 512,
 };
 
-inline constexpr int32_t kDefaultProtocolMask = 959;
 inline constexpr int kMaxMatches = 100;
 
 // One decoder: reads the signal, writes the record only when more confident than
@@ -151,8 +153,10 @@ int XR_DecodeSignal(const ScanSignal& scan, const ReaderConfig& config, MatchRec
 int XR_DecodeSignalWith(std::span<const DecoderEntry> decoders, const ScanSignal& scan,
                         int32_t protocolMask, MatchRecord& record, bool patchLatch);
 // The decode attempts for one extracted candidate: forward with 0, 1 and 2
-// leading bars dropped, then reversed the same way. Returns the OR of the
-// dispatcher results, or -1.
+// leading bars dropped, then reversed, dropping bars while at least as many
+// remain as the forward pass's last attempt had (reversal may gain or lose a
+// bar at the cut ends, so 2 to 4 attempts). Returns the OR of the dispatcher
+// results, or -1.
 int XR_DecodeAttempts(ScanSignal& scan, const ReaderConfig& config, MatchRecord& record,
                       bool patchLatch = false);
 int XR_DecodeAttemptsWith(std::span<const DecoderEntry> decoders, ScanSignal& scan,
@@ -247,7 +251,8 @@ inline constexpr std::array<float, 11> XR_BandPassKernel = {
     0.0036f, 0.0f, -0.03f, -0.109f, -0.2061f, 0.753f, -0.2061f, -0.109f, -0.03f, 0.0f, 0.0036f};
 
 // Fills energy (rows x cols tiles of tileSize pixels) with the mean absolute
-// band-pass response; returns the largest energy, or -1 when memory runs out.
+// band-pass response; returns the largest energy, or -1 when memory runs out or
+// the raster or energy span is smaller than the sizes say.
 float XR_TileEnergy(std::span<const int32_t> raster, int32_t height, int32_t width,
                     std::span<float> energy, int tileSize);
 // Smooths the energies and scores the local maxima above threshold; returns

@@ -27,6 +27,7 @@ class ReusableBuffer {
     }
 
     T* data() { return data_.get(); }
+    const T* data() const { return data_.get(); }
     size_t size() const { return size_; }
     std::span<T> span() { return {data_.get(), size_}; }
     T& operator[](size_t i) { return data_[i]; }

@@ -5,44 +5,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/descriptors/digit_text.h"
+
 namespace {
 
-// ---------------------------------------------------------------------------
-// Digits
-
-// The digit at position i, or -1 when the reading is too short there or holds
-// anything but 0..9; the texts show such a digit as '?'.
-int DigitAt(std::span<const BestMatch> reading, size_t i) {
-    if (i >= reading.size()) return -1;
-    const int d = reading[i].index;
-    return d >= 0 && d <= 9 ? d : -1;
-}
-
-int DigitAt(std::span<const int> digits, size_t i) {
-    if (i >= digits.size()) return -1;
-    const int d = digits[i];
-    return d >= 0 && d <= 9 ? d : -1;
-}
-
-char DigitChar(int d) {
-    return d < 0 ? '?' : static_cast<char>('0' + d);
-}
-
-void AppendChar(std::span<char> field, char c) {
-    XR_AppendText(field, std::string_view(&c, 1));
-}
-
-template <typename Digits>
-void AppendDigits(std::span<char> field, Digits digits, size_t first, size_t last) {
-    for (size_t i = first; i < last; ++i)
-        AppendChar(field, DigitChar(DigitAt(digits, i)));
-}
-
-template <typename Digits>
-void SetDigits(std::span<char> field, Digits digits, size_t first, size_t last) {
-    XR_SetText(field, "");
-    AppendDigits(field, digits, first, last);
-}
+using namespace zeph::descriptors;
 
 bool AllDigits(std::span<const BestMatch> reading, size_t first, size_t last) {
     for (size_t i = first; i < last; ++i) {

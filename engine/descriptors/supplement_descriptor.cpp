@@ -5,27 +5,11 @@
 #include <cstdio>
 #include <string_view>
 
+#include "engine/descriptors/digit_text.h"
+
 namespace {
 
-// The digit at position i, or -1 when the reading is too short there or holds
-// anything but 0..9; the texts show such a digit as '?'.
-int DigitAt(std::span<const BestMatch> reading, size_t i) {
-    if (i >= reading.size()) return -1;
-    const int d = reading[i].index;
-    return d >= 0 && d <= 9 ? d : -1;
-}
-
-char DigitChar(int d) {
-    return d < 0 ? '?' : static_cast<char>('0' + d);
-}
-
-void AppendDigits(std::span<char> field, std::span<const BestMatch> reading, size_t first,
-                  size_t last) {
-    for (size_t i = first; i < last; ++i) {
-        const char c = DigitChar(DigitAt(reading, i));
-        XR_AppendText(field, std::string_view(&c, 1));
-    }
-}
+using namespace zeph::descriptors;
 
 // Suggested retail prices by kind digit. Texts are single-byte Windows-1252,
 // so the pound sign is the one byte 0xA3.

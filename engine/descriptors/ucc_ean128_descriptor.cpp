@@ -65,7 +65,6 @@ double PowerOfTen(int d) {
 // The walk over one text
 
 constexpr size_t kTextWidth = kRawDataWidth + 1;
-constexpr char kFnc1 = kFnc1Byte;
 constexpr int kMeasureDecimalsOffset = 3;
 constexpr int kMeasureQuantityOffset = 2;
 constexpr std::string_view kSeparator = "; ";
@@ -211,7 +210,7 @@ Outcome DescribePostal(Walk& walk, const AiRow& row, size_t p) {
     size_t q = p + 2;
     while (q < walk.End() && !EndsField(walk.ByteAt(q)))
         ++q;
-    if (walk.ByteAt(q) == kFnc1 && walk.TwoDigits(q + 1) == kUspsAi) {
+    if (walk.ByteAt(q) == kFnc1Byte && walk.TwoDigits(q + 1) == kUspsAi) {
         walk.Title(kUspsTitleSuffix);
         walk.Value(kSeparator);
         walk.Pieces(kUsps, q + 1);
@@ -246,7 +245,7 @@ Outcome DescribeCoupon(Walk& walk, const AiRow& row, size_t p) {
         walk.Pieces(coupon.layout, p);
         const size_t q = p + static_cast<size_t>(coupon.next);
         size_t next = q;
-        if (walk.ByteAt(q) == kFnc1) {
+        if (walk.ByteAt(q) == kFnc1Byte) {
             next = q + 1;
             if (walk.TwoDigits(q + 1) == kHouseholdAi) {
                 walk.Pieces(kHousehold, q);
@@ -365,14 +364,14 @@ std::string_view XR_FormatDate(const char* s) {
 
 int XR_DescribeUccEan128(MatchRecord& record) {
     Walk walk(record);
-    if (walk.ByteAt(0) != kFnc1) return 0;
+    if (walk.ByteAt(0) != kFnc1Byte) return 0;
     XR_SetText(record.data, "");
     XR_SetText(record.descriptor, "");
     XR_SetText(record.barcodeType, "UCC/EAN-128");
 
     size_t p = 0;
     for (;;) {
-        if (walk.ByteAt(p) == kFnc1) ++p;
+        if (walk.ByteAt(p) == kFnc1Byte) ++p;
         // Only two digits make an AI: a function character where one is
         // expected ends the chain.
         const int ai = walk.TwoDigits(p);

@@ -57,7 +57,7 @@ Plan& CachedPlan() {
 }
 
 void RunButterflies(const Plan& plan, std::span<std::complex<double>> data) {
-    const Butterfly* b = const_cast<Plan&>(plan).butterflies.data();
+    const Butterfly* b = plan.butterflies.data();
     for (size_t k = 0; k < plan.butterflyCount; ++k) {
         const std::complex<double> t = b[k].twiddle * data[b[k].second];
         data[b[k].second] = data[b[k].first] - t;

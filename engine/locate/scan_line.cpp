@@ -19,15 +19,14 @@ bool XR_PlaceScanLine(int32_t x, int32_t y, double q, int32_t width, int32_t hei
     auto floorInt = [](double v) { return static_cast<int32_t>(std::floor(v)); };
     struct Point {
         int32_t x, y;
-        bool inside;
     };
     // The four border crossings in a fixed order; the first inside the raster
     // starts the line, the last one stops it.
     const Point crossings[4] = {
-        {0, y - floorInt(m * x), false},
-        {width - 1, y + floorInt(m * (width - x - 1)), false},
-        {x - floorInt(y * im), 0, false},
-        {x + floorInt((height - y - 1) * im), height - 1, false},
+        {0, y - floorInt(m * x)},
+        {width - 1, y + floorInt(m * (width - x - 1))},
+        {x - floorInt(y * im), 0},
+        {x + floorInt((height - y - 1) * im), height - 1},
     };
     int accepted = 0;
     for (int i = 0; i < 4; ++i) {

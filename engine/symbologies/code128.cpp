@@ -17,6 +17,9 @@ namespace {
 
 using namespace zeph::code128;
 
+// A text that begins with FNC1 is GS1 data for the descriptor.
+static_assert(kFunctionBytes[0] == kFnc1Byte);
+
 enum Table { kSymbolTable, kStartTable };
 thread_local zeph::LazyTables<2> tables({kSymbols, kStarts});
 
@@ -135,7 +138,7 @@ int XR_DecodeCode128(const ScanSignal& scan, MatchRecord& record) {
     XR_SetText(record.symbology, "CODE-128");
     XR_SetText(record.barcodeType, "Generic");
     XR_SetText(record.descriptor, "");
-    if (!text.View().empty() && text.View().front() == kFunctionBytes[0]) {
+    if (!text.View().empty() && text.View().front() == kFnc1Byte) {
         XR_DescribeUccEan128(record);
     }
     record.confidence = confidence;

@@ -43,7 +43,7 @@ bool ChecksHold(std::span<const BestMatch> reading) {
 char CharacterOf(int value) {
     return value < static_cast<int>(kAlphabet.size())
                ? kAlphabet[static_cast<size_t>(value)]
-               : kShiftBytes[static_cast<size_t>(value) - kAlphabet.size()];
+               : zeph::full_ascii::kCode93Escapes[static_cast<size_t>(value) - kAlphabet.size()];
 }
 
 void WriteRecord(std::span<const BestMatch> data, MatchRecord& record) {

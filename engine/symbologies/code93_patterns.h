@@ -1,6 +1,7 @@
 // Code 93 modules: nine per character, three bars each.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace zeph::code93 {
@@ -18,10 +19,9 @@ inline constexpr int kValueCount = 47;
 static_assert(kCharacters.size() == kValueCount * 10 - 1);
 
 inline constexpr std::string_view kAlphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%";
-// How the shifts ($), (%), (/) and (+), values 43 to 46, are written in the raw
-// text.
-inline constexpr std::string_view kShiftBytes = "\xFF\xFE\xFD\xFC";
-static_assert(kAlphabet.size() + kShiftBytes.size() == kValueCount);
+// Values 43 to 46 are the shifts ($), (%), (/) and (+).
+inline constexpr size_t kShiftCount = 4;
+static_assert(kAlphabet.size() + kShiftCount == kValueCount);
 
 inline constexpr std::string_view kStart = "101011110";
 // The stop character and the termination bar after it.
