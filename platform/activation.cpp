@@ -260,15 +260,20 @@ void CoUninitialize() {
         ActivationState& state = State();
         const std::lock_guard lock(state.mutex);
         if (--state.initializations > 0) return;
-        // Ask each module; the ones with live objects or locks say S_FALSE
-        // and stay, the others are closed by erasing their entry.
-        std::vector<LoadedModule> kept;
-        for (LoadedModule& module : state.modules) {
-            if (!module.canUnloadNow || module.canUnloadNow() != S_OK) {
-                kept.push_back(std::move(module));
-            }
+        // Ask every module first; the ones with live objects or locks say
+        // S_FALSE and stay. Nothing is closed until all have answered, so a
+        // failure half-way leaves every module loaded.
+        std::vector<char> idle(state.modules.size(), 0);
+        for (size_t i = 0; i < idle.size(); ++i) {
+            const CanUnloadNowFn canUnloadNow = state.modules[i].canUnloadNow;
+            idle[i] = canUnloadNow && canUnloadNow() == S_OK;
         }
-        state.modules.swap(kept);
+        // Modules loaded while they were asked (by a module's own answer) stay.
+        const LoadedModule* first = state.modules.data();
+        std::erase_if(state.modules, [&](const LoadedModule& module) {
+            const auto i = static_cast<size_t>(&module - first);
+            return i < idle.size() && idle[i] != 0;
+        });
     } catch (...) {
         // Nothing to report through this signature (and a module's answer
         // must not unwind into the caller); the modules stay loaded.
