@@ -11,9 +11,6 @@
 
 namespace zeph::cli::detail {
 
-// Blue-green-red rows, bottom row first, each padded to 4 bytes: the layout
-// CreateBitmap24 copies, so decoders that can write it directly need no
-// conversion pass.
 // Gives a raster's buffer back for the thread's next picture (up to 64 MiB
 // kept): the fresh pages of a large allocation can cost more than a decode.
 struct RasterRelease {
@@ -21,6 +18,9 @@ struct RasterRelease {
     void operator()(uint8_t* pixels) const;
 };
 
+// Blue-green-red rows, bottom row first, each padded to 4 bytes: the layout
+// CreateBitmap24 copies, so decoders that can write it directly need no
+// conversion pass.
 struct Raster {
     int32_t width = 0;
     int32_t height = 0;

@@ -147,14 +147,13 @@ HBITMAP LoadImageBytes(std::span<const uint8_t> bytes, std::string* error) {
 
 HBITMAP LoadImageFile(const std::string& path, std::string* error) {
     std::string reason;
-    HBITMAP bitmap = nullptr;
     try {
         if (auto bytes = ReadWholeFile(path, reason)) return LoadImageBytes(*bytes, error);
     } catch (const std::exception&) {
         reason = "out of memory";
     }
     Report(error, std::move(reason));
-    return bitmap;
+    return nullptr;
 }
 
 ComPtr<IDispatch> BitmapToPicture(HBITMAP bitmap, int16_t type, HPALETTE palette) {

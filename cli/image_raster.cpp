@@ -1,4 +1,5 @@
 // The 24-bit raster every decoder fills, and the pixel conversions into it.
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -13,21 +14,17 @@ constexpr size_t kKeptBytes = size_t{64} << 20;
 
 // The thread's kept buffer.
 struct Spare {
-    uint8_t* pixels = nullptr;
+    std::unique_ptr<uint8_t[]> pixels;
     size_t capacity = 0;
-    ~Spare() { delete[] pixels; }
 };
 thread_local Spare spare;
 
 }  // namespace
 
 void RasterRelease::operator()(uint8_t* pixels) const {
-    if (capacity > kKeptBytes || capacity <= spare.capacity) {
-        delete[] pixels;
-        return;
-    }
-    delete[] spare.pixels;
-    spare.pixels = pixels;
+    std::unique_ptr<uint8_t[]> owned(pixels);
+    if (capacity > kKeptBytes || capacity <= spare.capacity) return;
+    spare.pixels = std::move(owned);
     spare.capacity = capacity;
 }
 
@@ -56,8 +53,7 @@ std::optional<Raster> NewRaster(int64_t width, int64_t height, std::string& erro
     // of a large buffer cost nothing.
     const size_t size = raster.Size();
     if (spare.capacity >= size) {
-        raster.pixels = {std::exchange(spare.pixels, nullptr),
-                         RasterRelease{std::exchange(spare.capacity, 0)}};
+        raster.pixels = {spare.pixels.release(), RasterRelease{std::exchange(spare.capacity, 0)}};
     } else {
         raster.pixels = {new (std::nothrow) uint8_t[size], RasterRelease{size}};
     }

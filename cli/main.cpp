@@ -10,9 +10,9 @@
 
 #include "cli/command_line.h"
 #include "cli/console.h"
+#include "cli/control_calls.h"
 #include "cli/file_listing.h"
 #include "cli/image_loading.h"
-#include "cli/reader_ids.h"
 #include "cli/report.h"
 #include "cli/usage.h"
 #include "platform/activation.h"
@@ -21,13 +21,7 @@
 namespace {
 
 using namespace zeph::cli;
-
-HRESULT Put(IDispatch& control, DISPID id, Variant value) {
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{value.Get(), &named, 1, 1};
-    return control.Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
-                          nullptr);
-}
+using namespace zeph::reader_dispid;
 
 std::string ProgramFolder() {
     char path[PATH_MAX];
@@ -52,13 +46,15 @@ bool ApplyOptions(IDispatch& control, const std::vector<std::string>& tokens) {
         HRESULT hr = E_FAIL;
         switch (o.kind) {
             case OptionKind::kMinConfidence:
-                hr = Put(control, kConfidenceThreshold, Variant(static_cast<float>(o.real)));
+                hr =
+                    PutProperty(control, kConfidenceThreshold, Variant(static_cast<float>(o.real)));
                 break;
             case OptionKind::kMinContrast:
-                hr = Put(control, kContrastSensitivity, Variant(static_cast<float>(o.real)));
+                hr =
+                    PutProperty(control, kContrastSensitivity, Variant(static_cast<float>(o.real)));
                 break;
             case OptionKind::kBarcodeTypes:
-                hr = Put(control, kProtocolMask, Variant(o.integer));
+                hr = PutProperty(control, kProtocolMask, Variant(o.integer));
                 break;
         }
         if (FAILED(hr)) return false;
@@ -68,10 +64,10 @@ bool ApplyOptions(IDispatch& control, const std::vector<std::string>& tokens) {
 
 int Run(IDispatch& control, int argc, char** argv) {
     // The start values, as the types clients have always passed them.
-    Put(control, kProtocolMask, Variant(int16_t{959}));
-    Put(control, kConfidenceThreshold, Variant(0.81));
-    Put(control, kContrastSensitivity, Variant(0.07));
-    Put(control, kThoroughMode, Variant(true));
+    PutProperty(control, kProtocolMask, Variant(int16_t{959}));
+    PutProperty(control, kConfidenceThreshold, Variant(0.81));
+    PutProperty(control, kContrastSensitivity, Variant(0.07));
+    PutProperty(control, kThoroughMode, Variant(true));
 
     const std::vector<std::string> tokens = ParseCommandLine(ArgumentString(argc, argv));
     if (tokens.empty()) return BadCommandLine();

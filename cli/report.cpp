@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/control_calls.h"
 #include "cli/image_loading.h"
-#include "cli/reader_ids.h"
 #include "platform/codepage.h"
 
 namespace zeph::cli {
 namespace {
+
+using namespace zeph::reader_dispid;
 
 constexpr std::string_view kCrLf = "\r\n";
 
@@ -148,23 +150,15 @@ std::string ProcessImageFile(IDispatch& control, const std::string& path) {
     const std::string end = "</ZephScanResult>\r\n";
 
     ComPtr<IDispatch> picture = LoadPicturePlus(path);
-    if (picture) {
-        Variant value(picture.Get());
-        DISPID named = DISPID_PROPERTYPUT;
-        DISPPARAMS params{value.Get(), &named, 1, 1};
-        if (FAILED(control.Invoke(kPicture, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr,
-                                  nullptr, nullptr))) {
-            picture.Reset();
-        }
+    if (picture && FAILED(PutProperty(control, kPicture, Variant(picture.Get())))) {
+        picture.Reset();
     }
     if (!picture) {
         return block + Element("\t", "Status", "ERROR: Failed to open " + EscapeText(path)) + end;
     }
 
     Variant count;
-    DISPPARAMS none{};
-    if (FAILED(control.Invoke(kNbCodesFound, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, count.Get(),
-                              nullptr, nullptr)) ||
+    if (FAILED(GetProperty(control, kNbCodesFound, count)) ||
         FAILED(VariantChangeType(count.Get(), count.Get(), 0, VT_I2))) {
         return block + InternalError() + end;
     }

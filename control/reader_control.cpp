@@ -1,6 +1,7 @@
 #include "control/reader_control.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <span>
 #include <string>
@@ -11,6 +12,8 @@
 #include "platform/ui.h"
 
 namespace zeph::control {
+
+using namespace reader_dispid;
 namespace {
 
 // A variant to fill: callers hand in storage that may hold anything.
@@ -92,7 +95,8 @@ CZephBarcodeReaderCtrl::~CZephBarcodeReaderCtrl() {
     raster = GreyRaster{};
     XR_FreeConfig(std::move(config));
     XR_FreePatternTables();
-    if (memoryDC) DeleteDC(memoryDC);
+    // Released before the module's object count drops.
+    memoryDC.reset();
     picture.Reset();
     ObjectDestroyed();
 }
@@ -147,6 +151,20 @@ HRESULT CZephBarcodeReaderCtrl::GetIDsOfNames(REFIID iid, const OLECHAR* const* 
 HRESULT CZephBarcodeReaderCtrl::Invoke(DISPID id, REFIID iid, LCID, uint16_t flags,
                                        DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                                        uint32_t* argError) {
+    // Nothing may be thrown across the interface: texts and the about box
+    // allocate.
+    try {
+        return InvokeMember(id, iid, flags, params, result, argError);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+HRESULT CZephBarcodeReaderCtrl::InvokeMember(DISPID id, REFIID iid, uint16_t flags,
+                                             DISPPARAMS* params, VARIANT* result,
+                                             uint32_t* argError) {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     const Member* member = FindMember(id);
     if (!member) return DISP_E_MEMBERNOTFOUND;
@@ -189,7 +207,7 @@ HRESULT CZephBarcodeReaderCtrl::Invoke(DISPID id, REFIID iid, LCID, uint16_t fla
 }
 
 HRESULT CZephBarcodeReaderCtrl::GetProperty(DISPID id, VARIANT* result) {
-    if (id == 5) {
+    if (id == kNbCodesFound) {
         // Without a configuration no search can run, picture or not.
         ReturnI4(config ? DecodeIfPending() : -1, result);
         return S_OK;
@@ -197,11 +215,11 @@ HRESULT CZephBarcodeReaderCtrl::GetProperty(DISPID id, VARIANT* result) {
     if (!config) return ReturnZero(FindMember(id)->type, result);
     if (!result) return S_OK;
     switch (id) {
-        case 1:
+        case kThoroughMode:
             result->vt = VT_BOOL;
             result->boolVal = thoroughMode ? VARIANT_TRUE : VARIANT_FALSE;
             return S_OK;
-        case 2: {
+        case kPicture: {
             result->vt = VT_DISPATCH;
             result->pdispVal = nullptr;
             if (!picture) return S_OK;
@@ -210,13 +228,13 @@ HRESULT CZephBarcodeReaderCtrl::GetProperty(DISPID id, VARIANT* result) {
                 result->pdispVal = dispatch.Detach();
             return S_OK;
         }
-        case 3:
+        case kProtocolMask:
             ReturnI4(config->protocolMask, result);
             return S_OK;
-        case 4:
+        case kConfidenceThreshold:
             ReturnR4(config->minConfidence, result);
             return S_OK;
-        case 6:
+        case kContrastSensitivity:
             ReturnR4(config->sensitivity, result);
             return S_OK;
         default:
@@ -226,7 +244,7 @@ HRESULT CZephBarcodeReaderCtrl::GetProperty(DISPID id, VARIANT* result) {
 
 HRESULT CZephBarcodeReaderCtrl::PutProperty(DISPID id, VARIANT* value) {
     if (!config) return E_OUTOFMEMORY;
-    if (id == 2) {
+    if (id == kPicture) {
         // Any object is taken as it is: one that is no picture only
         // invalidates the results. No object changes nothing.
         if (value->vt == VT_DISPATCH || value->vt == VT_UNKNOWN) {
@@ -254,17 +272,17 @@ HRESULT CZephBarcodeReaderCtrl::PutProperty(DISPID id, VARIANT* value) {
     const HRESULT hr = VariantChangeType(&converted, value, 0, member->type);
     if (FAILED(hr)) return hr;
     switch (id) {
-        case 1:
+        case kThoroughMode:
             // Takes effect at the next search; no modified mark.
             thoroughMode = converted.boolVal != VARIANT_FALSE;
             return S_OK;
-        case 3:
+        case kProtocolMask:
             config->protocolMask = converted.lVal;
             break;
-        case 4:
+        case kConfidenceThreshold:
             config->minConfidence = converted.fltVal;
             break;
-        case 6:
+        case kContrastSensitivity:
             config->sensitivity = converted.fltVal;
             break;
         default:
@@ -284,10 +302,10 @@ bool CZephBarcodeReaderCtrl::ReadPicture(IPicture& source) {
     if (GetObject(bitmap, sizeof(size), &size) == 0) return false;
 
     // The new device context replaces the kept one only when the pixels were read.
-    HDC dc = CreateCompatibleDC(nullptr);
+    std::unique_ptr<GdiDeviceContext, DcRelease> dc(CreateCompatibleDC(nullptr));
     if (!dc) return false;
     BITMAPINFO info;
-    bool ok = GetDIBits(dc, bitmap, 0, 0, {}, &info, DIB_RGB_COLORS) != 0;
+    bool ok = GetDIBits(dc.get(), bitmap, 0, 0, {}, &info, DIB_RGB_COLORS) != 0;
     const int32_t width = info.bmiHeader.biWidth;
     const int32_t height = info.bmiHeader.biHeight;
     const size_t stride = (3 * static_cast<size_t>(std::max(width, 0)) + 3) / 4 * 4;
@@ -302,16 +320,12 @@ bool CZephBarcodeReaderCtrl::ReadPicture(IPicture& source) {
     }
     if (ok) {
         dibBitsSize = static_cast<int32_t>(dibBits.size());
-        ok = GetDIBits(dc, bitmap, 0, static_cast<uint32_t>(height), dibBits, &info,
+        ok = GetDIBits(dc.get(), bitmap, 0, static_cast<uint32_t>(height), dibBits, &info,
                        DIB_RGB_COLORS) == height;
     }
     if (ok) ok = XR_RasterFromBgrRows(dibBits, width, height, stride, raster) == 1;
-    if (!ok) {
-        DeleteDC(dc);
-        return false;
-    }
-    if (memoryDC) DeleteDC(memoryDC);
-    memoryDC = dc;
+    if (!ok) return false;
+    memoryDC = std::move(dc);
     return true;
 }
 
@@ -334,22 +348,22 @@ HRESULT CZephBarcodeReaderCtrl::CallMethod(DISPID id, int16_t index, VARIANT* re
     static constexpr std::array<int32_t MatchRecord::*, 6> kPoints = {
         &MatchRecord::centreX, &MatchRecord::centreY, &MatchRecord::startX,
         &MatchRecord::startY,  &MatchRecord::stopX,   &MatchRecord::stopY};
-    if (id >= 13 && id <= 18) {
-        ReturnI4(r ? r->*kPoints[static_cast<size_t>(id - 13)] : 0, result);
+    if (id >= kCx && id <= kStopy) {
+        ReturnI4(r ? r->*kPoints[static_cast<size_t>(id - kCx)] : 0, result);
         return S_OK;
     }
     switch (id) {
-        case 7:
+        case kData:
             return ReturnText(r ? XR_TextOf(r->data) : "", result);
-        case 8:
+        case kBarcodeType:
             return ReturnText(r ? XR_TextOf(r->barcodeType) : "", result);
-        case 9:
+        case kSymbology:
             return ReturnText(r ? XR_TextOf(r->symbology) : "", result);
-        case 10:
+        case kDataDescriptor:
             return ReturnText(r ? XR_TextOf(r->descriptor) : "", result);
-        case 11:
+        case kRawData:
             return ReturnText(r ? XR_TextOf(r->rawData) : "", result);
-        case 12:
+        case kConfidence:
             ReturnR4(r ? r->confidence : 0.0f, result);
             return S_OK;
         default:

@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,7 @@ class CZephBarcodeReaderCtrl final : public IDispatch {
     HRESULT GetTypeInfoCount(uint32_t* count) override;
     HRESULT GetIDsOfNames(REFIID iid, const OLECHAR* const* names, uint32_t count, LCID lcid,
                           DISPID* ids) override;
+    // Never throws: a failed allocation is E_OUTOFMEMORY.
     HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, uint16_t flags, DISPPARAMS* params,
                    VARIANT* result, EXCEPINFO* exception, uint32_t* argError) override;
 
@@ -49,10 +51,11 @@ class CZephBarcodeReaderCtrl final : public IDispatch {
     explicit CZephBarcodeReaderCtrl(std::string_view configuration);
     ~CZephBarcodeReaderCtrl();
 
+    HRESULT InvokeMember(DISPID id, REFIID iid, uint16_t flags, DISPPARAMS* params, VARIANT* result,
+                         uint32_t* argError);
     HRESULT GetProperty(DISPID id, VARIANT* result);
     HRESULT PutProperty(DISPID id, VARIANT* value);
     HRESULT CallMethod(DISPID id, int16_t index, VARIANT* result);
-    void PutPicture(IDispatch* object);
     bool ReadPicture(IPicture& picture);
     // Runs the search a new picture is waiting for; returns the match count.
     int32_t DecodeIfPending();
@@ -65,7 +68,10 @@ class CZephBarcodeReaderCtrl final : public IDispatch {
     bool thoroughMode = false;
     std::vector<uint8_t> dibBits;
     int32_t dibBitsSize = 0;
-    HDC memoryDC = nullptr;
+    struct DcRelease {
+        void operator()(HDC dc) const { DeleteDC(dc); }
+    };
+    std::unique_ptr<GdiDeviceContext, DcRelease> memoryDC;
     ComPtr<IPicture> picture;
     GreyRaster raster;  // rasterSize, rasterHeight and rasterWidth live in it
     ReaderConfigPtr config;

@@ -6,6 +6,7 @@
 #include <array>
 #include <string_view>
 
+#include "control/dispatch_ids.h"
 #include "platform/com.h"
 
 namespace zeph::control {
@@ -48,24 +49,24 @@ struct Member {
 };
 
 inline constexpr std::array<Member, 19> kMembers = {{
-    {"ThoroughMode", 1, MemberKind::kProperty, VT_BOOL},
-    {"Picture", 2, MemberKind::kProperty, VT_DISPATCH},
-    {"ProtocolMask", 3, MemberKind::kProperty, VT_I4},
-    {"ConfidenceThreshold", 4, MemberKind::kProperty, VT_R4},
-    {"NbCodesFound", 5, MemberKind::kReadOnlyProperty, VT_I4},
-    {"ContrastSensitivity", 6, MemberKind::kProperty, VT_R4},
-    {"Data", 7, MemberKind::kMethod, VT_BSTR},
-    {"BarcodeType", 8, MemberKind::kMethod, VT_BSTR},
-    {"Symbology", 9, MemberKind::kMethod, VT_BSTR},
-    {"DataDescriptor", 10, MemberKind::kMethod, VT_BSTR},
-    {"RawData", 11, MemberKind::kMethod, VT_BSTR},
-    {"Confidence", 12, MemberKind::kMethod, VT_R4},
-    {"Cx", 13, MemberKind::kMethod, VT_I4},
-    {"Cy", 14, MemberKind::kMethod, VT_I4},
-    {"Startx", 15, MemberKind::kMethod, VT_I4},
-    {"Starty", 16, MemberKind::kMethod, VT_I4},
-    {"Stopx", 17, MemberKind::kMethod, VT_I4},
-    {"Stopy", 18, MemberKind::kMethod, VT_I4},
+    {"ThoroughMode", reader_dispid::kThoroughMode, MemberKind::kProperty, VT_BOOL},
+    {"Picture", reader_dispid::kPicture, MemberKind::kProperty, VT_DISPATCH},
+    {"ProtocolMask", reader_dispid::kProtocolMask, MemberKind::kProperty, VT_I4},
+    {"ConfidenceThreshold", reader_dispid::kConfidenceThreshold, MemberKind::kProperty, VT_R4},
+    {"NbCodesFound", reader_dispid::kNbCodesFound, MemberKind::kReadOnlyProperty, VT_I4},
+    {"ContrastSensitivity", reader_dispid::kContrastSensitivity, MemberKind::kProperty, VT_R4},
+    {"Data", reader_dispid::kData, MemberKind::kMethod, VT_BSTR},
+    {"BarcodeType", reader_dispid::kBarcodeType, MemberKind::kMethod, VT_BSTR},
+    {"Symbology", reader_dispid::kSymbology, MemberKind::kMethod, VT_BSTR},
+    {"DataDescriptor", reader_dispid::kDataDescriptor, MemberKind::kMethod, VT_BSTR},
+    {"RawData", reader_dispid::kRawData, MemberKind::kMethod, VT_BSTR},
+    {"Confidence", reader_dispid::kConfidence, MemberKind::kMethod, VT_R4},
+    {"Cx", reader_dispid::kCx, MemberKind::kMethod, VT_I4},
+    {"Cy", reader_dispid::kCy, MemberKind::kMethod, VT_I4},
+    {"Startx", reader_dispid::kStartx, MemberKind::kMethod, VT_I4},
+    {"Starty", reader_dispid::kStarty, MemberKind::kMethod, VT_I4},
+    {"Stopx", reader_dispid::kStopx, MemberKind::kMethod, VT_I4},
+    {"Stopy", reader_dispid::kStopy, MemberKind::kMethod, VT_I4},
     {"AboutBox", DISPID_ABOUTBOX, MemberKind::kMethod, VT_EMPTY},
 }};
 

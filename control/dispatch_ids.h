@@ -1,12 +1,13 @@
-// Dispatch identifiers of the reader control's interface, fixed for all
-// clients: ZephScan calls the control by these numbers alone.
+// Dispatch identifiers of the reader control's interface. They are published:
+// clients such as ZephScan call the control by these numbers alone, so they
+// never change.
 #pragma once
 
 #include "platform/com.h"
 
-namespace zeph::cli {
+namespace zeph::reader_dispid {
 
-enum ReaderId : DISPID {
+enum : DISPID {
     kThoroughMode = 1,
     kPicture = 2,
     kProtocolMask = 3,
@@ -19,10 +20,12 @@ enum ReaderId : DISPID {
     kDataDescriptor = 10,
     kRawData = 11,
     kConfidence = 12,
+    kCx = 13,
+    kCy = 14,
     kStartx = 15,
     kStarty = 16,
     kStopx = 17,
     kStopy = 18,
 };
 
-}  // namespace zeph::cli
+}  // namespace zeph::reader_dispid
