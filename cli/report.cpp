@@ -163,6 +163,8 @@ std::string ProcessImageFile(IDispatch& control, const std::string& path) {
         return block + InternalError() + end;
     }
     const int16_t n = count.Get()->iVal;
+    // A negative count is the engine's failure, not a picture without codes.
+    if (n < 0) return block + InternalError() + end;
     block += "\t<Status>OK</Status>\r\n";
     block += Element("\t", "NbCodes", std::to_string(n));
     for (int i = 1; i <= n; ++i) {
