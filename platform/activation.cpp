@@ -25,10 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Value names of the registry keys written by RegisterClass.
-constexpr const char* kClassModule = "module";
-constexpr const char* kProgIdClass = "clsid";
-
 // A manifest is a few lines per class; a bigger file is not a manifest.
 constexpr std::uintmax_t kMaxManifestSize = 1 << 20;
 
@@ -71,21 +67,6 @@ ActivationState& State() {
 }
 
 thread_local unsigned threadInitializations = 0;
-
-// Same rule as the registry's key segments: a ProgID is one segment of the
-// "ProgID/<name>" key.
-bool ProgIdValid(std::string_view name) {
-    if (name.empty() || name.size() > 200 || name.front() == '.') return false;
-    if (name.find("..") != std::string_view::npos) return false;
-    for (char c : name) {
-        const auto u = static_cast<unsigned char>(c);
-        const bool ok = u >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                        (c >= '0' && c <= '9') ||
-                        std::string_view("._-+{}@~").find(c) != std::string_view::npos;
-        if (!ok) return false;
-    }
-    return true;
-}
 
 // nullopt for text that is not UTF-16 (an unpaired surrogate).
 std::optional<std::string> Utf8FromUtf16(const OLECHAR* text) {
@@ -159,7 +140,7 @@ std::vector<ManifestClass> ReadManifest() {
         ManifestClass entry;
         if (!block.clsid || !GuidFromString(*block.clsid, entry.clsid)) return false;
         if (!block.module || block.module->empty()) return false;
-        if (block.progId && !ProgIdValid(*block.progId)) return false;
+        if (block.progId && !zeph::platform::RegistrySegmentValid(*block.progId)) return false;
         entry.progId = block.progId.value_or("");
         const fs::path module(*block.module);
         entry.module =
@@ -206,7 +187,7 @@ std::vector<ManifestClass> ReadManifest() {
 std::optional<std::string> ModuleOf(const CLSID& clsid) {
     if (const std::optional<zeph::platform::RegistryValues> values =
             zeph::platform::RegistryRead("CLSID/" + GuidToString(clsid))) {
-        const auto it = values->find(kClassModule);
+        const auto it = values->find(zeph::platform::kClassModuleValue);
         if (it != values->end() && fs::path(it->second).is_absolute()) return it->second;
     }
     for (ManifestClass& entry : ReadManifest()) {
@@ -286,10 +267,10 @@ HRESULT CLSIDFromProgID(const OLECHAR* progId, CLSID* clsid) {
     if (!progId) return E_POINTER;
     try {
         const std::optional<std::string> name = Utf8FromUtf16(progId);
-        if (!name || !ProgIdValid(*name)) return CO_E_CLASSSTRING;
+        if (!name || !zeph::platform::RegistrySegmentValid(*name)) return CO_E_CLASSSTRING;
         if (const std::optional<zeph::platform::RegistryValues> values =
                 zeph::platform::RegistryRead("ProgID/" + *name)) {
-            const auto it = values->find(kProgIdClass);
+            const auto it = values->find(zeph::platform::kProgIdClassValue);
             CLSID found;
             if (it != values->end() && GuidFromString(it->second, found)) {
                 *clsid = found;

@@ -37,16 +37,15 @@ constexpr std::size_t kMaxFileSize = 64 * 1024;
 constexpr std::size_t kMaxSegment = 200;
 constexpr std::size_t kMaxKey = 1024;
 
-// Value names of the keys written here. activation.cpp reads "module" and
-// "clsid" by the same names.
-constexpr const char* kClassModule = "module";
+// Value names of the keys written here.
+constexpr const char* kClassModule = kClassModuleValue;
 constexpr const char* kClassProgId = "progid";
 constexpr const char* kClassTypeName = "typename";
 constexpr const char* kClassThreading = "threadingmodel";
 constexpr const char* kClassMiscStatus = "miscstatus";
 constexpr const char* kClassTypeLibrary = "typelib";
 constexpr const char* kClassTypeLibraryVersion = "typelibversion";
-constexpr const char* kProgIdClass = "clsid";
+constexpr const char* kProgIdClass = kProgIdClassValue;
 constexpr const char* kLibraryHelp = "helpstring";
 constexpr const char* kLibraryModule = "module";
 
@@ -301,6 +300,10 @@ std::optional<RegistryValues> RegistryRead(std::string_view key) {
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+bool RegistrySegmentValid(std::string_view segment) {
+    return SegmentValid(segment);
 }
 
 bool RegistryDelete(std::string_view key) {

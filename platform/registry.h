@@ -24,6 +24,14 @@ bool RegistryWrite(std::string_view key, const RegistryValues& values);
 std::optional<RegistryValues> RegistryRead(std::string_view key);
 // True when the key is gone afterwards (also when it never existed).
 bool RegistryDelete(std::string_view key);
+// Whether the text can be one segment of a key (a ProgID, for instance): no
+// separators, no leading dot, no "..", at most 200 bytes.
+bool RegistrySegmentValid(std::string_view segment);
+
+// Value names of the class keys: the module of a CLSID key, the class of a
+// ProgID key.
+inline constexpr const char* kClassModuleValue = "module";
+inline constexpr const char* kProgIdClassValue = "clsid";
 
 // What a control module registers for one creatable class.
 struct ClassRegistration {
