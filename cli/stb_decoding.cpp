@@ -41,9 +41,12 @@ uint32_t Le32(std::span<const uint8_t> bytes, size_t at) {
 // pixel limit, so nothing overflows.
 uint64_t NeededBytes(std::span<const uint8_t> bytes, bool bmp, uint64_t width, uint64_t height) {
     if (bmp) {
-        if (bytes.size() < 34) return 0;
+        // The reader has seen the whole header: the bit count is within it.
+        if (bytes.size() < 18) return 0;
         const bool core = Le32(bytes, 14) == 12;  // the oldest header: 16-bit sizes
-        const uint64_t bits = core ? Le16(bytes, 24) : Le16(bytes, 28);
+        const size_t bitsAt = core ? 24 : 28;
+        if (bytes.size() < bitsAt + 2) return 0;
+        const uint64_t bits = Le16(bytes, bitsAt);
         // The reader refuses run-length compression and reads every other
         // kind as plain rows, so those rows must be there.
         if (bits == 0 || bits > 32) return 0;

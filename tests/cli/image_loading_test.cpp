@@ -973,6 +973,39 @@ TEST(ImageLoadingBmp, TrueColourPaletteAndAlpha) {
     }
 }
 
+// The oldest header (12 bytes, 16-bit sizes): complete files load, and a file
+// that ends before its rows, however short, is refused rather than padded.
+TEST(ImageLoadingBmp, OldestHeaderNeedsItsRows) {
+    const Picture colour = ColourSymbol(false);
+    const int rows = colour.height;
+    const size_t stride = (size_t(colour.width) * 3 + 3) & ~size_t{3};
+    Bytes file = {'B', 'M'};
+    Le32(file, uint32_t(26 + stride * rows));
+    Le32(file, 0);
+    Le32(file, 26);
+    Le32(file, 12);
+    Le16(file, uint32_t(colour.width));
+    Le16(file, uint32_t(rows));
+    Le16(file, 1);
+    Le16(file, 24);
+    for (int r = 0; r < rows; ++r) {
+        Bytes row;
+        for (int x = 0; x < colour.width; ++x) {
+            const uint8_t* q = colour.At(x, rows - 1 - r);
+            row.insert(row.end(), {q[2], q[1], q[0]});
+        }
+        row.resize(stride, 0);
+        file.insert(file.end(), row.begin(), row.end());
+    }
+    ExpectLoads(file, colour, 0);
+    ExpectRefused(std::span<const uint8_t>(file.data(), file.size() - stride), "a row missing");
+    // 28 bytes claiming 23424 x 284 pixels of 8 bits, the palette and rows past the end.
+    const Bytes tiny = {0x42, 0x4d, 0x56, 0x01, 0x00, 0xf9, 0x00, 0x01, 0x03, 0x00,
+                        0x89, 0x00, 0x00, 0x00, 0x0c, 0x00, 0x00, 0x00, 0x80, 0x5b,
+                        0x00, 0x1c, 0x01, 0x00, 0x08, 0x00, 0x96, 0xff};
+    ExpectRefused(tiny, "a header alone");
+}
+
 TEST(ImageLoadingPnm, EveryKindFromBitmapToColour) {
     const Picture colour = ColourSymbol(false);
     const Picture grey = GreySymbol();
