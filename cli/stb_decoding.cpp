@@ -41,12 +41,13 @@ uint32_t Le32(std::span<const uint8_t> bytes, size_t at) {
 // pixel limit, so nothing overflows.
 uint64_t NeededBytes(std::span<const uint8_t> bytes, bool bmp, uint64_t width, uint64_t height) {
     if (bmp) {
-        // The reader has seen the whole header: the bit count is within it.
-        if (bytes.size() < 18) return 0;
-        const bool core = Le32(bytes, 14) == 12;  // the oldest header: 16-bit sizes
-        const size_t bitsAt = core ? 24 : 28;
-        if (bytes.size() < bitsAt + 2) return 0;
-        const uint64_t bits = Le16(bytes, bitsAt);
+        // The reader pads the header too: the file must hold all of it.
+        if (bytes.size() < 18) return 18;
+        const uint64_t header = 14 + uint64_t(Le32(bytes, 14));
+        if (bytes.size() < header) return header;
+        const bool core = header == 26;  // the oldest header: 16-bit sizes
+        if (!core && header < 30) return 0;
+        const uint64_t bits = core ? Le16(bytes, 24) : Le16(bytes, 28);
         // The reader refuses run-length compression and reads every other
         // kind as plain rows, so those rows must be there.
         if (bits == 0 || bits > 32) return 0;

@@ -974,8 +974,9 @@ TEST(ImageLoadingBmp, TrueColourPaletteAndAlpha) {
 }
 
 // The oldest header (12 bytes, 16-bit sizes): complete files load, and a file
-// that ends before its rows, however short, is refused rather than padded.
-TEST(ImageLoadingBmp, OldestHeaderNeedsItsRows) {
+// that ends before its rows or inside its header, however short, is refused
+// rather than padded.
+TEST(ImageLoadingBmp, HeaderAndRowsMustBeInTheFile) {
     const Picture colour = ColourSymbol(false);
     const int rows = colour.height;
     const size_t stride = (size_t(colour.width) * 3 + 3) & ~size_t{3};
@@ -1004,6 +1005,11 @@ TEST(ImageLoadingBmp, OldestHeaderNeedsItsRows) {
                         0x89, 0x00, 0x00, 0x00, 0x0c, 0x00, 0x00, 0x00, 0x80, 0x5b,
                         0x00, 0x1c, 0x01, 0x00, 0x08, 0x00, 0x96, 0xff};
     ExpectRefused(tiny, "a header alone");
+    // 29 bytes of a 40-byte header claiming 5035 x 51968 pixels.
+    const Bytes cutHeader = {0x42, 0x4d, 0x56, 0x01, 0x3f, 0x00, 0x00, 0x00, 0x00, 0x00,
+                             0x02, 0x00, 0x00, 0x00, 0x28, 0x00, 0x00, 0x00, 0xab, 0x13,
+                             0x00, 0x00, 0x00, 0xcb, 0x00, 0x00, 0x01, 0x00, 0x04};
+    ExpectRefused(cutHeader, "part of a header");
 }
 
 TEST(ImageLoadingPnm, EveryKindFromBitmapToColour) {
