@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "control/dispatch_ids.h"
 #include "platform/activation.h"
 #include "platform/codepage.h"
 #include "platform/com.h"
@@ -30,26 +31,8 @@ namespace fs = std::filesystem;
 inline constexpr const char16_t* kProgId = u"ZEPHBARCODEREADER.ZephBarcodeReaderCtrl.1";
 inline constexpr const char* kClsid = "{D7C5A2E4-3B6F-4C1A-9E52-6A1F0B3C4D01}";
 
-enum Id : DISPID {
-    kThoroughMode = 1,
-    kPicture = 2,
-    kProtocolMask = 3,
-    kConfidenceThreshold = 4,
-    kNbCodesFound = 5,
-    kContrastSensitivity = 6,
-    kData = 7,
-    kBarcodeType = 8,
-    kSymbology = 9,
-    kDataDescriptor = 10,
-    kRawData = 11,
-    kConfidence = 12,
-    kCx = 13,
-    kCy = 14,
-    kStartx = 15,
-    kStarty = 16,
-    kStopx = 17,
-    kStopy = 18,
-};
+// The control's published identifiers; a test pins each number.
+using namespace zeph::reader_dispid;
 
 using Entry = HRESULT (*)();
 

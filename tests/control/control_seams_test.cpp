@@ -121,8 +121,16 @@ TEST_F(ControlTest, NamesResolveToTheFixedIdentifiers) {
     const struct {
         const char16_t* name;
         DISPID id;
-    } names[] = {{u"ThoroughMode", 1}, {u"picture", 2}, {u"PROTOCOLMASK", 3}, {u"NbCodesFound", 5},
-                 {u"RawData", 11},     {u"Stopy", 18},  {u"AboutBox", -552}};
+    } names[] = {{u"ThoroughMode", 1}, {u"picture", 2},
+                 {u"PROTOCOLMASK", 3}, {u"ConfidenceThreshold", 4},
+                 {u"NbCodesFound", 5}, {u"ContrastSensitivity", 6},
+                 {u"Data", 7},         {u"BarcodeType", 8},
+                 {u"Symbology", 9},    {u"DataDescriptor", 10},
+                 {u"RawData", 11},     {u"Confidence", 12},
+                 {u"Cx", 13},          {u"Cy", 14},
+                 {u"Startx", 15},      {u"Starty", 16},
+                 {u"Stopx", 17},       {u"Stopy", 18},
+                 {u"AboutBox", -552}};
     for (const auto& n : names) {
         DISPID id = 0;
         const OLECHAR* list[] = {n.name};
