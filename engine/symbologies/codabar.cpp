@@ -8,6 +8,7 @@
 #include "engine/symbologies/decoders.h"
 #include "engine/symbologies/spans.h"
 #include "engine/symbologies/wide_narrow.h"
+#include "engine/symbologies/width_checks.h"
 
 namespace {
 
@@ -32,6 +33,14 @@ BestMatch MatchLetter(const ScanSignal& scan, int32_t firstBar, const PatternTab
     return best;
 }
 
+// The narrow and wide elements of character k of the alphabet.
+std::string_view LettersOf(int k) {
+    constexpr size_t kToken = 8;  // seven letters and a blank
+    return k < kFirstLetter
+               ? kData.substr(static_cast<size_t>(k) * kToken, kToken - 1)
+               : kStartStop.substr(static_cast<size_t>(k - kFirstLetter) * kToken, kToken - 1);
+}
+
 }  // namespace
 
 int XR_DecodeCodabar(const ScanSignal& scan, MatchRecord& record) {
@@ -43,6 +52,9 @@ int XR_DecodeCodabar(const ScanSignal& scan, MatchRecord& record) {
     if (!XR_HasBarEnd(scan, n - 1)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
+    // Characters have two or three wide elements of seven: their widths differ
+    // by less than the tolerance.
+    if (!zeph::EvenCharactersAndGaps(scan, 4, count)) return 0;
 
     // The start letter's bars are 3 narrow + 1 wide, its spaces 1 narrow + 2 wide.
     int32_t bars = 0;
@@ -74,6 +86,7 @@ int XR_DecodeCodabar(const ScanSignal& scan, MatchRecord& record) {
     std::array<char, kMaxCharacters> text{};
     for (int32_t k = 0; k < count; ++k) {
         if (reading[k].index < 0 || reading[k].score < kFloorShare * confidence) return 0;
+        if (!zeph::FollowsWideNarrow(scan, 4 * k, LettersOf(reading[k].index))) return 0;
         text[k] = kAlphabet[static_cast<size_t>(reading[k].index)];
     }
 

@@ -12,6 +12,7 @@
 #include "engine/symbologies/code128_patterns.h"
 #include "engine/symbologies/decoders.h"
 #include "engine/symbologies/spans.h"
+#include "engine/symbologies/width_checks.h"
 
 namespace {
 
@@ -117,6 +118,15 @@ int XR_DecodeCode128(const ScanSignal& scan, MatchRecord& record) {
     // The stop stretch ends with the last bar; a signal cut inside it gives no end.
     if (!XR_HasBarEnd(scan, n - 1)) return 0;
     const int32_t* starts = scan.barStarts.get();
+    // Every character is eleven modules wide, the stop thirteen.
+    std::array<float, kMaxCharacters + 1> widths{};
+    zeph::StretchWidths(scan, 0, 3, c, widths);
+    widths[static_cast<size_t>(c)] =
+        static_cast<float>(scan.barEnds[n - 1] - starts[3 * c]) * kSymbolModules / kStopModules;
+    if (!zeph::EvenWidths(std::span<const float>(widths.data(), static_cast<size_t>(c) + 1),
+                          zeph::kWidthTolerance)) {
+        return 0;
+    }
 
     std::array<BestMatch, kMaxCharacters> storage{};
     const std::span<BestMatch> reading(storage.data(), static_cast<size_t>(c));

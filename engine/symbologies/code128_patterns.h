@@ -33,6 +33,8 @@ inline constexpr int kFirstStartValue = 103;
 
 // The stop character with its closing two-module bar.
 inline constexpr std::string_view kStop = "1100011101011";
+inline constexpr int kStopModules = 13;
+static_assert(kStop.size() == kStopModules);
 
 // Values with a meaning of their own.
 inline constexpr int kFnc3 = 96;

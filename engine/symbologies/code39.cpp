@@ -11,6 +11,7 @@
 #include "engine/symbologies/full_ascii.h"
 #include "engine/symbologies/spans.h"
 #include "engine/symbologies/wide_narrow.h"
+#include "engine/symbologies/width_checks.h"
 
 namespace {
 
@@ -109,6 +110,9 @@ int XR_DecodeCode39(const ScanSignal& scan, MatchRecord& record) {
     if (!XR_HasBarEnd(scan, n - 1)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
+    // Every character, start and stop included, has three wide and six narrow
+    // elements.
+    if (!zeph::EvenCharactersAndGaps(scan, 5, c + 2)) return 0;
 
     const float ratio = StartRatio(starts, ends);
     if (ratio < kMinRatio || ratio > kMaxRatio) return 0;
@@ -129,6 +133,14 @@ int XR_DecodeCode39(const ScanSignal& scan, MatchRecord& record) {
     const std::span<const BestMatch> read(reading.data(), static_cast<size_t>(c));
     const Kind kind = Classify(read, 0.75f * confidence);
     if (kind == Kind::kNone) return 0;
+    if (!zeph::FollowsWideNarrow(scan, 0, kStartStop) ||
+        !zeph::FollowsWideNarrow(scan, 5 * c + 5, kStartStop)) {
+        return 0;
+    }
+    for (int32_t i = 0; i < c; ++i) {
+        const auto letters = kCharacters.substr(static_cast<size_t>(read[i].index) * 10, 9);
+        if (!zeph::FollowsWideNarrow(scan, 5 * i + 5, letters)) return 0;
+    }
     WriteRecord(read, kind, record);
     record.confidence = confidence;
     return 1;

@@ -10,6 +10,7 @@
 #include "engine/symbologies/decoders.h"
 #include "engine/symbologies/full_ascii.h"
 #include "engine/symbologies/spans.h"
+#include "engine/symbologies/width_checks.h"
 
 namespace {
 
@@ -73,6 +74,15 @@ int XR_DecodeCode93(const ScanSignal& scan, MatchRecord& record) {
     if (!XR_HasBarEnd(scan, n - 1)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
+    // The start and every character are nine modules wide, the stop ten.
+    std::array<float, kMaxCharacters + 2> widths{};
+    zeph::StretchWidths(scan, 0, 3, c + 1, widths);
+    widths[static_cast<size_t>(c) + 1] =
+        static_cast<float>(ends[n - 1] - starts[3 * c + 3]) * kCharacterModules / kStopModules;
+    if (!zeph::EvenWidths(std::span<const float>(widths.data(), static_cast<size_t>(c) + 2),
+                          zeph::kWidthTolerance)) {
+        return 0;
+    }
 
     std::array<BestMatch, kMaxCharacters> reading{};
     float sum = zeph::ScoreSpan(scan, starts[0], starts[3], kStart);

@@ -26,6 +26,9 @@ static_assert(kAlphabet.size() + kShiftCount == kValueCount);
 inline constexpr std::string_view kStart = "101011110";
 // The stop character and the termination bar after it.
 inline constexpr std::string_view kStop = "1010111101";
+inline constexpr int kCharacterModules = 9;
+inline constexpr int kStopModules = 10;
+static_assert(kStart.size() == kCharacterModules && kStop.size() == kStopModules);
 
 // Weights of the check characters C and K restart after 20 and 15 positions.
 inline constexpr int kCWeightCycle = 20;

@@ -43,6 +43,17 @@ int XR_DecodeEan13(const ScanSignal& scan, MatchRecord& record) {
     if (!StandsAlone(scan, 0, kBars, kModules)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
+    // Left digits measure from bar end to bar end, right digits from bar start
+    // to bar start; the guards' bars start two modules apart, four across the
+    // centre guard.
+    std::array<float, 12> digitWidths{};
+    for (int j = 1; j <= 6; ++j)
+        digitWidths[j - 1] = static_cast<float>(ends[2 * j + 1] - ends[2 * j - 1]);
+    for (int m = 7; m <= 12; ++m)
+        digitWidths[m - 1] = static_cast<float>(starts[2 * m + 4] - starts[2 * m + 2]);
+    const std::array<GuardStretch, 3> guards = {
+        {{starts[0], starts[1], 2}, {starts[14], starts[16], 4}, {starts[28], starts[29], 2}}};
+    if (!DigitsAndGuardsFit(digitWidths, guards)) return 0;
 
     Reading a{};
     Reading b{};

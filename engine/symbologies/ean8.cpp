@@ -27,6 +27,15 @@ int XR_DecodeEan8(const ScanSignal& scan, MatchRecord& record) {
     if (!StandsAlone(scan, 0, kBars, kModules)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
+    // Digits and guards measured as in EAN-13.
+    std::array<float, 8> digitWidths{};
+    for (int j = 0; j < 4; ++j) {
+        digitWidths[j] = static_cast<float>(ends[2 * j + 3] - ends[2 * j + 1]);
+        digitWidths[4 + j] = static_cast<float>(starts[14 + 2 * j] - starts[12 + 2 * j]);
+    }
+    const std::array<GuardStretch, 3> guards = {
+        {{starts[0], starts[1], 2}, {starts[10], starts[12], 4}, {starts[20], starts[21], 2}}};
+    if (!DigitsAndGuardsFit(digitWidths, guards)) return 0;
 
     std::array<BestMatch, 8> reading{};
     float g = ScoreSpan(scan, starts[0], ends[1], kOuterGuard) +

@@ -8,6 +8,7 @@
 #include "engine/symbologies/decoders.h"
 #include "engine/symbologies/ean_upc_common.h"
 #include "engine/symbologies/ean_upc_patterns.h"
+#include "engine/symbologies/width_checks.h"
 
 namespace {
 
@@ -52,6 +53,19 @@ int XR_DecodeSupplement(const ScanSignal& scan, int32_t b0, MatchRecord& record)
     if (!StandsAlone(scan, b0, 3 * k + 1, 9 * k + 2)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
+    // Every digit is seven modules wide; the guard's bars start two modules
+    // apart, and each separator spans two from the bar end before it.
+    std::array<float, 5> digitWidths{};
+    for (int i = 0; i < k; ++i)
+        digitWidths[i] = static_cast<float>(ends[b0 + 3 + 3 * i] - ends[b0 + 1 + 3 * i]);
+    std::array<GuardStretch, 5> guards{};
+    guards[0] = {starts[b0], starts[b0 + 1], 2};
+    for (int i = 0; i + 1 < k; ++i)
+        guards[1 + i] = {ends[b0 + 3 + 3 * i], ends[b0 + 4 + 3 * i], 2};
+    if (!DigitsAndGuardsFit({digitWidths.data(), static_cast<size_t>(k)},
+                            {guards.data(), static_cast<size_t>(k)})) {
+        return 0;
+    }
 
     std::array<BestMatch, 6> reading{};
     std::array<char, 5> parity{};

@@ -1,6 +1,7 @@
 #include "engine/symbologies/ean_upc_common.h"
 
 #include "engine/symbologies/decoders.h"
+#include "engine/symbologies/width_checks.h"
 
 namespace zeph::ean {
 
@@ -29,6 +30,16 @@ bool StandsAlone(const ScanSignal& scan, int32_t first, int32_t bars, int module
     while (j >= 0 && scan.samples[j] >= 0)
         --j;
     return j < 0 || begin - 1 - j >= quietZone;
+}
+
+bool DigitsAndGuardsFit(std::span<const float> digitWidths, std::span<const GuardStretch> guards) {
+    if (!EvenWidths(digitWidths, kWidthTolerance)) return false;
+    std::array<float, 5> guardWidths{};
+    const size_t n = std::min(guards.size(), guardWidths.size());
+    for (size_t i = 0; i < n; ++i)
+        guardWidths[i] = static_cast<float>(guards[i].to - guards[i].from) * 7.0f /
+                         static_cast<float>(guards[i].modules);
+    return GuardsFit(std::span<const float>(guardWidths.data(), n), digitWidths);
 }
 
 void AppendTrailingSupplement(const ScanSignal& scan, int32_t firstBar, MatchRecord& record) {

@@ -46,6 +46,16 @@ std::array<int, N> DigitsOf(std::span<const BestMatch, N> reading) {
 // one, or any of them on a line entering a symbol halfway.
 bool StandsAlone(const ScanSignal& scan, int32_t first, int32_t bars, int modules);
 
+// Whether the digits (seven modules each) measure alike and the guards fit
+// them. Guards are given as stretches between bar starts of `modules`
+// modules.
+struct GuardStretch {
+    int32_t from;
+    int32_t to;
+    int modules;
+};
+bool DigitsAndGuardsFit(std::span<const float> digitWidths, std::span<const GuardStretch> guards);
+
 // After a main symbol ending before bar firstBar: reads an add-on that must beat
 // 0.8 times the main confidence and appends its texts to the record.
 void AppendTrailingSupplement(const ScanSignal& scan, int32_t firstBar, MatchRecord& record);

@@ -8,6 +8,7 @@
 #include "engine/symbologies/interleaved_2of5_patterns.h"
 #include "engine/symbologies/spans.h"
 #include "engine/symbologies/wide_narrow.h"
+#include "engine/symbologies/width_checks.h"
 
 namespace {
 
@@ -22,6 +23,16 @@ constexpr float kMaxRatio = 3.25f;
 // Every pair must score this share of the mean: there is no check digit.
 constexpr float kFloorShare = 0.75f;
 
+// The start (narrow bar, space, bar, space) and the stop (wide bar, narrow
+// space, narrow bar) as narrow and wide elements.
+constexpr std::string_view kStartLetters = "NNNN";
+constexpr std::string_view kStopLetters = "WNN";
+
+// The narrow and wide elements of pair p, bar first.
+std::string_view PairLetters(int p) {
+    return kPairs.substr(static_cast<size_t>(p) * (kPairTokenLength + 1), kPairTokenLength);
+}
+
 }  // namespace
 
 int XR_DecodeInterleaved2of5(const ScanSignal& scan, MatchRecord& record) {
@@ -34,6 +45,13 @@ int XR_DecodeInterleaved2of5(const ScanSignal& scan, MatchRecord& record) {
     if (!XR_HasBarEnd(scan, n - 1)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
+    // Every pair has four wide and six narrow elements.
+    std::array<float, kMaxPairs> widths{};
+    zeph::StretchWidths(scan, 2, 5, pairs, widths);
+    if (!zeph::EvenWidths(std::span<const float>(widths.data(), static_cast<size_t>(pairs)),
+                          zeph::kWidthTolerance)) {
+        return 0;
+    }
 
     // The start is four narrow modules; the first pair six narrow and four wide.
     const float narrow = 0.25f * static_cast<float>(starts[2] - starts[0]);
@@ -60,9 +78,23 @@ int XR_DecodeInterleaved2of5(const ScanSignal& scan, MatchRecord& record) {
     for (int32_t i = 0; i < pairs; ++i) {
         const BestMatch& pair = reading[i];
         if (pair.index < 0 || pair.score < kFloorShare * confidence) return 0;
+        if (!zeph::FollowsWideNarrow(scan, 5 * i + 2, PairLetters(pair.index))) return 0;
         text[2 * i] = static_cast<char>('0' + pair.index / 10);
         text[2 * i + 1] = static_cast<char>('0' + pair.index % 10);
     }
+    // The start's four elements are narrow and the stop's first bar wide, as
+    // the pairs beside them measure.
+    std::array<char, 4 + kPairTokenLength + 3> letters{};
+    const std::string_view first = PairLetters(reading[0].index);
+    const std::string_view last = PairLetters(reading[pairs - 1].index);
+    std::copy(kStartLetters.begin(), kStartLetters.end(), letters.begin());
+    std::copy(first.begin(), first.end(), letters.begin() + 4);
+    if (!zeph::FollowsWideNarrow(scan, 0, {letters.data(), 4 + kPairTokenLength})) return 0;
+    std::copy(last.begin(), last.end(), letters.begin());
+    std::copy(kStopLetters.begin(), kStopLetters.end(), letters.begin() + kPairTokenLength);
+    if (!zeph::FollowsWideNarrow(scan, 5 * pairs - 3, {letters.data(), kPairTokenLength + 3}))
+        return 0;
+
     // The raw data field holds 99 digits; the data field takes all of them.
     const std::string_view digits(text.data(), static_cast<size_t>(2 * pairs));
 

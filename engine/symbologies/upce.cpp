@@ -49,6 +49,14 @@ int XR_DecodeUpcE(const ScanSignal& scan, MatchRecord& record) {
     if (!StandsAlone(scan, 0, kBars, kModules)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
+    // Digits from bar end to bar end; the start guard's bars start two modules
+    // apart, the end guard's first and last four.
+    std::array<float, 6> digitWidths{};
+    for (int j = 1; j <= 6; ++j)
+        digitWidths[j - 1] = static_cast<float>(ends[2 * j + 1] - ends[2 * j - 1]);
+    const std::array<GuardStretch, 2> guards = {
+        {{starts[0], starts[1], 2}, {starts[14], starts[16], 4}}};
+    if (!DigitsAndGuardsFit(digitWidths, guards)) return 0;
 
     Reading reading{};
     float e = ScoreSpan(scan, starts[0], ends[1], kOuterGuard) +
