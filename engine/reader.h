@@ -243,6 +243,17 @@ int XR_SearchThorough(std::span<const int32_t> raster, int32_t height, int32_t w
                       int32_t maxGrey, ReaderConfig* config, std::span<MatchRecord> records,
                       int maxRecords);
 
+// The search above (thorough or standard), then passes of its own that read
+// what it missed: lower contrast, symbols at the picture's edge or among other
+// bars, further lines per candidate, thin pictures. Its records come first,
+// exactly as the search gave them; the passes only add barcodes that the list
+// does not hold yet (by the sameness rule of XR_MergeMatch), up to maxRecords
+// in all, and in the standard flavour only when the search found nothing, and
+// then one. Returns -1 or the count.
+int XR_SearchExtended(std::span<const int32_t> raster, int32_t height, int32_t width,
+                      int32_t maxGrey, ReaderConfig* config, std::span<MatchRecord> records,
+                      int maxRecords, bool thorough);
+
 // ---------------------------------------------------------------------------
 // Tile energy and candidate tiles
 

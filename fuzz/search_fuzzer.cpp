@@ -1,5 +1,7 @@
-// Small rasters of any shape and content go through both searches without a
-// fault; counts stay within their bounds and kept records are well-formed.
+// Small rasters of any shape and content go through both searches and both
+// flavours of the extended search without a fault; counts stay within their
+// bounds, kept records are well-formed, and the extended search begins with
+// the records of the search it extends.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -24,14 +26,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     static ReaderConfigPtr config = XR_ParseConfig("-bctypes 1023 -sens 0.01");
     static std::vector<MatchRecord> records(kMaxMatches);
+    static std::vector<MatchRecord> extended(kMaxMatches);
     if (!config) return 0;
-    const int one = XR_Search(raster, height, width, kMaxGrey, config.get(), records);
-    if (one < -1 || one > 1) __builtin_trap();
-    const int many =
-        XR_SearchThorough(raster, height, width, kMaxGrey, config.get(), records, kMaxMatches);
-    if (many < -1 || many > kMaxMatches) __builtin_trap();
-    for (int i = 0; i < many; ++i) {
-        if (!std::memchr(records[i].rawData.data(), 0, records[i].rawData.size())) __builtin_trap();
+    const auto wellFormed = [](const std::vector<MatchRecord>& r, int count) {
+        for (int i = 0; i < count; ++i) {
+            if (!std::memchr(r[i].rawData.data(), 0, r[i].rawData.size())) return false;
+            if (!std::memchr(r[i].data.data(), 0, r[i].data.size())) return false;
+        }
+        return true;
+    };
+    for (const bool thorough : {false, true}) {
+        const int limit = thorough ? kMaxMatches : 1;
+        const int base = thorough
+                             ? XR_SearchThorough(raster, height, width, kMaxGrey, config.get(),
+                                                 records, kMaxMatches)
+                             : XR_Search(raster, height, width, kMaxGrey, config.get(), records);
+        if (base < -1 || base > limit || !wellFormed(records, base)) __builtin_trap();
+        const int more = XR_SearchExtended(raster, height, width, kMaxGrey, config.get(), extended,
+                                           kMaxMatches, thorough);
+        if (more < -1 || more > limit || !wellFormed(extended, more)) __builtin_trap();
+        if (base >= 0 && more < base) __builtin_trap();
+        for (int i = 0; i < base; ++i) {
+            if (XR_TextOf(records[i].rawData) != XR_TextOf(extended[i].rawData) ||
+                records[i].confidence != extended[i].confidence) {
+                __builtin_trap();
+            }
+        }
     }
     return 0;
 }

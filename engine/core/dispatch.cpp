@@ -1,5 +1,6 @@
 #include <array>
 
+#include "engine/core/dispatch.h"
 #include "engine/reader.h"
 #include "engine/symbologies/decoders.h"
 
@@ -21,6 +22,10 @@ constexpr std::array kDecoders = {
 };
 
 }  // namespace
+
+std::span<const DecoderEntry> zeph::Decoders() {
+    return kDecoders;
+}
 
 int XR_DecodeSignalWith(std::span<const DecoderEntry> decoders, const ScanSignal& scan,
                         int32_t protocolMask, MatchRecord& record, bool patchLatch) {

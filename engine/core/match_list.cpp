@@ -1,5 +1,7 @@
 #include <cmath>
 
+#include "engine/core/match_list.h"
+
 #include "engine/reader.h"
 
 namespace {
@@ -26,6 +28,11 @@ bool HasAddOn(const MatchRecord& r) {
     return XR_TextOf(r.rawData).find(" + ") != std::string_view::npos;
 }
 
+bool Close(const Line& a, const Line& b) {
+    const double distance = std::hypot(a.midX - b.midX, a.midY - b.midY);
+    return 0.15 * (a.length + b.length) > distance;
+}
+
 bool SameBarcode(const MatchRecord& kept, const Line& keptLine, const MatchRecord& added,
                  const Line& addedLine) {
     if (XR_TextOf(kept.symbology) == XR_TextOf(added.symbology) &&
@@ -37,12 +44,18 @@ bool SameBarcode(const MatchRecord& kept, const Line& keptLine, const MatchRecor
         MainPart(XR_TextOf(kept.rawData)) == MainPart(XR_TextOf(added.rawData))) {
         return true;
     }
-    const double distance =
-        std::hypot(keptLine.midX - addedLine.midX, keptLine.midY - addedLine.midY);
-    return 0.15 * (keptLine.length + addedLine.length) > distance;
+    return Close(keptLine, addedLine);
 }
 
 }  // namespace
+
+bool zeph::SameBarcode(const MatchRecord& kept, const MatchRecord& added) {
+    return ::SameBarcode(kept, LineOf(kept), added, LineOf(added));
+}
+
+bool zeph::SamePlace(const MatchRecord& a, const MatchRecord& b) {
+    return Close(LineOf(a), LineOf(b));
+}
 
 int XR_MergeMatch(std::span<MatchRecord> records, int n) {
     if (n < 1) return 0;

@@ -21,6 +21,13 @@ class ReusableBuffer {
         return data_ != nullptr;
     }
 
+    // True when the buffer holds at least n elements; it grows but never
+    // shrinks, for callers whose sizes vary from call to call.
+    bool EnsureAtLeast(size_t n) {
+        if (data_ && n <= size_) return true;
+        return Ensure(n);
+    }
+
     void Release() {
         data_.reset();
         size_ = 0;

@@ -2,6 +2,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/locate/super_resolution.h"
+
 #include "engine/core/reusable_buffer.h"
 #include "engine/reader.h"
 
@@ -11,23 +13,56 @@ namespace {
 // larger configurations fail like an allocation would.
 constexpr size_t kMaxPathSamples = size_t{1} << 26;
 
-struct PathStore {
-    zeph::ReusableBuffer<float> values;
-    zeph::ReusableBuffer<float> weights;
-    zeph::ReusableBuffer<int32_t> shifts;
+template <typename T>
+bool Fit(zeph::ReusableBuffer<T>& buffer, size_t n, bool growOnly) {
+    return growOnly ? buffer.EnsureAtLeast(n) : buffer.Ensure(n);
+}
 
-    bool Ensure(size_t paths, size_t samples) {
-        const size_t cells = zeph::CheckedProduct(paths, samples, kMaxPathSamples);
-        return cells != 0 && values.Ensure(cells) && weights.Ensure(cells) && shifts.Ensure(paths);
+bool EnsurePaths(zeph::SuperResolutionStore& store, size_t paths, size_t samples) {
+    const size_t cells = zeph::CheckedProduct(paths, samples, kMaxPathSamples);
+    return cells != 0 && Fit(store.values, cells, store.growOnly) &&
+           Fit(store.weights, cells, store.growOnly) && Fit(store.shifts, paths, store.growOnly);
+}
+
+// cos(2 pi t) for t = t0, t0 + step, t0 + 2 step, ...: one rotation per step
+// instead of one cosine. The weights below depend on a position only through
+// its fraction of a pixel, and cos(2 pi fraction) = cos(2 pi position).
+class CosineWalk {
+  public:
+    CosineWalk(double t0, double step)
+        : c_(std::cos(kTwoPi * t0)),
+          s_(std::sin(kTwoPi * t0)),
+          dc_(std::cos(kTwoPi * step)),
+          ds_(std::sin(kTwoPi * step)) {}
+    double Value() const { return c_; }
+    void Next() {
+        const double c = c_ * dc_ - s_ * ds_;
+        s_ = s_ * dc_ + c_ * ds_;
+        c_ = c;
     }
+
+  private:
+    static constexpr double kTwoPi = 6.283185307179586;
+    double c_, s_, dc_, ds_;
 };
 
 // Bilinear read; outside the raster the border cell is extended with the
-// fractions of the true position, so no read leaves the raster.
+// fractions of the true position, so no read leaves the raster. With
+// `walkWeights` the weights come from a rotation per sample rather than two
+// cosines (equal to rounding, not to the last bit).
 void SamplePath(std::span<const int32_t> raster, int32_t height, int32_t width, double px,
-                double py, float sx, float sy, int n, float* values, float* weights) {
+                double py, float sx, float sy, int n, float* values, float* weights,
+                bool walkWeights) {
     const int32_t* g = raster.data();
     double sum = 0;
+    if (walkWeights) {
+        CosineWalk cosX(px, sx);
+        CosineWalk cosY(py, sy);
+        for (int j = 0; j < n; ++j, cosX.Next(), cosY.Next()) {
+            weights[j] = static_cast<float>((cosY.Value() + 1.1) * (cosX.Value() + 1.1) *
+                                            0.22675736961451246);
+        }
+    }
     for (int j = 0; j < n; ++j, px += sx, py += sy) {
         const double ixf = std::floor(px), iyf = std::floor(py);
         const float fx = static_cast<float>(px - ixf);
@@ -41,8 +76,11 @@ void SamplePath(std::span<const int32_t> raster, int32_t height, int32_t width, 
         values[j] = value;
         sum += value;
         // Samples near pixel centres are trusted most.
-        weights[j] = static_cast<float>((std::cos(6.283185307 * fy) + 1.1) *
-                                        (std::cos(6.283185307 * fx) + 1.1) * 0.22675736961451246);
+        if (!walkWeights) {
+            weights[j] =
+                static_cast<float>((std::cos(6.283185307 * fy) + 1.1) *
+                                   (std::cos(6.283185307 * fx) + 1.1) * 0.22675736961451246);
+        }
     }
     const float mean = static_cast<float>(sum / n);
     for (int j = 0; j < n; ++j)
@@ -62,11 +100,13 @@ double AlignmentCost(const float* reference, const float* path, int n, int s) {
 
 }  // namespace
 
-int XR_Sharpen(std::span<float> samples, float factor) {
+namespace zeph {
+
+int SharpenWith(std::span<float> samples, float factor, ReusableBuffer<float>& copyBuffer,
+                bool growOnly) {
     const size_t n = samples.size();
     if (n == 0) return 0;
-    thread_local zeph::ReusableBuffer<float> copyBuffer;
-    if (!copyBuffer.Ensure(n)) return 0;
+    if (!Fit(copyBuffer, n, growOnly)) return 0;
     float* copy = copyBuffer.data();
     std::copy(samples.begin(), samples.end(), copy);
     const float c = factor / (2 * factor + 1);
@@ -81,16 +121,15 @@ int XR_Sharpen(std::span<float> samples, float factor) {
     return 1;
 }
 
-int XR_SuperResolve(std::span<const int32_t> raster, int32_t height, int32_t width,
-                    ScanSignal& scan) {
+int SuperResolveWith(std::span<const int32_t> raster, int32_t height, int32_t width,
+                     ScanSignal& scan, SuperResolutionStore& store) {
     scan.redundancy = 0;
     const int n = scan.sampleCount;
     const int paths = scan.pathCount;
     // Bilinear reads need a 2 x 2 cell; a path needs at least its centre line.
     if (n <= 0 || paths <= 0 || height < 2 || width < 2) return 0;
     if (raster.size() < static_cast<size_t>(height) * width) return 0;
-    thread_local PathStore store;
-    if (!store.Ensure(static_cast<size_t>(paths), static_cast<size_t>(n))) return 0;
+    if (!EnsurePaths(store, static_cast<size_t>(paths), static_cast<size_t>(n))) return 0;
 
     const float sx = static_cast<float>(scan.stopX - scan.startX) / static_cast<float>(n);
     const float sy = static_cast<float>(scan.stopY - scan.startY) / static_cast<float>(n);
@@ -109,7 +148,8 @@ int XR_SuperResolve(std::span<const int32_t> raster, int32_t height, int32_t wid
     for (int i = 0; i < paths; ++i) {
         const float o = static_cast<float>(double(centre - i) * spacing);
         SamplePath(raster, height, width, scan.startX + nx * o, scan.startY + ny * o, sx, sy, n,
-                   values + static_cast<size_t>(i) * n, weights + static_cast<size_t>(i) * n);
+                   values + static_cast<size_t>(i) * n, weights + static_cast<size_t>(i) * n,
+                   store.walkWeights);
     }
 
     const float* reference = values + static_cast<size_t>(centre) * n;
@@ -163,7 +203,20 @@ int XR_SuperResolve(std::span<const int32_t> raster, int32_t height, int32_t wid
         }
         out[j] = static_cast<float>(wSum > 0 ? vSum / wSum : vSum);
     }
-    if (!XR_Sharpen(scan.Samples(), scan.sharpening)) return 0;
+    if (!SharpenWith(scan.Samples(), scan.sharpening, store.sharpenCopy, store.growOnly)) return 0;
     XR_FindBars(scan);
     return 1;
+}
+
+}  // namespace zeph
+
+int XR_Sharpen(std::span<float> samples, float factor) {
+    thread_local zeph::ReusableBuffer<float> copyBuffer;
+    return zeph::SharpenWith(samples, factor, copyBuffer, false);
+}
+
+int XR_SuperResolve(std::span<const int32_t> raster, int32_t height, int32_t width,
+                    ScanSignal& scan) {
+    thread_local zeph::SuperResolutionStore store;
+    return zeph::SuperResolveWith(raster, height, width, scan, store);
 }

@@ -106,6 +106,22 @@ void Blur(Image& image, double sigma);
 void AddNoise(Image& image, double amplitude, uint32_t seed);
 void JpegRoundTrip(Image& image, int quality);  // quality 1..100
 
+// An EAN-13 label too faint for the engine's contrast threshold (grey bars on
+// grey paper, slightly blurred): the engine's searches read nothing in it, the
+// extended search reads 4006381333931.
+inline ImageOptions FaintLabel() {
+    ImageOptions o;
+    o.symbology = BARCODE_EANX;
+    o.data = "400638133393";
+    o.moduleSize = 2.5;
+    o.ink = 170;
+    o.paper = 205;
+    o.canvasWidth = 400;
+    o.canvasHeight = 240;
+    o.blurSigma = 0.8;
+    return o;
+}
+
 // zint's modules for the options' symbol, "1" bar and "0" space, add-on included
 // (the options' own modules when it has them).
 std::string SymbolModules(const ImageOptions& options);

@@ -1,0 +1,77 @@
+#include "engine/extended/candidates.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zeph::extended {
+namespace {
+
+constexpr int kWindow = 64;
+// Maxima whose orientation is estimated, per candidate kept.
+constexpr size_t kMaximaPerCandidate = 4;
+// Barcode stripes have one dominant direction; texture, grain and print
+// around them much less.
+constexpr double kLeastCoherence = 0.5;
+
+}  // namespace
+
+int CandidateFinder::Find(const Picture& picture, const ReaderConfig& config, int tileSize,
+                          float threshold, size_t most, std::vector<Candidate>& candidates) {
+    candidates.clear();
+    const int rows = picture.height / tileSize;
+    const int cols = picture.width / tileSize;
+    const size_t tiles = static_cast<size_t>(rows) * static_cast<size_t>(cols);
+    if (tiles == 0 || config.tileEnergy.size() < tiles) return 0;
+    try {
+        smooth_.resize(tiles);
+        score_.resize(tiles);
+        tiles_.clear();
+    } catch (...) {
+        return -1;
+    }
+    const std::span<const float> energy = config.tileEnergy.first(tiles);
+    if (XR_TileScores(energy, smooth_, score_, rows, cols, threshold) < 1) return 0;
+    try {
+        for (int i = 0; i < rows; ++i) {
+            for (int j = 0; j < cols; ++j) {
+                const float s = score_[static_cast<size_t>(i) * cols + j];
+                if (s > 0) tiles_.push_back({s, i, j});
+            }
+        }
+    } catch (...) {
+        return -1;
+    }
+    // Highest scores first; equal scores in reading order.
+    const size_t examined = std::min(tiles_.size(), kMaximaPerCandidate * most);
+    std::partial_sort(tiles_.begin(), tiles_.begin() + static_cast<std::ptrdiff_t>(examined),
+                      tiles_.end(), [](const Tile& a, const Tile& b) {
+                          if (a.score != b.score) return a.score > b.score;
+                          return a.row != b.row ? a.row < b.row : a.col < b.col;
+                      });
+
+    for (size_t t = 0; t < examined; ++t) {
+        const Tile& tile = tiles_[t];
+        const TilePoint p = XR_RefineTilePosition(energy, rows, cols, tile.col, tile.row);
+        const auto x = static_cast<int32_t>(std::floor((p.x + 0.5) * tileSize));
+        const auto y = static_cast<int32_t>(std::floor((p.y + 0.5) * tileSize));
+        double theta = 0;
+        const double coherence =
+            XR_Orientation(picture.values, picture.height, picture.width, x, y, kWindow, theta);
+        if (coherence < 0) return -1;
+        if (coherence < kLeastCoherence) continue;
+        const auto strength = static_cast<float>(tile.score * coherence);
+        if (!(strength > threshold)) continue;
+        try {
+            candidates.push_back({x, y, theta, strength});
+        } catch (...) {
+            return -1;
+        }
+    }
+    std::stable_sort(
+        candidates.begin(), candidates.end(),
+        [](const Candidate& a, const Candidate& b) { return a.strength > b.strength; });
+    if (candidates.size() > most) candidates.resize(most);
+    return static_cast<int>(candidates.size());
+}
+
+}  // namespace zeph::extended

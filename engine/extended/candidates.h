@@ -1,0 +1,43 @@
+// Where the extended passes draw their lines: the local maxima of the tile
+// energies that the engine's search measured, at a contrast threshold below
+// its own, each with the stripe orientation around it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/extended/picture.h"
+#include "engine/reader.h"
+
+namespace zeph::extended {
+
+struct Candidate {
+    int32_t x = 0;
+    int32_t y = 0;
+    double theta = 0;    // across the bars
+    float strength = 0;  // tile score times coherence
+};
+
+class CandidateFinder {
+  public:
+    // The strongest candidates of the tile grid of the given size (the one
+    // the search just measured into config's tile energies), at most `most`,
+    // strongest first. Only the local maxima of highest energy get an
+    // orientation estimate (a two-dimensional FFT each): a textured photo has
+    // thousands. -1 when memory runs out, else the number found.
+    int Find(const Picture& picture, const ReaderConfig& config, int tileSize, float threshold,
+             size_t most, std::vector<Candidate>& candidates);
+
+  private:
+    struct Tile {
+        float score;
+        int32_t row;
+        int32_t col;
+    };
+    std::vector<float> smooth_;
+    std::vector<float> score_;
+    std::vector<Tile> tiles_;
+};
+
+}  // namespace zeph::extended

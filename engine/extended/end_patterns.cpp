@@ -1,0 +1,139 @@
+#include "engine/extended/end_patterns.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "engine/match/lazy_tables.h"
+#include "engine/symbologies/code128_patterns.h"
+#include "engine/symbologies/code93_patterns.h"
+
+namespace zeph::extended {
+namespace {
+
+// Widest elements must be this much wider than the narrowest wide-or-narrow
+// boundary allows: a looser test than the decoders' ratio tables.
+constexpr float kWideOverNarrow = 1.25f;
+
+// Element widths of N elements from bar k: bar, space, bar, ...
+template <size_t N>
+bool Elements(const BarList& s, int32_t k, std::array<float, N>& widths) {
+    const int32_t bars = static_cast<int32_t>(N) / 2 + 1;
+    if (k < 0 || k + bars > s.Count()) return false;
+    for (size_t e = 0; e < N; ++e) {
+        const int32_t bar = k + static_cast<int32_t>(e / 2);
+        widths[e] = e % 2 == 0 ? float(s.ends[bar] - s.starts[bar])
+                               : float(s.starts[bar + 1] - s.ends[bar]);
+    }
+    return true;
+}
+
+// Whether the elements are narrow and wide as the letters say (N narrow, W
+// wide): every wide element clearly wider than every narrow one.
+template <size_t N>
+bool FollowsLetters(const std::array<float, N>& widths, std::string_view letters) {
+    float widestNarrow = 0;
+    float narrowestWide = 1e30f;
+    for (size_t e = 0; e < N; ++e) {
+        if (letters[e] == 'W')
+            narrowestWide = std::min(narrowestWide, widths[e]);
+        else
+            widestNarrow = std::max(widestNarrow, widths[e]);
+    }
+    return widestNarrow > 0 && narrowestWide >= kWideOverNarrow * widestNarrow;
+}
+
+// The start and stop patterns, parsed once: a table stretches its templates to
+// any stretch without building them anew.
+enum Table { kStarts128, kStop128, kStart93, kStop93 };
+thread_local LazyTables<4> tables({code128::kStarts, code128::kStop, code93::kStart,
+                                   code93::kStop});
+
+// Best score of the table's entries over samples [a, b).
+float Score(std::span<const float> samples, int32_t a, int32_t b, Table table) {
+    if (a < 0 || b <= a || static_cast<size_t>(b) > samples.size()) return 0;
+    BestMatch best;
+    XR_MatchTable(samples.subspan(static_cast<size_t>(a), static_cast<size_t>(b - a)),
+                  tables[table], best, 0);
+    return best.score;
+}
+
+}  // namespace
+
+bool EndPatterns::Reset(std::span<const float> samples, const BarList& bars) {
+    if (!tables.Build()) return false;
+    samples_ = samples;
+    bars_ = bars;
+    const auto n = static_cast<size_t>(bars.Count());
+    try {
+        flags_.assign(n, 0);
+        itf_.assign(n, 0);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+void EndPatterns::Test(int32_t k) {
+    const BarList& s = bars_;
+    const int32_t n = s.Count();
+    auto score = [&](int32_t a, int32_t b, Table table) {
+        return Score(samples_, a, b, table) >= kLeastScore;
+    };
+    constexpr std::string_view kAsterisk = "NWNNWNWNN";
+    constexpr std::string_view kLetters[] = {"NNWWNWN", "NWNWNNW", "NNNWNWW", "NNNWWWN"};
+    {
+        uint8_t f = 0;
+        if (k + 3 < n) {
+            if (score(s.starts[k], s.starts[k + 3], kStarts128)) f |= kCode128Start;
+            if (score(s.starts[k], s.starts[k + 3], kStart93)) f |= kCode93Start;
+        }
+        if (k >= 3) {
+            if (score(s.starts[k - 3], s.ends[k], kStop128)) f |= kCode128Stop;
+            if (score(s.starts[k - 3], s.ends[k], kStop93)) f |= kCode93Stop;
+        }
+        std::array<float, 9> nine{};
+        if (Elements(s, k, nine) && FollowsLetters(nine, kAsterisk)) f |= kCode39End;
+        if (k >= 4 && Elements(s, k - 4, nine) && FollowsLetters(nine, kAsterisk)) f |= kCode39Last;
+        std::array<float, 7> seven{};
+        for (const std::string_view letter : kLetters) {
+            if (Elements(s, k, seven) && FollowsLetters(seven, letter)) f |= kCodabarStart;
+            if (k >= 3 && Elements(s, k - 3, seven) && FollowsLetters(seven, letter))
+                f |= kCodabarStop;
+        }
+        flags_[static_cast<size_t>(k)] = f;
+
+        // Interleaved 2 of 5 starts with four narrow elements and stops with a
+        // wide bar, a narrow space and a narrow bar.
+        uint8_t itf = kTested;
+        std::array<float, 4> four{};
+        if (Elements(s, k, four)) {
+            const auto [lo, hi] = std::minmax_element(four.begin(), four.end());
+            if (*hi < kWideOverNarrow * 1.2f * *lo) itf |= kItfStart;
+        }
+        std::array<float, 3> three{};
+        if (k >= 1 && Elements(s, k - 1, three) &&
+            three[0] >= kWideOverNarrow * std::max(three[1], three[2])) {
+            itf |= kItfStop;
+        }
+        itf_[static_cast<size_t>(k)] = itf;
+    }
+}
+
+int32_t EndPatterns::Plausible(int32_t first, int32_t last) {
+    int32_t mask = kEan13 | kEan8 | kUpcE | kSupplement;
+    if (!(itf_[static_cast<size_t>(first)] & kTested)) Test(first);
+    if (!(itf_[static_cast<size_t>(last)] & kTested)) Test(last);
+    const uint8_t a = flags_[static_cast<size_t>(first)];
+    const uint8_t b = flags_[static_cast<size_t>(last)];
+    if ((a & kCode128Start) && (b & kCode128Stop)) mask |= kCode128;
+    if ((a & kCode93Start) && (b & kCode93Stop)) mask |= kCode93;
+    if ((a & kCode39End) && (b & kCode39Last)) mask |= kCode39;
+    if ((a & kCodabarStart) && (b & kCodabarStop)) mask |= kCodabar;
+    if ((itf_[static_cast<size_t>(first)] & kItfStart) &&
+        (itf_[static_cast<size_t>(last)] & kItfStop))
+        mask |= kInterleaved2of5;
+    return mask;
+}
+
+}  // namespace zeph::extended

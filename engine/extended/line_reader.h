@@ -1,0 +1,106 @@
+// Reads every symbol that one scan line crosses: samples the line at a density
+// chosen for its length, cuts the bar list into symbol windows and hands each
+// window, in both directions, to the decoders.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/extended/end_patterns.h"
+#include "engine/extended/local_threshold.h"
+#include "engine/extended/picture.h"
+#include "engine/extended/symbol_windows.h"
+#include "engine/locate/super_resolution.h"
+#include "engine/reader.h"
+
+namespace zeph::extended {
+
+// One read of one window of one line. The record's end points are those of
+// the window, widened by its quiet zones, in reading direction.
+struct LineRead {
+    MatchRecord record;
+    QuietZones quiet;
+    bool trimmed = false;     // read inside a longer run of bars
+    bool edgeBefore = false;  // the signal before the window runs into the picture's border
+    bool edgeAfter = false;   // likewise after it
+    int32_t pathCount = 1;    // parallel paths the line was sampled with
+    int32_t bars = 0;         // bars of the window read
+    int32_t variant = 0;      // LineOptions::Variant the line was read as
+};
+
+struct LineOptions {
+    float samplesPerPixel = 2.5f;
+    int32_t pathCount = 21;
+    int32_t pathSpacing = 1;
+    bool startAtBorder = false;  // the line's start lies on the picture's border
+    bool stopAtBorder = false;
+    // The signals a line is read as, in this order; each reads only where the
+    // ones before it read nothing.
+    enum Variant : int32_t { kPlain = 1, kLocal = 2, kCrisp = 4 };
+    int32_t variants = kPlain | kLocal | kCrisp;
+    int32_t crispScale = 4;  // samples of the crisp signal per sample of the line
+};
+
+class LineReader {
+  public:
+    // Longest signal a line is sampled into; longer lines get fewer samples
+    // per pixel.
+    static constexpr int32_t kMaxSamples = 1 << 14;
+    static constexpr int32_t kFewestSamples = 16;
+    // Paper added where a line meets the picture's border, in line samples.
+    static constexpr int32_t kBorderPad = 16;
+    static constexpr int32_t kMaxCrispScale = 8;
+    static constexpr int32_t kWindowSamples = kMaxSamples + 2 * kBorderPad * kMaxCrispScale;
+    static constexpr size_t kStretchesKept = 64;
+
+    // Appends the reads of the line. -1 when memory runs out or a decoder's
+    // tables cannot be built, else the most bars of one run on the line.
+    int Read(const Picture& picture, const Line& line, const ReaderConfig& config,
+             const LineOptions& options, std::vector<LineRead>& reads);
+
+  private:
+    bool Prepare(const ReaderConfig& config);
+    // Reads one variant of the sampled line, both directions.
+    int ReadVariant(const Line& line, const ReaderConfig& config, const LineOptions& options,
+                    int32_t variant, std::vector<LineRead>& reads, int32_t& longest);
+    // How the samples of window_ lie on the line: scale samples per line
+    // sample, after padStart samples of paper, in reading direction.
+    struct SampleMap {
+        int32_t scale = 1;
+        int32_t lineSamples = 0;
+        int32_t padStart = 0;
+        int32_t padStop = 0;
+        int32_t total = 0;
+        bool reversed = false;
+        int32_t variant = 0;  // LineOptions::Variant
+        // Position of window sample i along the line, 0 at its start, 1 at its stop.
+        double LineFraction(double i) const {
+            const double forward = reversed ? total - i : i;
+            const double f = (forward - padStart) / (double(scale) * lineSamples);
+            return f < 0 ? 0 : f > 1 ? 1 : f;
+        }
+    };
+    // Decodes the windows of the signal in window_ as it stands.
+    int ReadWindows(const Line& line, const ReaderConfig& config, const LineOptions& options,
+                    const SampleMap& map, std::vector<LineRead>& reads);
+
+    ScanSignalPtr line_;        // the sampled line, kMaxSamples long
+    std::vector<float> local_;  // the line after the local threshold
+    bool localReady_ = false;
+    ScanSignalPtr window_;  // one direction's samples, with one window's bars
+    SuperResolutionStore store_ = LineStore();
+    WindowFinder finder_;
+    EndPatterns endPatterns_;
+    LocalThreshold threshold_;
+    CrispRenderer crisp_;
+    std::vector<int32_t> starts_;
+    std::vector<int32_t> ends_;
+    // Stretches of the current line already read, as fractions of its length.
+    struct Stretch {
+        double from;
+        double to;
+    };
+    std::vector<Stretch> read_;
+};
+
+}  // namespace zeph::extended

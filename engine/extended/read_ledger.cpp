@@ -1,0 +1,137 @@
+#include "engine/extended/read_ledger.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+#include "engine/core/match_list.h"
+
+namespace zeph::extended {
+namespace {
+
+// The raw text without an add-on: a read with and without its add-on agree.
+std::string_view MainText(const MatchRecord& r) {
+    const std::string_view raw = XR_TextOf(r.rawData);
+    return raw.substr(0, raw.find(" + "));
+}
+
+bool SameText(const MatchRecord& a, const MatchRecord& b) {
+    return XR_TextOf(a.symbology) == XR_TextOf(b.symbology) &&
+           XR_TextOf(a.rawData) == XR_TextOf(b.rawData);
+}
+
+// Whether two reads of a symbol come from lines that share no pixel: their
+// centres lie apart across the first line by more than the paths of either
+// line spread.
+bool Independent(const MatchRecord& a, const MatchRecord& b, int32_t paths) {
+    const double dx = double(a.stopX) - a.startX;
+    const double dy = double(a.stopY) - a.startY;
+    const double length = std::hypot(dx, dy);
+    if (!(length > 0)) return false;
+    const double across =
+        std::fabs((double(b.centreX) - a.centreX) * dy - (double(b.centreY) - a.centreY) * dx) /
+        length;
+    return across >= std::max(2, paths);
+}
+
+// How close to a record's line a point lies on it, in lengths of the line.
+constexpr double kOnLine = 0.1;
+
+}  // namespace
+
+bool LiesOn(const MatchRecord& r, double x, double y) {
+    const double dx = double(r.stopX) - r.startX;
+    const double dy = double(r.stopY) - r.startY;
+    const double length2 = dx * dx + dy * dy;
+    if (length2 <= 0) return false;
+    const double t = ((x - r.startX) * dx + (y - r.startY) * dy) / length2;
+    if (t < 0 || t > 1) return false;
+    const double across = std::fabs((x - r.startX) * dy - (y - r.startY) * dx);
+    return across < kOnLine * length2;
+}
+
+bool ReadLedger::Covers(double x, double y) const {
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&](const Entry& e) { return e.accepted && LiesOn(e.best, x, y); });
+}
+
+bool IsProtected(const MatchRecord& record) {
+    const std::string_view symbology = XR_TextOf(record.symbology);
+    if (symbology == "CODE-39") return XR_TextOf(record.barcodeType) != "Generic";
+    return symbology == "CODE-128" || symbology == "CODE-93" || symbology.starts_with("EAN") ||
+           symbology.starts_with("UPC-");
+}
+
+bool ReadLedger::Contested(const Entry& entry) const {
+    const std::string_view text = MainText(entry.best);
+    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& rival) {
+        return &rival != &entry && rival.support >= entry.support && MainText(rival.best) != text &&
+               SamePlace(rival.best, entry.best);
+    });
+}
+
+ReadLedger::Entry* ReadLedger::Find(const MatchRecord& record) {
+    for (Entry& e : entries_) {
+        if (SameText(e.best, record)) return &e;
+    }
+    return nullptr;
+}
+
+void ReadLedger::Add(const LineRead& read, int line) {
+    Entry* entry = Find(read.record);
+    if (!entry) {
+        entries_.push_back({read.record, {}, 0, false, 0, 0, -1});
+        entry = &entries_.back();
+    } else if (read.record.confidence > entry->best.confidence) {
+        entry->best = read.record;
+    }
+    if (entry->lastLine != line) {
+        ++entry->support;
+        entry->lastLine = line;
+    }
+    if (entry->accepted) return;
+
+    const bool shortInRun = read.trimmed && read.bars <= kShortSymbolBars;
+    // A symbol cut by the picture's border may be part of something longer.
+    const bool atBorder =
+        read.quiet.before < WindowFinder::kQuietZone || read.quiet.after < WindowFinder::kQuietZone;
+    // Signals the line reader reshaped (a local threshold, crisp bars) make
+    // more of faint structure, good and bad.
+    const bool reshaped = read.variant != LineOptions::kPlain;
+    if (IsProtected(read.record) && !shortInRun && !atBorder && !reshaped) {
+        entry->accepted = true;
+        entry->order = acceptedCount_++;
+        return;
+    }
+    const auto end = entry->lines.begin() + static_cast<std::ptrdiff_t>(entry->lineCount);
+    const bool fresh = std::all_of(entry->lines.begin(), end, [&](const MatchRecord& seen) {
+        return Independent(seen, read.record, read.pathCount);
+    });
+    if (fresh && entry->lineCount < kLinesKept) entry->lines[entry->lineCount++] = read.record;
+    if (entry->lineCount >= 2) {
+        entry->accepted = true;
+        entry->order = acceptedCount_++;
+    }
+}
+
+int ReadLedger::AppendTo(std::span<MatchRecord> records, int count, int maxRecords) const {
+    maxRecords = std::min(maxRecords, static_cast<int>(records.size()));
+    const int kept = count;
+    for (int order = 0; order < acceptedCount_ && count < maxRecords; ++order) {
+        const auto e = std::find_if(entries_.begin(), entries_.end(), [order](const Entry& x) {
+            return x.accepted && x.order == order;
+        });
+        if (e == entries_.end()) continue;
+        const bool tied =
+            std::any_of(records.begin(), records.begin() + kept,
+                        [&](const MatchRecord& r) { return SameBarcode(r, e->best); });
+        if (tied || Contested(*e)) continue;
+        // Among the added reads the result list's own rule merges repeats,
+        // keeping the read with an add-on or the more confident one.
+        records[static_cast<size_t>(count)] = e->best;
+        count = kept + XR_MergeMatch(records.subspan(static_cast<size_t>(kept)), count - kept + 1);
+    }
+    return count;
+}
+
+}  // namespace zeph::extended

@@ -1,0 +1,70 @@
+// The reads of the extended passes, and the evidence each needs before it is
+// reported. Every read shows quiet zones on both sides (or the picture's
+// border; see LineReader). A read that a check character protects stands on
+// one line. Two independent lines with the same text are needed for a read
+// that nothing protects (Code 39 without its check, Interleaved 2 of 5,
+// Codabar, an add-on on its own), for a short symbol found inside a longer
+// run of bars, for a symbol whose quiet zone is the picture's border, and for
+// a read of a reshaped signal. Where lines disagree about one place, the text
+// fewer lines read is not reported.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/extended/line_reader.h"
+#include "engine/reader.h"
+
+namespace zeph::extended {
+
+class ReadLedger {
+  public:
+    // Symbols of this many bars or fewer are short: a run of bars often holds
+    // one by chance.
+    static constexpr int32_t kShortSymbolBars = 22;
+
+    void Clear() {
+        entries_.clear();
+        acceptedCount_ = 0;
+    }
+    // Takes a read of line number `line` (reads of one line come together).
+    void Add(const LineRead& read, int line);
+    // Whether (x, y) lies on the line of an accepted read.
+    bool Covers(double x, double y) const;
+
+    // Appends the accepted barcodes that no record of records[0..count) already
+    // holds (by the result list's sameness rule), in the order they were
+    // accepted, up to maxRecords in all. Returns the new count.
+    int AppendTo(std::span<MatchRecord> records, int count, int maxRecords) const;
+
+  private:
+    static constexpr size_t kLinesKept = 4;
+    struct Entry {
+        MatchRecord best;                           // the most confident read of the text
+        std::array<MatchRecord, kLinesKept> lines;  // independent reads with quiet zones
+        size_t lineCount = 0;
+        bool accepted = false;
+        int order = 0;    // acceptance order
+        int support = 0;  // lines that read the text
+        int lastLine = -1;
+    };
+    Entry* Find(const MatchRecord& record);
+    // Whether another text was read at the entry's place by at least as many
+    // lines: a symbol whose lines disagree is not reported on the weaker side.
+    bool Contested(const Entry& entry) const;
+
+    std::vector<Entry> entries_;
+    int acceptedCount_ = 0;
+};
+
+// Whether (x, y) lies on the barcode the record's line crosses: within a tenth
+// of the line's length of it, between its ends.
+bool LiesOn(const MatchRecord& record, double x, double y);
+
+// Whether a check character (or the EAN/UPC parity and quiet zones) protects
+// the read's text.
+bool IsProtected(const MatchRecord& record);
+
+}  // namespace zeph::extended

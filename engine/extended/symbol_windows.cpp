@@ -1,0 +1,110 @@
+#include "engine/extended/symbol_windows.h"
+
+#include <algorithm>
+
+namespace zeph::extended {
+namespace {
+
+// Runs closer than this many narrow widths may be a symbol and its add-on.
+constexpr double kAddOnGap = 18.0;
+// Bars an add-on run may hold: two digits (7) up to five digits with a
+// stray bar or two (18).
+constexpr int32_t kFewestAddOnBars = 7;
+constexpr int32_t kMostAddOnBars = 18;
+// Bars whose elements tell the narrow width of their neighbourhood.
+constexpr int32_t kBlockBars = 8;
+
+}  // namespace
+
+double WindowFinder::LowerQuartile(std::span<const int32_t> starts, std::span<const int32_t> ends,
+                                   int32_t first, int32_t last) {
+    widths_.clear();
+    for (int32_t k = first; k <= last; ++k) {
+        widths_.push_back(ends[k] - starts[k]);
+        if (k < last) widths_.push_back(starts[k + 1] - ends[k]);
+    }
+    if (widths_.empty()) return 0;
+    const auto quartile = widths_.begin() + static_cast<std::ptrdiff_t>(widths_.size() / 4);
+    std::nth_element(widths_.begin(), quartile, widths_.end());
+    return std::max(1, *quartile);
+}
+
+double WindowFinder::NarrowWidth(const BarList& bars, const Window& window) {
+    return LowerQuartile(bars.starts, bars.ends, window.first, window.first + window.count - 1);
+}
+
+QuietZones WindowFinder::QuietZonesOf(const BarList& bars, const Window& window) {
+    const int32_t first = window.first;
+    const int32_t last = window.first + window.count - 1;
+    const double narrow = NarrowWidth(bars, window);
+    QuietZones q;
+    q.startsAtSignalStart = first == 0;
+    q.endsAtSignalEnd = last == bars.Count() - 1;
+    const int32_t before = q.startsAtSignalStart ? bars.starts[first] - bars.signalStart
+                                                 : bars.starts[first] - bars.ends[first - 1];
+    const int32_t after = q.endsAtSignalEnd ? bars.sampleCount - bars.ends[last]
+                                            : bars.starts[last + 1] - bars.ends[last];
+    q.before = before / narrow;
+    q.after = after / narrow;
+    return q;
+}
+
+const std::vector<Window>& WindowFinder::Find(const BarList& bars) {
+    windows_.clear();
+    runStarts_.clear();
+    longestRun_ = 0;
+    const int32_t n = bars.Count();
+    if (n == 0) return windows_;
+    // The last bar of a signal that ends inside it has no end.
+    const int32_t usable = bars.ends[n - 1] >= bars.sampleCount ? n - 1 : n;
+
+    // The narrow width around a space: the lower quartile of the elements of
+    // its block of bars (and of the next block, so that a block's edge sees
+    // both sides).
+    blockNarrow_.clear();
+    for (int32_t b = 0; b * kBlockBars < usable; ++b) {
+        const int32_t first = b * kBlockBars;
+        const int32_t last = std::min(usable - 1, first + 2 * kBlockBars - 1);
+        blockNarrow_.push_back(LowerQuartile(bars.starts, bars.ends, first, last));
+    }
+    runStarts_.push_back(0);
+    for (int32_t k = 0; k + 1 < usable; ++k) {
+        const int32_t gap = bars.starts[k + 1] - bars.ends[k];
+        const int32_t block = k / kBlockBars;
+        const double narrow = block > 0 ? std::min(blockNarrow_[static_cast<size_t>(block)],
+                                                   blockNarrow_[static_cast<size_t>(block) - 1])
+                                        : blockNarrow_[0];
+        if (gap > kRunBreak * narrow) runStarts_.push_back(k + 1);
+    }
+    runStarts_.push_back(usable);
+
+    const size_t runs = runStarts_.size() - 1;
+    for (size_t r = 0; r < runs; ++r) {
+        const int32_t first = runStarts_[r];
+        const int32_t count = runStarts_[r + 1] - first;
+        longestRun_ = std::max(longestRun_, count);
+        if (count < kFewestBars) continue;
+        for (int32_t front = 0; front <= kMaxTrim; ++front) {
+            for (int32_t back = 0; back <= kMaxTrim; ++back) {
+                if (count - front - back < kFewestBars) continue;
+                windows_.push_back({first + front, count - front - back, front + back > 0});
+            }
+        }
+        // A symbol and the add-on after it are two runs; the EAN/UPC decoders
+        // read them as one.
+        if (r + 1 < runs) {
+            const int32_t next = runStarts_[r + 1];
+            const int32_t nextCount = runStarts_[r + 2] - next;
+            const int32_t gap = bars.starts[next] - bars.ends[next - 1];
+            const Window run{first, count, false};
+            if (nextCount >= kFewestAddOnBars && nextCount <= kMostAddOnBars &&
+                gap <= kAddOnGap * NarrowWidth(bars, run)) {
+                for (int32_t front = 0; front <= kMaxTrim && front < count; ++front)
+                    windows_.push_back({first + front, count + nextCount - front, front > 0});
+            }
+        }
+    }
+    return windows_;
+}
+
+}  // namespace zeph::extended

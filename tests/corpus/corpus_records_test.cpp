@@ -1,0 +1,86 @@
+// The engine's own searches give, on every image of the real-photo corpus,
+// exactly the records kept in tests/data/corpus_search_records.txt (texts,
+// confidences, end points), and the extended search gives those same records
+// first. Checks that remove invented reads must leave every real read as it
+// was; this is where that shows.
+//
+// With ZEPH_WRITE_CORPUS_RECORDS=FILE the records are written to FILE instead
+// of compared. Without a corpus beside the repository the test is skipped.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/reader.h"
+#include "tests/support/corpus.h"
+
+namespace {
+
+using namespace zeph::test;
+
+// Blocks of the records file by their heading ("set/file.png T").
+std::map<std::string, std::string> ReadBlocks(const std::string& path) {
+    std::ifstream in(path);
+    std::map<std::string, std::string> blocks;
+    std::string line;
+    std::string heading;
+    while (std::getline(in, line)) {
+        if (!line.starts_with("  ")) heading = line.substr(0, line.rfind(' '));
+        blocks[heading] += line + "\n";
+    }
+    return blocks;
+}
+
+TEST(CorpusRecords, SearchesKeepTheirRecordsAndTheExtendedSearchPutsThemFirst) {
+    const auto folder = FindCorpus();
+    if (!folder) GTEST_SKIP() << "no corpus beside the repository";
+    const std::string recordsFile =
+        std::string(ZEPH_SOURCE_DIR) + "/tests/data/corpus_search_records.txt";
+    const char* writeTo = std::getenv("ZEPH_WRITE_CORPUS_RECORDS");
+    const auto expected = ReadBlocks(recordsFile);
+    if (!writeTo) {
+        ASSERT_FALSE(expected.empty()) << recordsFile;
+    }
+
+    ReaderConfigPtr config = XR_ParseConfig("");
+    std::vector<MatchRecord> records(kMaxMatches);
+    std::vector<MatchRecord> extended(kMaxMatches);
+    GreyRaster raster;
+    std::string written;
+    int images = 0;
+    for (const CorpusImage& image : CorpusImages(*folder)) {
+        ASSERT_TRUE(LoadCorpusImage(image, raster)) << image.name;
+        ++images;
+        for (const bool thorough : {true, false}) {
+            const int n = thorough ? XR_SearchThorough(raster.Values(), raster.height, raster.width,
+                                                       kMaxGrey, config.get(), records, kMaxMatches)
+                                   : XR_Search(raster.Values(), raster.height, raster.width,
+                                               kMaxGrey, config.get(), records);
+            ASSERT_GE(n, 0) << image.name;
+            const std::string heading = image.name + (thorough ? " T" : " S");
+            const std::string block = FormatRecords(heading, std::span(records).first(n));
+            written += block;
+            if (!writeTo) {
+                const auto it = expected.find(heading);
+                ASSERT_NE(it, expected.end()) << heading << " is not in " << recordsFile;
+                EXPECT_EQ(block, it->second);
+            }
+
+            const int m = XR_SearchExtended(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                            config.get(), extended, kMaxMatches, thorough);
+            ASSERT_GE(m, n) << heading;
+            EXPECT_EQ(FormatRecords(heading, std::span(extended).first(n)), block);
+            if (!thorough && n == 1) {
+                EXPECT_EQ(m, 1) << heading;
+            }
+        }
+    }
+    EXPECT_EQ(static_cast<size_t>(2 * images), writeTo ? 2u * images : expected.size());
+    if (writeTo) std::ofstream(writeTo) << written;
+}
+
+}  // namespace

@@ -1,0 +1,257 @@
+// The extended search on pictures of each kind the engine's own searches
+// miss, drawn by an independent generator: it reads them, and the records of
+// the engine's search come first, exactly as that search gave them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/reader.h"
+#include "tests/support/clutter_renderer.h"
+#include "tests/support/image_renderer.h"
+#include "tests/support/picture_search.h"
+
+namespace {
+
+using namespace zeph::test;
+
+struct Searches {
+    PictureReads base;      // the engine's own search
+    PictureReads extended;  // the same flavour, extended
+};
+
+GreyRaster RasterOf(const Image& image) {
+    GreyRaster raster;
+    EXPECT_EQ(XR_RasterFromBgrRows(image.pixels, image.width, image.height, image.stride, raster),
+              1);
+    return raster;
+}
+
+std::vector<std::string> Texts(const std::vector<MatchRecord>& records) {
+    std::vector<std::string> texts;
+    for (const MatchRecord& r : records)
+        texts.emplace_back(XR_TextOf(r.rawData));
+    return texts;
+}
+
+// Both searches of one flavour; the extended records begin with the base
+// ones, field for field.
+Searches Search(const Image& image, bool thorough = true) {
+    Searches s;
+    s.base = SearchPicture(image, thorough);
+    const GreyRaster raster = RasterOf(image);
+    ReaderConfigPtr config = XR_ParseConfig("");
+    std::vector<MatchRecord> records(kMaxMatches);
+    s.extended.count = XR_SearchExtended(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                         config.get(), records, kMaxMatches, thorough);
+    records.resize(static_cast<size_t>(std::max(0, s.extended.count)));
+    s.extended.records = records;
+    EXPECT_GE(s.extended.count, s.base.count);
+    for (int i = 0; i < s.base.count && i < s.extended.count; ++i) {
+        const MatchRecord& a = s.base.records[static_cast<size_t>(i)];
+        const MatchRecord& b = s.extended.records[static_cast<size_t>(i)];
+        EXPECT_EQ(XR_TextOf(a.rawData), XR_TextOf(b.rawData));
+        EXPECT_EQ(XR_TextOf(a.data), XR_TextOf(b.data));
+        EXPECT_EQ(a.confidence, b.confidence);
+        EXPECT_EQ(a.startX, b.startX);
+        EXPECT_EQ(a.startY, b.startY);
+        EXPECT_EQ(a.stopX, b.stopX);
+        EXPECT_EQ(a.stopY, b.stopY);
+        EXPECT_EQ(a.centreX, b.centreX);
+        EXPECT_EQ(a.centreY, b.centreY);
+    }
+    return s;
+}
+
+// The extended search reads exactly `raw` where the engine's search reads
+// nothing.
+void ExpectOnlyExtendedReads(const Image& image, const std::string& raw) {
+    const Searches s = Search(image);
+    EXPECT_EQ(s.base.count, 0);
+    EXPECT_EQ(Texts(s.extended.records), std::vector<std::string>{raw});
+}
+
+TEST(ExtendedSearch, ReadsFaintSymbolsBelowTheContrastThreshold) {
+    ImageOptions o = FaintLabel();
+    o.noise = 4;
+    ExpectOnlyExtendedReads(RenderBarcode(o), "4006381333931");
+    // Fainter still, level and turned.
+    o.ink = 180;
+    o.paper = 200;
+    for (const double angle : {0.0, 33.0, 101.0}) {
+        o.angle = angle;
+        o.canvasWidth = 360;
+        o.canvasHeight = 360;
+        SCOPED_TRACE(angle);
+        ExpectOnlyExtendedReads(RenderBarcode(o), "4006381333931");
+    }
+}
+
+TEST(ExtendedSearch, ReadsSymbolsThatTouchThePictureBorder) {
+    // The canvas holds the bars alone: the frame cuts off both quiet zones.
+    ImageOptions o;
+    o.symbology = BARCODE_CODE39;
+    o.data = "TEST-SHEET";
+    o.moduleSize = 2;
+    o.quietModules = 0;
+    o.heightModules = 40;
+    ExpectOnlyExtendedReads(RenderBarcode(o), "TEST-SHEET");
+}
+
+TEST(ExtendedSearch, ReadsASymbolBesideStrayBars) {
+    // Code 128 with a dark stroke six modules after its stop character: the
+    // engine's line takes both in, and no decoder reads 3c + 5 bars.
+    ImageOptions o;
+    o.symbology = BARCODE_CODE128;
+    o.data = "Extra bars 42";
+    o.moduleSize = 2;
+    o.canvasWidth = 420;
+    o.canvasHeight = 160;
+    Placement p;
+    Image image = RenderBarcode(o, p);
+    const int x = static_cast<int>(p.stop.x) + 12;
+    for (int y = 40; y < 120; ++y) {
+        for (int dx = 0; dx < 5; ++dx)
+            image.SetGrey(x + dx, y, 0);
+    }
+    ExpectOnlyExtendedReads(image, "Extra bars 42");
+}
+
+TEST(ExtendedSearch, ReadsALongSymbolBeyondTheEnginesSampleCount) {
+    // 512 samples along this line leave under two samples per module.
+    ImageOptions o;
+    o.symbology = BARCODE_CODE128;
+    o.data = "LONG-SYMBOL-0123456789-ABCDEFGHIJKLMNOP";
+    o.moduleSize = 1.6;
+    o.canvasWidth = 760;
+    o.canvasHeight = 120;
+    o.heightModules = 50;
+    ExpectOnlyExtendedReads(RenderBarcode(o), "LONG-SYMBOL-0123456789-ABCDEFGHIJKLMNOP");
+}
+
+TEST(ExtendedSearch, ReadsAStripOfASymbolFewPixelsHigh) {
+    // Eight rows across the bars: too thin for a single tile.
+    ImageOptions o;
+    o.symbology = BARCODE_EANX;
+    o.data = "501234567890";
+    o.moduleSize = 2.5;
+    o.canvasWidth = 290;
+    o.canvasHeight = 8;
+    ExpectOnlyExtendedReads(RenderBarcode(o), "5012345678900");
+}
+
+TEST(ExtendedSearch, ReadsASymbolThatFillsASmallFrame) {
+    // A 240 x 240 crop of a label, the symbol edge to edge, level or a few
+    // degrees off the engine's steps of nine.
+    for (const double angle : {0.0, 3.0, 4.5}) {
+        ImageOptions o;
+        o.symbology = BARCODE_UPCA;
+        o.data = "08548180001";
+        o.moduleSize = 2.5;
+        o.angle = angle;
+        o.quietModules = 2;
+        o.heightModules = 80;
+        o.canvasWidth = 240;
+        o.canvasHeight = 240;
+        o.blurSigma = 0.8;
+        o.noise = 5;
+        o.jpegQuality = 80;
+        SCOPED_TRACE(angle);
+        ExpectOnlyExtendedReads(RenderBarcode(o), "0085481800011");
+    }
+}
+
+TEST(ExtendedSearch, ReadsPastADamagedStretch) {
+    // Short bars with light blots across their middle, where the engine draws
+    // its one line; the bars are intact above and below them.
+    ImageOptions o;
+    o.symbology = BARCODE_UPCA;
+    o.data = "03600029145";
+    o.moduleSize = 2.5;
+    o.heightModules = 12;
+    o.canvasWidth = 360;
+    o.canvasHeight = 120;
+    Placement p;
+    Image image = RenderBarcode(o, p);
+    const int cy = static_cast<int>(p.centre.y);
+    for (int y = cy - 10; y < cy + 10; ++y) {
+        for (int x = static_cast<int>(p.start.x); x < static_cast<int>(p.stop.x); x += 16) {
+            for (int dx = 0; dx < 8; ++dx)
+                image.SetGrey(x + dx, y, 255);
+        }
+    }
+    ExpectOnlyExtendedReads(image, "0036000291452");
+}
+
+TEST(ExtendedSearch, TheStandardFlavourAddsOneReadAndOnlyWhenTheSearchFoundNone) {
+    // Two faint symbols: one is added.
+    Image faint = BlankImage(640, 300, 205);
+    ImageOptions o;
+    o.symbology = BARCODE_EANX;
+    o.moduleSize = 2.5;
+    o.ink = 170;
+    o.data = "400638133393";
+    PasteBarcode(faint, o, 170, 150);
+    o.data = "501234567890";
+    PasteBarcode(faint, o, 470, 150);
+    Blur(faint, 0.8);
+    const Searches one = Search(faint, false);
+    EXPECT_EQ(one.base.count, 0);
+    EXPECT_EQ(one.extended.count, 1);
+
+    // A clear symbol beside a faint one: the search's read is all there is.
+    Image mixed = BlankImage(640, 300, 205);
+    o.ink = 0;
+    o.data = "400638133393";
+    PasteBarcode(mixed, o, 170, 150);
+    o.ink = 170;
+    o.data = "501234567890";
+    PasteBarcode(mixed, o, 470, 150);
+    Blur(mixed, 0.8);
+    const Searches both = Search(mixed, false);
+    EXPECT_EQ(both.base.count, 1);
+    EXPECT_EQ(both.extended.count, 1);
+    // The thorough flavour adds the faint one.
+    const Searches thorough = Search(mixed, true);
+    EXPECT_EQ(thorough.extended.count, thorough.base.count + 1);
+}
+
+TEST(ExtendedSearch, ReadsNothingWhereThereIsNoBarcode) {
+    // Random bars at barcode widths, gratings, text, noise, gradients and
+    // textures, rotated, blurred and JPEG-damaged.
+    int pictures = 0;
+    for (int kind = 0; kind < kClutterKinds; ++kind) {
+        for (uint32_t seed = 1; seed <= 50; ++seed) {
+            const Image image = ClutterImage(static_cast<Clutter>(kind), seed);
+            const Searches s = Search(image);
+            EXPECT_EQ(s.extended.count, 0)
+                << ClutterName(static_cast<Clutter>(kind)) << " " << seed << ": "
+                << (s.extended.count > 0 ? XR_TextOf(s.extended.records[0].rawData) : "");
+            ++pictures;
+        }
+    }
+    EXPECT_EQ(pictures, 300);
+}
+
+TEST(ExtendedSearch, OddPicturesAreSafe) {
+    ReaderConfigPtr config = XR_ParseConfig("");
+    std::vector<MatchRecord> records(kMaxMatches);
+    const std::vector<std::pair<int32_t, int32_t>> shapes = {
+        {0, 0}, {1, 1}, {1, 300}, {300, 1}, {2, 2}, {3, 900}, {900, 3}, {17, 17}, {2000, 16}};
+    for (const auto& [w, h] : shapes) {
+        const std::vector<int32_t> raster(static_cast<size_t>(w) * static_cast<size_t>(h), 1200);
+        for (const bool thorough : {true, false}) {
+            EXPECT_EQ(XR_SearchExtended(raster, h, w, kMaxGrey, config.get(), records, kMaxMatches,
+                                        thorough),
+                      0)
+                << w << " x " << h;
+        }
+    }
+    const std::vector<int32_t> raster(100, 0);
+    EXPECT_EQ(XR_SearchExtended(raster, 10, 10, kMaxGrey, nullptr, records, kMaxMatches, true), -1);
+    EXPECT_EQ(XR_SearchExtended(raster, 20, 10, kMaxGrey, config.get(), records, kMaxMatches, true),
+              -1);
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+// The real-photo corpus beside the repository (../shared/corpus, or the folder
+// ZEPH_CORPUS names), for tests that run the searches over every image.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/reader.h"
+
+namespace zeph::test {
+
+struct CorpusImage {
+    std::string name;  // "set/file.png"
+    std::string path;
+};
+
+// The corpus folder, when there is one.
+std::optional<std::string> FindCorpus();
+
+// Every PNG image of every set, sorted by name.
+std::vector<CorpusImage> CorpusImages(const std::string& folder);
+
+// The image as the engine's grey raster; false when it cannot be decoded.
+bool LoadCorpusImage(const CorpusImage& image, GreyRaster& raster);
+
+// The records of a search, one line each: symbology, raw data (bytes outside
+// printable ASCII as \xHH), confidence to nine digits, and the line's start,
+// stop and centre points.
+std::string FormatRecords(const std::string& heading, std::span<const MatchRecord> records);
+
+}  // namespace zeph::test
