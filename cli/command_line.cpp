@@ -94,6 +94,10 @@ std::optional<std::vector<Option>> ScanOptions(const std::vector<std::string>& t
             }
             options.push_back({OptionKind::kBarcodeTypes, 0, static_cast<int32_t>(rounded)});
         }
+        if (name == "-EXTENDED") {
+            if (value != "0" && value != "1") return std::nullopt;
+            options.push_back({OptionKind::kExtended, 0, value == "1" ? 1 : 0});
+        }
     }
     return options;
 }

@@ -20,17 +20,20 @@ std::string ArgumentString(int argc, char** argv);
 // it holds none.
 std::vector<std::string> ParseCommandLine(std::string_view arguments);
 
-enum class OptionKind { kMinConfidence, kMinContrast, kBarcodeTypes };
+// "-EXTENDED 0|1" switches the reader's extended search (on unless given);
+// the others set the three settings the usage text names.
+enum class OptionKind { kMinConfidence, kMinContrast, kBarcodeTypes, kExtended };
 
 struct Option {
     OptionKind kind;
     double real = 0;      // for the two real options
-    int32_t integer = 0;  // for the barcode types
+    int32_t integer = 0;  // for the barcode types, and 0 or 1 for the extended search
 };
 
 // The options among tokens 1 .. count-2 (never the mask or the token before
 // it), in order; every position is examined, values included. nullopt when a
-// value is no number, or out of the 32-bit range for the barcode types.
+// value is no number, out of the 32-bit range for the barcode types, or other
+// than "0" and "1" for the extended search.
 std::optional<std::vector<Option>> ScanOptions(const std::vector<std::string>& tokens);
 
 struct FileMask {

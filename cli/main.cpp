@@ -56,6 +56,9 @@ bool ApplyOptions(IDispatch& control, const std::vector<std::string>& tokens) {
             case OptionKind::kBarcodeTypes:
                 hr = PutProperty(control, kProtocolMask, Variant(o.integer));
                 break;
+            case OptionKind::kExtended:
+                hr = PutProperty(control, kExtendedSearch, Variant(o.integer != 0));
+                break;
         }
         if (FAILED(hr)) return false;
     }
@@ -68,6 +71,7 @@ int Run(IDispatch& control, int argc, char** argv) {
     PutProperty(control, kConfidenceThreshold, Variant(0.81));
     PutProperty(control, kContrastSensitivity, Variant(0.07));
     PutProperty(control, kThoroughMode, Variant(true));
+    PutProperty(control, kExtendedSearch, Variant(true));
 
     const std::vector<std::string> tokens = ParseCommandLine(ArgumentString(argc, argv));
     if (tokens.empty()) return BadCommandLine();

@@ -26,6 +26,8 @@ enum : DISPID {
     kStarty = 16,
     kStopx = 17,
     kStopy = 18,
+    // Beyond the original interface: the engine's extended search on or off.
+    kExtendedSearch = 19,
 };
 
 }  // namespace zeph::reader_dispid

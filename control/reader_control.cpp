@@ -216,8 +216,10 @@ HRESULT CZephBarcodeReaderCtrl::GetProperty(DISPID id, VARIANT* result) {
     if (!result) return S_OK;
     switch (id) {
         case kThoroughMode:
+        case kExtendedSearch:
             result->vt = VT_BOOL;
-            result->boolVal = thoroughMode ? VARIANT_TRUE : VARIANT_FALSE;
+            result->boolVal = (id == kThoroughMode ? thoroughMode : extendedSearch) ? VARIANT_TRUE
+                                                                                    : VARIANT_FALSE;
             return S_OK;
         case kPicture: {
             result->vt = VT_DISPATCH;
@@ -276,6 +278,9 @@ HRESULT CZephBarcodeReaderCtrl::PutProperty(DISPID id, VARIANT* value) {
             // Takes effect at the next search; no modified mark.
             thoroughMode = converted.boolVal != VARIANT_FALSE;
             return S_OK;
+        case kExtendedSearch:
+            extendedSearch = converted.boolVal != VARIANT_FALSE;
+            return S_OK;
         case kProtocolMask:
             config->protocolMask = converted.lVal;
             break;
@@ -331,10 +336,16 @@ bool CZephBarcodeReaderCtrl::ReadPicture(IPicture& source) {
 
 int32_t CZephBarcodeReaderCtrl::DecodeIfPending() {
     if (decodedFlag == 0) {
-        matchCount = thoroughMode ? XR_SearchThorough(raster.Values(), raster.height, raster.width,
-                                                      kMaxGrey, config.get(), results, kMaxMatches)
-                                  : XR_Search(raster.Values(), raster.height, raster.width,
-                                              kMaxGrey, config.get(), results);
+        if (extendedSearch) {
+            matchCount = XR_SearchExtended(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                           config.get(), results, kMaxMatches, thoroughMode);
+        } else if (thoroughMode) {
+            matchCount = XR_SearchThorough(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                           config.get(), results, kMaxMatches);
+        } else {
+            matchCount = XR_Search(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                   config.get(), results);
+        }
         decodedFlag = 1;
     }
     return matchCount;

@@ -66,6 +66,7 @@ class CZephBarcodeReaderCtrl final : public IDispatch {
 
     // Members of the control, as the reader keeps them.
     bool thoroughMode = false;
+    bool extendedSearch = true;
     std::vector<uint8_t> dibBits;
     int32_t dibBitsSize = 0;
     struct DcRelease {

@@ -46,9 +46,10 @@ struct Member {
     DISPID id;
     MemberKind kind;
     VARTYPE type;  // of the property, or of the method's result (VT_EMPTY: none)
+    std::string_view help = {};
 };
 
-inline constexpr std::array<Member, 19> kMembers = {{
+inline constexpr std::array<Member, 20> kMembers = {{
     {"ThoroughMode", reader_dispid::kThoroughMode, MemberKind::kProperty, VT_BOOL},
     {"Picture", reader_dispid::kPicture, MemberKind::kProperty, VT_DISPATCH},
     {"ProtocolMask", reader_dispid::kProtocolMask, MemberKind::kProperty, VT_I4},
@@ -68,6 +69,9 @@ inline constexpr std::array<Member, 19> kMembers = {{
     {"Stopx", reader_dispid::kStopx, MemberKind::kMethod, VT_I4},
     {"Stopy", reader_dispid::kStopy, MemberKind::kMethod, VT_I4},
     {"AboutBox", DISPID_ABOUTBOX, MemberKind::kMethod, VT_EMPTY},
+    {"ExtendedSearch", reader_dispid::kExtendedSearch, MemberKind::kProperty, VT_BOOL,
+     "After the standard or thorough search, reads what it missed: faint, cut-off, crowded, "
+     "damaged and small symbols; adds only barcodes not found yet (default: on)"},
 }};
 
 // The indexed methods take one 16-bit integer, named "index".

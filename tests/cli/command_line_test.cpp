@@ -82,6 +82,17 @@ TEST(ScanOptions, BadValuesAreABadCommandLine) {
     EXPECT_FALSE(chained);
 }
 
+TEST(ScanOptions, TheExtendedSearchIsSwitchedByZeroOrOne) {
+    const auto options = ScanOptions({"-Extended", "0", "-EXTENDED", "1", "x.jpg"});
+    ASSERT_TRUE(options);
+    ASSERT_EQ(options->size(), 2u);
+    EXPECT_EQ((*options)[0].kind, OptionKind::kExtended);
+    EXPECT_EQ((*options)[0].integer, 0);
+    EXPECT_EQ((*options)[1].integer, 1);
+    for (const char* value : {"2", "-1", "1.0", "on", "", " 1"})
+        EXPECT_FALSE(ScanOptions({"-extended", value, "1", "x.jpg"})) << value;
+}
+
 TEST(ResolveMask, RelativeMasksStartAtTheProgramsFolder) {
     FileMask m = ResolveMask("pics\\*.jpg", "/opt/zeph/bin");
     EXPECT_EQ(m.folder, "/opt/zeph/bin/pics/");

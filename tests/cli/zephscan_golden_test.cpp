@@ -237,7 +237,8 @@ TEST_F(Golden, BadCommandLines) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{}, std::vector<std::string>{"   "},
           std::vector<std::string>{"-minconf", "abc", "1", "x.jpg"},
-          std::vector<std::string>{"-bctypes", "1e20", "1", "x.jpg"}}) {
+          std::vector<std::string>{"-bctypes", "1e20", "1", "x.jpg"},
+          std::vector<std::string>{"-extended", "yes", "1", "x.jpg"}}) {
         const ScanRun run = RunZephScan(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.output, kBadCommandLine);
@@ -266,6 +267,21 @@ TEST_F(Golden, MasksAndOptions) {
     // A mask that matches nothing: head and end only.
     const ScanRun none = RunZephScan({"-bctypes", "1", Path("*.gif")});
     EXPECT_EQ(MaskTimestamp(none.output), kHead + kEnd);
+}
+
+TEST_F(Golden, TheExtendedSearchIsOnUnlessSwitchedOff) {
+    WriteBmp(zeph::test::RenderBarcode(zeph::test::FaintLabel()), dir_ / "faint.bmp");
+    const std::string file = Path("faint.bmp");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{file}, std::vector<std::string>{"-EXTENDED", "1", file}}) {
+        const ScanRun on = RunZephScan(args);
+        EXPECT_EQ(on.status, 0);
+        EXPECT_NE(on.output.find("<NbCodes>1</NbCodes>"), std::string::npos) << on.output;
+        EXPECT_NE(on.output.find("<RawData>4006381333931</RawData>"), std::string::npos);
+    }
+    const ScanRun off = RunZephScan({"-extended", "0", file});
+    EXPECT_EQ(off.status, 0);
+    EXPECT_EQ(MaskTimestamp(off.output), kHead + NoCodes(file) + kEnd);
 }
 
 TEST_F(Golden, RelativeMasksStartBesideTheProgram) {

@@ -130,7 +130,7 @@ TEST_F(ControlTest, NamesResolveToTheFixedIdentifiers) {
                  {u"Cx", 13},          {u"Cy", 14},
                  {u"Startx", 15},      {u"Starty", 16},
                  {u"Stopx", 17},       {u"Stopy", 18},
-                 {u"AboutBox", -552}};
+                 {u"AboutBox", -552},  {u"extendedsearch", 19}};
     for (const auto& n : names) {
         DISPID id = 0;
         const OLECHAR* list[] = {n.name};
@@ -227,6 +227,31 @@ TEST_F(ControlTest, ThoroughModeFindsEveryLabel) {
 
     ASSERT_EQ(Put(kThoroughMode, Variant(false)), S_OK);
     ASSERT_EQ(Put(kPicture, Variant(both.Get())), S_OK);
+    EXPECT_EQ(Count(), 1);
+}
+
+TEST_F(ControlTest, ExtendedSearchIsOnByDefaultAndAppliesFromTheNextPicture) {
+    Create();
+    Variant on = Get(kExtendedSearch);
+    ASSERT_EQ(on.Type(), VT_BOOL);
+    EXPECT_EQ(on.Get()->boolVal, VARIANT_TRUE);
+    ComPtr<IDispatch> faint = PictureOf(zeph::test::RenderBarcode(zeph::test::FaintLabel()));
+    ASSERT_EQ(Put(kThoroughMode, Variant(true)), S_OK);
+    ASSERT_EQ(Put(kPicture, Variant(faint.Get())), S_OK);
+    ASSERT_EQ(Count(), 1);
+    EXPECT_EQ(Text(kRawData, 1), "4006381333931");
+
+    // Switched off: the result already computed stays, the next picture is
+    // read by the engine's search alone.
+    ASSERT_EQ(Put(kExtendedSearch, Variant(false)), S_OK);
+    EXPECT_EQ(Get(kExtendedSearch).Get()->boolVal, VARIANT_FALSE);
+    EXPECT_EQ(Count(), 1);
+    ASSERT_EQ(Put(kPicture, Variant(faint.Get())), S_OK);
+    EXPECT_EQ(Count(), 0);
+    // The standard search too.
+    ASSERT_EQ(Put(kExtendedSearch, Variant(int32_t{1})), S_OK);
+    ASSERT_EQ(Put(kThoroughMode, Variant(false)), S_OK);
+    ASSERT_EQ(Put(kPicture, Variant(faint.Get())), S_OK);
     EXPECT_EQ(Count(), 1);
 }
 
