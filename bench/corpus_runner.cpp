@@ -1,7 +1,10 @@
-// Reads every image of the real-photo corpus with the engine and scores the
-// reads against the expected texts; when zbarimg or ZXingReader are on PATH it
-// scores them on the same images in the same run. It reports and never fails:
-// the exit code is non-zero only when the corpus cannot be found.
+// Reads every image of the real-photo corpus with the engine's search and with
+// the extended search, and scores the reads against the expected texts: reads,
+// partial reads, false positives (reads where no barcode is), wrong texts and
+// time per image. The peers run on the same images in the same run: zbarimg
+// from PATH, ZXingReader from the peers folder beside the corpus
+// (../shared/peers) or else from PATH. It reports and never fails: the exit
+// code is non-zero only when the corpus cannot be found.
 //
 // With --zephscan the console program itself runs on every image too, as a
 // child process like the peers, and its report is scored beside theirs; it is
@@ -9,12 +12,16 @@
 //
 //   corpus_runner [CORPUS_DIR] [--standard] [--no-peers] [--zephscan[=PATH]]
 //                 [--config=SETTINGS] [--verbose]
+//
+// --standard runs the standard search (and its extended flavour) instead of
+// the thorough one.
 
 #include <png.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
 #include <cstdint>
@@ -426,8 +433,11 @@ std::vector<Reading> JoinAddOns(std::vector<Reading> readings) {
 struct Verdict {
     bool read = false;
     int partial = 0;
-    int falsePositives = 0;
+    int falsePositives = 0;          // reads of an image that holds no barcode
+    int wrong = 0;                   // reads of a labelled image that are not its barcode
     std::vector<std::string> texts;  // canonical, distinct
+
+    bool Invented() const { return falsePositives + wrong > 0; }
 };
 
 Verdict Judge(SetKind kind, const std::vector<Reading>& readings, std::string_view expected) {
@@ -443,7 +453,7 @@ Verdict Judge(SetKind kind, const std::vector<Reading>& readings, std::string_vi
         } else if (IsPartial(kind, text, expected)) {
             ++v.partial;
         } else {
-            ++v.falsePositives;
+            ++v.wrong;
         }
     }
     return v;
@@ -505,7 +515,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 struct Peer {
     std::string label;
-    std::function<std::string(const fs::path&)> command;
+    std::function<std::string(const fs::path&)> command;  // the shell command for one image
     std::vector<Reading> (*parse)(const std::string& output, const fs::path& image);
     double startupMs = 0;
 };
@@ -527,9 +537,22 @@ std::vector<Reading> ParseZbar(const std::string& output, const fs::path&) {
     return JoinAddOns(std::move(readings));
 }
 
+// ZXingReader 3.1.1 beside the corpus (../peers from the corpus folder),
+// else whatever PATH holds; empty when neither has one.
+std::string FindZxing(const fs::path& corpus) {
+    std::error_code ec;
+    const fs::path beside = fs::absolute(corpus, ec).parent_path() / "peers" / "ZXingReader";
+    if (!ec && access(beside.c_str(), X_OK) == 0) return beside.string();
+    return OnPath("ZXingReader") ? "ZXingReader" : "";
+}
+
 // One line per result: the file name, the format and the quoted text.
-std::string ZxingCommand(const fs::path& image) {
-    return "ZXingReader -1 " + ShellQuote(image.string()) + " 2>/dev/null";
+std::function<std::string(const fs::path&)> ZxingCommand(const std::string& program) {
+    return [program](const fs::path& image) {
+        return ShellQuote(program) +
+               " -formats Codabar,Code39,Code93,Code128,EAN-8,EAN-13,ITF,UPC-A,UPC-E -1 " +
+               ShellQuote(image.string()) + " 2>/dev/null";
+    };
 }
 
 std::vector<Reading> ParseZxing(const std::string& output, const fs::path& image) {
@@ -608,6 +631,7 @@ struct Tally {
     int reads = 0;
     int partial = 0;
     int falsePositives = 0;
+    int wrong = 0;
     int failures = 0;  // undecodable PNGs or search errors
     double ms = 0;
     double megapixels = 0;
@@ -618,6 +642,7 @@ struct Tally {
         reads += v.read ? 1 : 0;
         partial += v.partial;
         falsePositives += v.falsePositives;
+        wrong += v.wrong;
     }
     void operator+=(const Tally& o) {
         images += o.images;
@@ -625,6 +650,7 @@ struct Tally {
         reads += o.reads;
         partial += o.partial;
         falsePositives += o.falsePositives;
+        wrong += o.wrong;
         failures += o.failures;
         ms += o.ms;
         megapixels += o.megapixels;
@@ -633,9 +659,12 @@ struct Tally {
     double MsPerMegapixel() const { return megapixels > 0 ? ms / megapixels : 0; }
 };
 
+// The engine's two readers: its own search, and the extended search after it.
+enum Reader { kSearch, kExtended, kReaders };
+
 struct SetResult {
     std::string name;
-    Tally ours;
+    std::array<Tally, kReaders> engine;
     std::vector<Tally> peers;
 };
 
@@ -652,46 +681,55 @@ std::string RatioCell(double peerMs, double ourMs) {
     return cell;
 }
 
-void PrintOurTable(const std::vector<SetResult>& results, const Tally& total, bool standard) {
-    std::printf("\nEngine (%s search)\n", standard ? "XR_Search, standard" : "XR_SearchThorough");
-    std::printf("%-20s %6s %10s %7s %5s %9s %9s\n", "set", "images", "reads/exp", "partial", "FP",
-                "ms/img", "ms/MP");
-    auto row = [](const std::string& name, const Tally& t) {
-        std::printf("%-20s %6d %10s %7d %5d %9.3f %9.3f", name.c_str(), t.images,
-                    ReadsCell(t).c_str(), t.partial, t.falsePositives, t.MsPerImage(),
-                    t.MsPerMegapixel());
-        if (t.failures) std::printf("  (%d failed)", t.failures);
+void PrintOurTable(const std::vector<SetResult>& results, const std::array<Tally, kReaders>& total,
+                   bool standard) {
+    std::printf(
+        "\nEngine: %s, then extended (XR_SearchExtended); FP = reads where no barcode "
+        "is, wrong = reads of another text\n",
+        standard ? "XR_Search (standard)" : "XR_SearchThorough");
+    std::printf("%-20s %6s | %10s %7s %4s %5s %8s | %10s %7s %4s %5s %8s\n", "", "", "search", "",
+                "", "", "", "extended", "", "", "", "");
+    std::printf("%-20s %6s | %10s %7s %4s %5s %8s | %10s %7s %4s %5s %8s\n", "set", "images",
+                "reads/exp", "partial", "FP", "wrong", "ms/img", "reads/exp", "partial", "FP",
+                "wrong", "ms/img");
+    auto row = [](const std::string& name, const std::array<Tally, kReaders>& t) {
+        std::printf("%-20s %6d", name.c_str(), t[kSearch].images);
+        for (const Tally& x : t)
+            std::printf(" | %10s %7d %4d %5d %8.3f", ReadsCell(x).c_str(), x.partial,
+                        x.falsePositives, x.wrong, x.MsPerImage());
+        if (t[kSearch].failures) std::printf("  (%d failed)", t[kSearch].failures);
         std::printf("\n");
     };
     for (const auto& r : results)
-        row(r.name, r.ours);
-    std::printf("%s\n", std::string(72, '-').c_str());
+        row(r.name, r.engine);
+    std::printf("%s\n", std::string(106, '-').c_str());
     row("total", total);
 }
 
-void PrintPeerTable(const std::vector<SetResult>& results, const Tally& ourTotal,
+void PrintPeerTable(const std::vector<SetResult>& results, const std::array<Tally, kReaders>& ours,
                     const std::vector<Tally>& peerTotals, const std::vector<Peer>& peers) {
     std::printf(
-        "\nComparison (peer times: wall time per image less the process start-up;\n"
-        "x = peer time / engine time, above 1 means the engine is faster)\n");
-    std::printf("%-20s %10s %9s", "", "engine", "");
+        "\nComparison with the extended search (peer times: wall time per image less the\n"
+        "process start-up; x = peer time / engine time, above 1 means the engine is faster)\n");
+    std::printf("%-20s %10s %4s %5s %8s", "", "extended", "", "", "");
     for (const auto& p : peers)
-        std::printf(" | %-31s", p.label.c_str());
-    std::printf("\n%-20s %10s %9s", "set", "reads", "ms/img");
+        std::printf(" | %-37s", p.label.c_str());
+    std::printf("\n%-20s %10s %4s %5s %8s", "set", "reads", "FP", "wrong", "ms/img");
     for (size_t i = 0; i < peers.size(); ++i)
-        std::printf(" | %10s %4s %8s %6s", "reads", "FP", "ms/img", "x");
+        std::printf(" | %10s %4s %5s %8s %6s", "reads", "FP", "wrong", "ms/img", "x");
     std::printf("\n");
-    auto row = [&](const std::string& name, const Tally& ours, const std::vector<Tally>& theirs) {
-        std::printf("%-20s %10s %9.3f", name.c_str(), ReadsCell(ours).c_str(), ours.MsPerImage());
-        for (const auto& t : theirs)
-            std::printf(" | %10s %4d %8.3f %6s", ReadsCell(t).c_str(), t.falsePositives,
-                        t.MsPerImage(), RatioCell(t.MsPerImage(), ours.MsPerImage()).c_str());
+    auto row = [&](const std::string& name, const Tally& t, const std::vector<Tally>& theirs) {
+        std::printf("%-20s %10s %4d %5d %8.3f", name.c_str(), ReadsCell(t).c_str(),
+                    t.falsePositives, t.wrong, t.MsPerImage());
+        for (const auto& p : theirs)
+            std::printf(" | %10s %4d %5d %8.3f %6s", ReadsCell(p).c_str(), p.falsePositives,
+                        p.wrong, p.MsPerImage(), RatioCell(p.MsPerImage(), t.MsPerImage()).c_str());
         std::printf("\n");
     };
     for (const auto& r : results)
-        row(r.name, r.ours, r.peers);
-    std::printf("%s\n", std::string(41 + 34 * peers.size(), '-').c_str());
-    row("total", ourTotal, peerTotals);
+        row(r.name, r.engine[kExtended], r.peers);
+    std::printf("%s\n", std::string(52 + 40 * peers.size(), '-').c_str());
+    row("total", ours[kExtended], peerTotals);
 }
 
 // ---------------------------------------------------------------------------
@@ -736,10 +774,11 @@ int Run(const Options& options) {
     }
     if (options.peers) {
         if (OnPath("zbarimg")) peers.push_back({"zbarimg", ZbarCommand, ParseZbar});
-        if (OnPath("ZXingReader")) peers.push_back({"ZXingReader", ZxingCommand, ParseZxing});
+        const std::string zxing = FindZxing(options.corpus);
+        if (!zxing.empty()) peers.push_back({"ZXingReader", ZxingCommand(zxing), ParseZxing});
     }
     if (options.peers && peers.size() == (options.zephScan ? 1u : 0u))
-        std::printf("peers: neither zbarimg nor ZXingReader is on PATH\n");
+        std::printf("peers: no zbarimg on PATH, no ZXingReader beside the corpus or on PATH\n");
     if (!peers.empty()) {
         const fs::path blank = fs::temp_directory_path() /
                                ("corpus_runner_blank_" + std::to_string(getpid()) + ".png");
@@ -757,7 +796,7 @@ int Run(const Options& options) {
     GreyRaster raster;  // reused, as an application would between pictures
     std::vector<MatchRecord> records(kMaxMatches);
     std::vector<SetResult> results;
-    Tally ourTotal;
+    std::array<Tally, kReaders> ourTotal;
     std::vector<Tally> peerTotals(peers.size());
     double decodeMs = 0;
     double totalMegapixels = 0;
@@ -784,9 +823,11 @@ int Run(const Options& options) {
             if (!bgr || converted != 1) {
                 std::fprintf(stderr, "%s: %s\n", label.c_str(),
                              bgr ? "raster conversion failed" : error.c_str());
-                ++result.ours.images;
-                result.ours.expected += expectsRead ? 1 : 0;
-                ++result.ours.failures;
+                for (Tally& t : result.engine) {
+                    ++t.images;
+                    t.expected += expectsRead ? 1 : 0;
+                    ++t.failures;
+                }
             } else {
                 decodeMs += thisDecodeMs;
                 ++decoded;
@@ -797,29 +838,40 @@ int Run(const Options& options) {
                     largest = {label, bgr->width, bgr->height, rasterBytes, bgr->rows.size()};
                 }
 
-                const auto searchStart = Clock::now();
-                const int count =
-                    options.standard
-                        ? XR_Search(raster.Values(), raster.height, raster.width, kMaxGrey,
-                                    config.get(), records)
-                        : XR_SearchThorough(raster.Values(), raster.height, raster.width, kMaxGrey,
-                                            config.get(), records, kMaxMatches);
-                result.ours.ms += MsSince(searchStart);
-                result.ours.megapixels += mp;
+                if (options.verbose)
+                    std::printf("  %-42s expected \"%s\"\n", label.c_str(), image.expected.c_str());
+                for (const Reader reader : {kSearch, kExtended}) {
+                    const auto searchStart = Clock::now();
+                    int count = 0;
+                    if (reader == kExtended) {
+                        count = XR_SearchExtended(raster.Values(), raster.height, raster.width,
+                                                  kMaxGrey, config.get(), records, kMaxMatches,
+                                                  !options.standard);
+                    } else if (options.standard) {
+                        count = XR_Search(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                          config.get(), records);
+                    } else {
+                        count = XR_SearchThorough(raster.Values(), raster.height, raster.width,
+                                                  kMaxGrey, config.get(), records, kMaxMatches);
+                    }
+                    Tally& t = result.engine[reader];
+                    t.ms += MsSince(searchStart);
+                    t.megapixels += mp;
 
-                std::vector<Reading> readings;
-                for (int i = 0; i < count; ++i) {
-                    readings.push_back({std::string(XR_TextOf(records[i].symbology)),
-                                        std::string(XR_TextOf(records[i].rawData))});
-                }
-                const Verdict v = Judge(set.kind, readings, image.expected);
-                result.ours.Add(v, expectsRead);
-                if (count < 0) ++result.ours.failures;
-                if (options.verbose) {
-                    const char* mark = v.read ? "ok  " : expectsRead ? "MISS" : "    ";
-                    std::printf("  %s %-36s expected \"%s\" got %s%s\n", mark, label.c_str(),
-                                image.expected.c_str(), Join(v.texts).c_str(),
-                                v.falsePositives ? "  [false positive]" : "");
+                    std::vector<Reading> readings;
+                    for (int i = 0; i < count; ++i) {
+                        readings.push_back({std::string(XR_TextOf(records[i].symbology)),
+                                            std::string(XR_TextOf(records[i].rawData))});
+                    }
+                    const Verdict v = Judge(set.kind, readings, image.expected);
+                    t.Add(v, expectsRead);
+                    if (count < 0) ++t.failures;
+                    if (options.verbose) {
+                        const char* mark = v.read ? "ok  " : expectsRead ? "MISS" : "    ";
+                        std::printf("       %-12s %s got %s%s\n",
+                                    reader == kSearch ? "search" : "extended", mark,
+                                    Join(v.texts).c_str(), v.Invented() ? "  [invented]" : "");
+                    }
                 }
             }
 
@@ -831,10 +883,10 @@ int Run(const Options& options) {
                 const double ms = std::max(0.0, MsSince(start) - peers[p].startupMs);
                 const Verdict v =
                     Judge(set.kind, peers[p].parse(output, image.png), image.expected);
-                if (options.verbose && ((expectsRead && !v.read) || v.falsePositives)) {
-                    std::printf("       %-12s %s got %s%s\n", peers[p].label.c_str(),
-                                expectsRead && !v.read ? "missed," : "read,", Join(v.texts).c_str(),
-                                v.falsePositives ? "  [false positive]" : "");
+                if (options.verbose) {
+                    const char* mark = v.read ? "ok  " : expectsRead ? "MISS" : "    ";
+                    std::printf("       %-12s %s got %s%s\n", peers[p].label.c_str(), mark,
+                                Join(v.texts).c_str(), v.Invented() ? "  [invented]" : "");
                 }
                 Tally& t = result.peers[p];
                 t.Add(v, expectsRead);
@@ -842,7 +894,8 @@ int Run(const Options& options) {
                 if (bgr) t.megapixels += double(bgr->width) * bgr->height / 1e6;
             }
         }
-        ourTotal += result.ours;
+        for (const Reader reader : {kSearch, kExtended})
+            ourTotal[reader] += result.engine[reader];
         for (size_t p = 0; p < peers.size(); ++p)
             peerTotals[p] += result.peers[p];
         results.push_back(std::move(result));
