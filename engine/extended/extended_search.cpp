@@ -33,6 +33,13 @@ constexpr double kFewestSamplesPerPixel = 1.0;
 constexpr double kMostSamplesPerPixel = 2.5;
 // Lines whose ends lie this close (in pixels, x and y summed) are one line.
 constexpr int32_t kSameLine = 2;
+// Pictures of at most this many pixels are also read along rows and columns
+// this many pixels apart (more apart in larger pictures, so that each
+// direction gets about kGridLines lines), sampled with a few paths.
+constexpr int64_t kGridArea = 200000;
+constexpr int32_t kGridStep = 8;
+constexpr int32_t kGridLines = 24;
+constexpr int32_t kGridPaths = 5;
 // Pictures with a side shorter than this are read row by row along it.
 constexpr int32_t kThinSide = 32;
 
@@ -178,6 +185,27 @@ int ThinPicturePass(Run& run) {
     return 0;
 }
 
+// A small picture in which nothing was found yet is read across: rows and
+// columns at a fixed spacing, as a scanner sweeps them, catch symbols whose
+// candidates the tile grid missed or put badly.
+int GridPass(Run& run) {
+    const Picture& p = run.picture;
+    const int64_t area = int64_t{p.width} * p.height;
+    if (area > kGridArea || p.width < kThinSide || p.height < kThinSide) return 0;
+    if (!run.kept.empty() || run.scratch.ledger.AnyAccepted()) return 0;
+    const int32_t step = std::max(kGridStep, std::min(p.width, p.height) / kGridLines);
+    for (const bool rows : {true, false}) {
+        const int32_t across = rows ? p.height : p.width;
+        for (int32_t at = step / 2; at < across; at += step) {
+            const Line line = rows ? Line{0, at, p.width - 1, at} : Line{at, 0, at, p.height - 1};
+            if (run.ReadLine(line, kGridPaths, true, true,
+                             static_cast<float>(kMostSamplesPerPixel)) < 0)
+                return -1;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int XR_SearchExtended(std::span<const int32_t> raster, int32_t height, int32_t width,
@@ -197,5 +225,6 @@ int XR_SearchExtended(std::span<const int32_t> raster, int32_t height, int32_t w
     const int tileSize = thorough ? 15 : 20;
     if (CandidatePass(run, tileSize) < 0) return -1;
     if (ThinPicturePass(run) < 0) return -1;
+    if (GridPass(run) < 0) return -1;
     return scratch.ledger.AppendTo(records, found, thorough ? maxRecords : 1);
 }

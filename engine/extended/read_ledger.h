@@ -31,6 +31,7 @@ class ReadLedger {
     }
     // Takes a read of line number `line` (reads of one line come together).
     void Add(const LineRead& read, int line);
+    bool AnyAccepted() const { return acceptedCount_ > 0; }
     // Whether (x, y) lies on the line of an accepted read.
     bool Covers(double x, double y) const;
 

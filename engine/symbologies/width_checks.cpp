@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <limits>
 
 namespace zeph {
 
@@ -76,19 +77,22 @@ bool GuardsFit(std::span<const float> guards, std::span<const float> widths) {
 
 bool FollowsWideNarrow(const ScanSignal& scan, int32_t first, std::string_view letters) {
     // Bars and spaces apart: ink spread widens one and narrows the other.
-    std::array<int32_t, 2> widestNarrow = {0, 0};
-    std::array<int32_t, 2> narrowestWide = {INT32_MAX, INT32_MAX};
+    std::array<float, 2> widestNarrow = {0, 0};
+    std::array<float, 2> narrowestWide = {std::numeric_limits<float>::max(),
+                                          std::numeric_limits<float>::max()};
     for (size_t e = 0; e < letters.size(); ++e) {
         const int32_t bar = first + static_cast<int32_t>(e / 2);
         const size_t kind = e % 2;  // 0 bar, 1 space
-        const int32_t width = kind == 0 ? scan.barEnds[bar] - scan.barStarts[bar]
-                                        : scan.barStarts[bar + 1] - scan.barEnds[bar];
+        const auto width =
+            static_cast<float>(kind == 0 ? scan.barEnds[bar] - scan.barStarts[bar]
+                                         : scan.barStarts[bar + 1] - scan.barEnds[bar]);
         if (letters[e] == 'W')
             narrowestWide[kind] = std::min(narrowestWide[kind], width);
         else
             widestNarrow[kind] = std::max(widestNarrow[kind], width);
     }
-    return narrowestWide[0] >= widestNarrow[0] && narrowestWide[1] >= widestNarrow[1];
+    return narrowestWide[0] >= kWideOverNarrow * widestNarrow[0] &&
+           narrowestWide[1] >= kWideOverNarrow * widestNarrow[1];
 }
 
 }  // namespace zeph

@@ -49,9 +49,13 @@ inline constexpr float kGuardTolerance = 0.5f;
 bool GuardsFit(std::span<const float> guards, std::span<const float> widths);
 
 // Whether the elements from bar `first` (bar, space, bar, ...) are narrow and
-// wide as `letters` says ("N" narrow, "W" wide): every wide bar at least as
-// wide as every narrow bar, and likewise for spaces. Symbologies of two widths and no check
-// character read a character only when its widths order as its pattern does.
+// wide as `letters` says ("N" narrow, "W" wide): every wide bar clearly wider
+// than every narrow bar (kWideOverNarrow times), and likewise for spaces.
+// Printed ratios are 2 to 3; blur and coarse pixels bring them nearer, but
+// text and other bars read as such a symbol show no such gap at all.
+// Symbologies of two widths and no check character read a character only
+// when its widths order as its pattern does.
+inline constexpr float kWideOverNarrow = 1.2f;
 bool FollowsWideNarrow(const ScanSignal& scan, int32_t first, std::string_view letters);
 
 }  // namespace zeph
