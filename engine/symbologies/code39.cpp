@@ -25,15 +25,23 @@ constexpr int32_t kMaxCharacters = 100;
 
 enum class Kind { kNone, kGeneric, kChecksum, kVin };
 
-// Wide over narrow width of the start character (bar N, space W, bar N,
-// space N, bar W, space N, bar W, space N, bar N); 0 when it has no narrow
-// width.
-float StartRatio(const int32_t* starts, const int32_t* ends) {
+// Light before the start character, in narrow widths: a symbol begins with a
+// quiet zone, a piece of one with a narrow gap.
+constexpr float kQuietNarrows = 3.0f;
+
+struct StartWidths {
+    float narrow = 0;
+    float ratio = 0;  // wide over narrow; 0 when there is no narrow width
+};
+
+// The widths of the start character (bar N, space W, bar N, space N, bar W,
+// space N, bar W, space N, bar N).
+StartWidths MeasureStart(const int32_t* starts, const int32_t* ends) {
     const float wide = 0.3333f * static_cast<float>((starts[1] - ends[0]) + (ends[2] - starts[2]) +
                                                     (ends[3] - starts[3]));
     const float narrow = 0.1667f * (static_cast<float>(ends[4] - starts[0]) - 3.0f * wide);
-    if (!(narrow > 0.0f)) return 0.0f;
-    return wide / narrow;
+    if (!(narrow > 0.0f)) return {};
+    return {narrow, wide / narrow};
 }
 
 bool VinCheckHolds(std::span<const BestMatch> reading) {
@@ -114,9 +122,10 @@ int XR_DecodeCode39(const ScanSignal& scan, MatchRecord& record) {
     // elements.
     if (!zeph::EvenCharactersAndGaps(scan, 5, c + 2)) return 0;
 
-    const float ratio = StartRatio(starts, ends);
-    if (ratio < kMinRatio || ratio > kMaxRatio) return 0;
-    const size_t variant = tables.Choose(ratio);
+    const StartWidths start = MeasureStart(starts, ends);
+    if (start.ratio < kMinRatio || start.ratio > kMaxRatio) return 0;
+    if (!zeph::LightBefore(scan, start.narrow, kQuietNarrows)) return 0;
+    const size_t variant = tables.Choose(start.ratio);
     const PatternTable& table = tables.Table(variant, kCharacterTable);
     const std::string_view startStop = tables.Pattern(variant, kStartStopPattern);
 

@@ -20,6 +20,9 @@ thread_local zeph::wide_narrow::VariantTables<5, 2> tables({kPairs, kStop});
 constexpr int32_t kMaxPairs = 100;
 constexpr float kMinRatio = 1.75f;
 constexpr float kMaxRatio = 3.25f;
+// Light before the start, in narrow widths: a symbol begins with a quiet
+// zone, a piece of one (whose pairs look like starts) with a narrow gap.
+constexpr float kQuietNarrows = 3.0f;
 // Every pair must score this share of the mean: there is no check digit.
 constexpr float kFloorShare = 0.75f;
 
@@ -56,6 +59,7 @@ int XR_DecodeInterleaved2of5(const ScanSignal& scan, MatchRecord& record) {
     // The start is four narrow modules; the first pair six narrow and four wide.
     const float narrow = 0.25f * static_cast<float>(starts[2] - starts[0]);
     if (!(narrow > 0)) return 0;
+    if (!zeph::LightBefore(scan, narrow, kQuietNarrows)) return 0;
     const auto ratio =
         static_cast<float>((static_cast<double>(starts[7] - starts[2]) - 6.0 * narrow) * 0.25 /
                            static_cast<double>(narrow));

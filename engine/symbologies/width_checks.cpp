@@ -95,4 +95,12 @@ bool FollowsWideNarrow(const ScanSignal& scan, int32_t first, std::string_view l
            narrowestWide[1] >= kWideOverNarrow * widestNarrow[1];
 }
 
+bool LightBefore(const ScanSignal& scan, float narrow, float widths) {
+    if (scan.barCount < 1) return false;
+    int32_t j = scan.barStarts[0] - 1;
+    while (j >= 0 && scan.samples[j] >= 0)
+        --j;
+    return j < 0 || static_cast<float>(scan.barStarts[0] - 1 - j) >= widths * narrow;
+}
+
 }  // namespace zeph

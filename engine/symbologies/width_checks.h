@@ -58,4 +58,9 @@ bool GuardsFit(std::span<const float> guards, std::span<const float> widths);
 inline constexpr float kWideOverNarrow = 1.2f;
 bool FollowsWideNarrow(const ScanSignal& scan, int32_t first, std::string_view letters);
 
+// Whether the signal is light for at least `widths` narrow widths before bar
+// 0 (or from its start): a read that begins with bars dropped from a longer
+// run is a piece of a symbol, not one.
+bool LightBefore(const ScanSignal& scan, float narrow, float widths);
+
 }  // namespace zeph

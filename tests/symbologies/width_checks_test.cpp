@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/symbologies/codabar_patterns.h"
 #include "engine/symbologies/code128_patterns.h"
 #include "engine/symbologies/decoders.h"
 #include "engine/symbologies/width_checks.h"
 #include "tests/support/ean_encoder.h"
+#include "tests/support/image_renderer.h"
 #include "tests/symbologies/read_helpers.h"
 
 namespace {
@@ -75,9 +77,9 @@ TEST(WidthChecks, AnEanGuardTwiceAsWideIsRefused) {
     ASSERT_EQ(XR_DecodeEan13(*RenderModules(modules, Clean()), record), 1);
     // Start guard "101" drawn at two modules per module.
     record = Fresh();
-    EXPECT_EQ(XR_DecodeEan13(*RenderModules(Stretched("101", 2) + modules.substr(3), Clean()),
-                             record),
-              0);
+    EXPECT_EQ(
+        XR_DecodeEan13(*RenderModules(Stretched("101", 2) + modules.substr(3), Clean()), record),
+        0);
 }
 
 TEST(WidthChecks, WideElementsMustBeTheWidestOfTheirKind) {
@@ -91,6 +93,30 @@ TEST(WidthChecks, WideElementsMustBeTheWidestOfTheirKind) {
     // A narrow bar wider than the wide one.
     ScanSignalPtr wrong = Exact(WidthsToModules("4133131"));
     EXPECT_FALSE(zeph::FollowsWideNarrow(*wrong, 0, "NNWWNWN"));
+}
+
+TEST(WidthChecks, SymbolsWithoutACheckNeedLightBeforeTheirStart) {
+    // Codabar "A123B" (narrow 1, wide 3 modules) behind a stray bar: read
+    // with the stray bar dropped only when the gap before the start letter is
+    // a quiet zone, not a space inside a longer run.
+    std::string elements;
+    for (const char c : std::string_view("A123B")) {
+        const size_t k = zeph::codabar::kAlphabet.find(c);
+        elements += k < 16 ? zeph::codabar::kData.substr(k * 8, 7)
+                           : zeph::codabar::kStartStop.substr((k - 16) * 8, 7);
+        elements += 'N';
+    }
+    elements.pop_back();
+    const std::string symbol = WideNarrowModules(elements, 1, 3);
+    ReaderConfigPtr config = XR_ParseConfig("-bctypes 256");
+    for (const int gap : {1, 2, 3, 6}) {
+        ScanSignalPtr scan =
+            RenderModules("11" + std::string(static_cast<size_t>(gap), '0') + symbol, Clean());
+        MatchRecord record = Fresh();
+        const int r = XR_DecodeAttempts(*scan, *config, record);
+        EXPECT_EQ(r, gap >= 3 ? 1 : 0) << gap;
+        EXPECT_EQ(XR_TextOf(record.rawData), r == 1 ? "A123B" : "") << gap;
+    }
 }
 
 TEST(WidthChecks, RandomBarsAreNoSymbol) {
