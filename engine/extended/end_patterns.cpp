@@ -43,25 +43,22 @@ bool FollowsLetters(const std::array<float, N>& widths, std::string_view letters
     return widestNarrow > 0 && narrowestWide >= kWideOverNarrow * widestNarrow;
 }
 
-// The start and stop patterns, parsed once: a table stretches its templates to
-// any stretch without building them anew.
-enum Table { kStarts128, kStop128, kStart93, kStop93 };
-thread_local LazyTables<4> tables({code128::kStarts, code128::kStop, code93::kStart,
-                                   code93::kStop});
-
 // Best score of the table's entries over samples [a, b).
-float Score(std::span<const float> samples, int32_t a, int32_t b, Table table) {
+float Score(std::span<const float> samples, int32_t a, int32_t b, const PatternTable& table) {
     if (a < 0 || b <= a || static_cast<size_t>(b) > samples.size()) return 0;
     BestMatch best;
-    XR_MatchTable(samples.subspan(static_cast<size_t>(a), static_cast<size_t>(b - a)),
-                  tables[table], best, 0);
+    XR_MatchTable(samples.subspan(static_cast<size_t>(a), static_cast<size_t>(b - a)), table, best,
+                  0);
     return best.score;
 }
 
 }  // namespace
 
+EndPatterns::EndPatterns()
+    : tables_({code128::kStarts, code128::kStop, code93::kStart, code93::kStop}) {}
+
 bool EndPatterns::Reset(std::span<const float> samples, const BarList& bars) {
-    if (!tables.Build()) return false;
+    if (!tables_.Build()) return false;
     samples_ = samples;
     bars_ = bars;
     const auto n = static_cast<size_t>(bars.Count());
@@ -78,7 +75,7 @@ void EndPatterns::Test(int32_t k) {
     const BarList& s = bars_;
     const int32_t n = s.Count();
     auto score = [&](int32_t a, int32_t b, Table table) {
-        return Score(samples_, a, b, table) >= kLeastScore;
+        return Score(samples_, a, b, tables_[table]) >= kLeastScore;
     };
     constexpr std::string_view kAsterisk = "NWNNWNWNN";
     constexpr std::string_view kLetters[] = {"NNWWNWN", "NWNWNNW", "NNNWNWW", "NNNWWWN"};

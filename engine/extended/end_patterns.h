@@ -9,12 +9,15 @@
 #include <vector>
 
 #include "engine/extended/symbol_windows.h"
+#include "engine/match/lazy_tables.h"
 #include "engine/reader.h"
 
 namespace zeph::extended {
 
 class EndPatterns {
   public:
+    EndPatterns();
+
     // Least score of a start or stop pattern scored by correlation.
     static constexpr float kLeastScore = 0.6f;
 
@@ -41,6 +44,10 @@ class EndPatterns {
         kCodabarStop = 128,
     };
     enum ItfFlag : uint8_t { kItfStart = 1, kItfStop = 2, kTested = 4 };
+    // The start and stop patterns scored by correlation, parsed once: a table
+    // stretches its templates to any stretch without building them anew.
+    enum Table { kStarts128, kStop128, kStart93, kStop93 };
+    LazyTables<4> tables_;
     void Test(int32_t k);
 
     std::span<const float> samples_;
