@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/image_renderer.h"
+#include "tests/support/missed_pictures.h"
 
 namespace {
 
@@ -282,6 +283,27 @@ TEST_F(Golden, TheExtendedSearchIsOnUnlessSwitchedOff) {
     const ScanRun off = RunZephScan({"-extended", "0", file});
     EXPECT_EQ(off.status, 0);
     EXPECT_EQ(MaskTimestamp(off.output), kHead + NoCodes(file) + kEnd);
+}
+
+TEST_F(Golden, TheExtendedSearchReadsEveryKindOfPictureTheSearchMisses) {
+    const auto pictures = zeph::test::MissedPictures();
+    for (const auto& p : pictures)
+        WriteBmp(p.image, dir_ / (p.kind + ".bmp"));
+    const ScanRun on = RunZephScan({Path("*.bmp")});
+    const ScanRun off = RunZephScan({"-EXTENDED", "0", Path("*.bmp")});
+    EXPECT_EQ(on.status, 0);
+    for (const auto& p : pictures) {
+        const std::string file = "<FileName>" + Path(p.kind + ".bmp") + "</FileName>";
+        const size_t block = on.output.find(file);
+        ASSERT_NE(block, std::string::npos) << p.kind;
+        const size_t end = on.output.find("</ZephScanResult>", block);
+        const std::string read = on.output.substr(block, end - block);
+        EXPECT_NE(read.find("<NbCodes>1</NbCodes>"), std::string::npos) << p.kind;
+        EXPECT_NE(read.find("<RawData>" + p.raw + "</RawData>"), std::string::npos) << p.kind;
+        EXPECT_NE(off.output.find(file + "\r\n\t<Status>OK</Status>\r\n\t<NbCodes>0</NbCodes>"),
+                  std::string::npos)
+            << p.kind;
+    }
 }
 
 TEST_F(Golden, RelativeMasksStartBesideTheProgram) {
