@@ -22,26 +22,13 @@ namespace {
 
 using namespace zeph::test;
 
-// Blocks of the records file by their heading ("set/file.png T").
-std::map<std::string, std::string> ReadBlocks(const std::string& path) {
-    std::ifstream in(path);
-    std::map<std::string, std::string> blocks;
-    std::string line;
-    std::string heading;
-    while (std::getline(in, line)) {
-        if (!line.starts_with("  ")) heading = line.substr(0, line.rfind(' '));
-        blocks[heading] += line + "\n";
-    }
-    return blocks;
-}
-
 TEST(CorpusRecords, SearchesKeepTheirRecordsAndTheExtendedSearchPutsThemFirst) {
     const auto folder = FindCorpus();
     if (!folder) GTEST_SKIP() << "no corpus beside the repository";
     const std::string recordsFile =
         std::string(ZEPH_SOURCE_DIR) + "/tests/data/corpus_search_records.txt";
     const char* writeTo = std::getenv("ZEPH_WRITE_CORPUS_RECORDS");
-    const auto expected = ReadBlocks(recordsFile);
+    const auto expected = ReadRecordBlocks(recordsFile);
     if (!writeTo) {
         ASSERT_FALSE(expected.empty()) << recordsFile;
     }

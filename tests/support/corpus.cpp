@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace zeph::test {
 namespace fs = std::filesystem;
@@ -54,7 +55,8 @@ bool LoadCorpusImage(const CorpusImage& image, GreyRaster& raster) {
     return ok && XR_RasterFromBgrRows(rows, width, height, stride, raster) == 1;
 }
 
-std::string FormatRecords(const std::string& heading, std::span<const MatchRecord> records) {
+std::string FormatRecords(const std::string& heading, std::span<const MatchRecord> records,
+                          Confidence confidence) {
     std::string out = heading + " " + std::to_string(records.size()) + "\n";
     for (const MatchRecord& r : records) {
         std::string raw;
@@ -71,11 +73,26 @@ std::string FormatRecords(const std::string& heading, std::span<const MatchRecor
             }
         }
         char numbers[160];
-        std::snprintf(numbers, sizeof numbers, "%.9g\t%d %d %d %d %d %d", r.confidence, r.startX,
-                      r.startY, r.stopX, r.stopY, r.centreX, r.centreY);
+        std::snprintf(numbers, sizeof numbers,
+                      confidence == Confidence::kNineDigits ? "%.9g\t%d %d %d %d %d %d"
+                                                            : "%.3f\t%d %d %d %d %d %d",
+                      double(r.confidence), r.startX, r.startY, r.stopX, r.stopY, r.centreX,
+                      r.centreY);
         out += "  " + std::string(XR_TextOf(r.symbology)) + "\t" + raw + "\t" + numbers + "\n";
     }
     return out;
+}
+
+std::map<std::string, std::string> ReadRecordBlocks(const std::string& path) {
+    std::ifstream in(path);
+    std::map<std::string, std::string> blocks;
+    std::string line;
+    std::string heading;
+    while (std::getline(in, line)) {
+        if (!line.starts_with("  ")) heading = line.substr(0, line.rfind(' '));
+        blocks[heading] += line + "\n";
+    }
+    return blocks;
 }
 
 }  // namespace zeph::test

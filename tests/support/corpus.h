@@ -2,6 +2,7 @@
 // ZEPH_CORPUS names), for tests that run the searches over every image.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,8 +26,13 @@ std::vector<CorpusImage> CorpusImages(const std::string& folder);
 bool LoadCorpusImage(const CorpusImage& image, GreyRaster& raster);
 
 // The records of a search, one line each: symbology, raw data (bytes outside
-// printable ASCII as \xHH), confidence to nine digits, and the line's start,
-// stop and centre points.
-std::string FormatRecords(const std::string& heading, std::span<const MatchRecord> records);
+// printable ASCII as \xHH), confidence (to nine digits, or as the report
+// prints it with three decimals), and the line's start, stop and centre points.
+enum class Confidence { kNineDigits, kAsReported };
+std::string FormatRecords(const std::string& heading, std::span<const MatchRecord> records,
+                          Confidence confidence = Confidence::kNineDigits);
+
+// Blocks of a records file by their heading line (up to its last blank).
+std::map<std::string, std::string> ReadRecordBlocks(const std::string& path);
 
 }  // namespace zeph::test
