@@ -51,7 +51,8 @@ struct Plan {
     }
 };
 
-Plan& CachedPlan() {
+// Not inlined, for the reason the matcher's scratch accessor gives.
+[[gnu::noinline]] Plan& CachedPlan() {
     thread_local Plan plan;
     return plan;
 }

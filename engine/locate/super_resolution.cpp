@@ -217,6 +217,10 @@ int XR_Sharpen(std::span<float> samples, float factor) {
 
 int XR_SuperResolve(std::span<const int32_t> raster, int32_t height, int32_t width,
                     ScanSignal& scan) {
-    thread_local zeph::SuperResolutionStore store;
+    thread_local zeph::SuperResolutionStore store = [] {
+        zeph::SuperResolutionStore s;
+        s.walkWeights = true;
+        return s;
+    }();
     return zeph::SuperResolveWith(raster, height, width, scan, store);
 }

@@ -6,14 +6,25 @@
 
 namespace {
 
+constexpr int kMaxOffsets = 2 * kMaxShiftRange + 1;
+// Longest template whose resampling a table match prepares once for all its
+// entries; longer ones (no table holds any) are resampled entry by entry.
+constexpr int kMaxPreparedSteps = 2048;
+
 // Scratch of the matcher, one set per thread, reused by every call.
 struct MatcherScratch {
     std::array<float, kMaxStretch> patternTemplate;
     std::array<float, kMaxStretch> scoreStretch;
-    std::array<float, kMaxStretch> tableStretch;
+    // The centred stretch of a table match with kMaxShiftRange zeros on
+    // either side, so that every shifted read stays inside it.
+    std::array<float, kMaxStretch + 2 * kMaxShiftRange> paddedStretch;
+    std::array<int32_t, kMaxPreparedSteps> map;
 };
 
-MatcherScratch& Scratch() {
+// Not inlined: in a shared library the address of a thread-local object is
+// a call to the dynamic linker, and an inlined accessor lets the compiler
+// make that call again at every use instead of keeping the address.
+[[gnu::noinline]] MatcherScratch& Scratch() {
     thread_local MatcherScratch scratch;
     return scratch;
 }
@@ -31,6 +42,66 @@ std::span<const float> Centred(std::span<const float> stretch, std::span<float> 
     for (size_t i = 0; i < stretch.size(); ++i)
         out[i] = stretch[i] - mean;
     return out.first(stretch.size());
+}
+
+// How a stretch of ns samples meets a template of nt samples: the longer is
+// walked sample by sample, the shorter read at the centre of each step. The
+// walk, and the stretch's energy along it, depend on the two lengths alone,
+// so a table match prepares them once for every entry of one length.
+struct Resampling {
+    int ns = 0;
+    int nt = 0;
+    bool signalLonger = false;
+    double es = 0;                 // energy of the stretch samples the walk visits
+    const int32_t* map = nullptr;  // per step: the template (signalLonger) or stretch sample read
+};
+
+void Prepare(const float* s, int ns, int nt, int32_t* map, Resampling& r) {
+    r = {ns, nt, ns > nt, 0.0, map};
+    if (r.signalLonger) {
+        const double ratio = double(nt) / double(ns);
+        for (int i = 0; i < ns; ++i) {
+            map[i] = std::min(nt - 1, static_cast<int>((i + 0.5) * ratio));
+            r.es += double(s[i]) * s[i];
+        }
+    } else {
+        const double ratio = double(ns) / double(nt);
+        for (int i = 0; i < nt; ++i) {
+            const int j = std::min(ns - 1, static_cast<int>((i + 0.5) * ratio));
+            map[i] = j;
+            r.es += double(s[j]) * s[j];
+        }
+    }
+}
+
+// The shifted correlation over a prepared walk. `padded` holds the stretch
+// behind `h` zeros and before `h` more, so offset k of stretch sample j reads
+// padded[j + k]. Every sum adds the same terms in the same order as
+// XR_ShiftedCorrelation (an added zero changes no sum), so the result is the
+// same to the last bit.
+template <int FixedH>
+float CorrelatePrepared(const float* padded, const Resampling& r, const float* t, int h) {
+    if constexpr (FixedH >= 0) h = FixedH;
+    const int offsets = 2 * h + 1;
+    std::array<double, kMaxOffsets> store{};
+    double et = 0.0;
+    const int steps = r.signalLonger ? r.ns : r.nt;
+    for (int i = 0; i < steps; ++i) {
+        const double v = r.signalLonger ? t[r.map[i]] : t[i];
+        const float* p = padded + (r.signalLonger ? i : r.map[i]);
+        et += v * v;
+        if constexpr (FixedH == 1) {
+            store[0] += p[0] * v;
+            store[1] += p[1] * v;
+            store[2] += p[2] * v;
+        } else {
+            for (int k = 0; k < offsets; ++k)
+                store[k] += p[k] * v;
+        }
+    }
+    const double c = *std::max_element(store.begin(), store.begin() + offsets);
+    const double d = std::sqrt(r.es * et);
+    return static_cast<float>(d > 0.0 ? c / d : c);
 }
 
 }  // namespace
@@ -102,10 +173,34 @@ float XR_ScorePattern(std::span<const float> stretch, std::string_view pattern) 
 int XR_MatchTable(std::span<const float> stretch, const PatternTable& table, BestMatch& best,
                   int shiftRange) {
     if (!ScorableLength(stretch.size())) return 0;
-    const std::span<const float> centred = Centred(stretch, Scratch().tableStretch);
+    MatcherScratch& scratch = Scratch();
+    const int h = std::clamp(shiftRange, 0, kMaxShiftRange);
+    const int ns = static_cast<int>(stretch.size());
+    float* padded = scratch.paddedStretch.data();
+    std::fill_n(padded, h, 0.0f);
+    const std::span<const float> centred =
+        Centred(stretch, std::span<float>(padded + h, static_cast<size_t>(ns)));
+    std::fill_n(padded + h + ns, h, 0.0f);
+
+    Resampling walk;
+    int preparedFor = -1;  // the template length the walk was prepared for
     bool improved = false;
     for (int e = 0; e < table.count; ++e) {
-        const float score = XR_ShiftedCorrelation(centred, table[e].samples, shiftRange);
+        const std::span<const float> entry = table[e].samples;
+        const int nt = static_cast<int>(entry.size());
+        float score = 0.0f;
+        if (nt > 0 && std::max(ns, nt) <= kMaxPreparedSteps) {
+            // One walk serves every entry of a length (the entries of most
+            // tables have one length).
+            if (preparedFor != nt) {
+                Prepare(centred.data(), ns, nt, scratch.map.data(), walk);
+                preparedFor = nt;
+            }
+            score = h == 1 ? CorrelatePrepared<1>(padded, walk, entry.data(), h)
+                           : CorrelatePrepared<-1>(padded, walk, entry.data(), h);
+        } else if (nt > 0) {
+            score = XR_ShiftedCorrelation(centred, entry, shiftRange);
+        }
         if (score > best.score) {
             best.score = score;
             best.index = e;
