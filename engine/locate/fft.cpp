@@ -1,6 +1,8 @@
 #include "engine/locate/fft.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <utility>
 
@@ -9,18 +11,12 @@
 namespace zeph {
 namespace {
 
-struct Butterfly {
-    int first;
-    int second;
-    std::complex<double> twiddle;
-};
-
-// Bit-reversal order and the butterflies of every stage, in the order they run.
+// Bit-reversal order and the twiddle factors of every stage: stage s (width
+// 2^s) keeps its 2^s factors from offset 2^s - 1.
 struct Plan {
     int size = 0;
     ReusableBuffer<int> reversed;
-    ReusableBuffer<Butterfly> butterflies;
-    size_t butterflyCount = 0;
+    ReusableBuffer<std::complex<double>> twiddles;
 
     bool Build(int n) {
         if (n == size) return true;
@@ -28,24 +24,22 @@ struct Plan {
         int stages = 0;
         while ((1 << stages) < n)
             ++stages;
-        const size_t count = static_cast<size_t>(n / 2) * stages;
-        if (!reversed.Ensure(static_cast<size_t>(n)) || !butterflies.Ensure(count)) return false;
+        if (!reversed.Ensure(static_cast<size_t>(n)) ||
+            !twiddles.Ensure(static_cast<size_t>(std::max(1, n - 1)))) {
+            return false;
+        }
         for (int i = 0; i < n; ++i) {
             int r = 0;
             for (int b = 0; b < stages; ++b)
                 r |= ((i >> b) & 1) << (stages - 1 - b);
             reversed[i] = r;
         }
-        size_t k = 0;
         for (int width = 1; width < n; width *= 2) {
             for (int i = 0; i < width; ++i) {
                 const double angle = std::numbers::pi * i / width;
-                const std::complex<double> w(std::cos(angle), -std::sin(angle));
-                for (int f = i; f < n; f += 2 * width)
-                    butterflies[k++] = {f, f + width, w};
+                twiddles[static_cast<size_t>(width - 1 + i)] = {std::cos(angle), -std::sin(angle)};
             }
         }
-        butterflyCount = k;
         size = n;
         return true;
     }
@@ -57,12 +51,36 @@ struct Plan {
     return plan;
 }
 
+// A complex value as a pair of doubles in one vector register.
+using Pair = double __attribute__((vector_size(16)));
+
+// The butterflies stage by stage, each stage's by twiddle and then position:
+// the order the engine has always run them in. The product w * x is formed
+// lane by lane as (wr xr + (-wi) xi, wr xi + wi xr): the compiler's own
+// complex product (wr xr - wi xi, wr xi + wi xr) for finite values, since
+// negation and subtraction are exact; every result is the same to the bit.
 void RunButterflies(const Plan& plan, std::span<std::complex<double>> data) {
-    const Butterfly* b = plan.butterflies.data();
-    for (size_t k = 0; k < plan.butterflyCount; ++k) {
-        const std::complex<double> t = b[k].twiddle * data[b[k].second];
-        data[b[k].second] = data[b[k].first] - t;
-        data[b[k].first] += t;
+    const int n = static_cast<int>(data.size());
+    double* d = reinterpret_cast<double*>(data.data());
+    for (int width = 1; width < n; width *= 2) {
+        const std::complex<double>* w = plan.twiddles.data() + (width - 1);
+        for (int i = 0; i < width; ++i) {
+            const Pair wr = {w[i].real(), w[i].real()};
+            const Pair wi = {-w[i].imag(), w[i].imag()};
+            for (int f = i; f < n; f += 2 * width) {
+                double* pa = d + 2 * f;
+                double* pb = d + 2 * (f + width);
+                Pair a;
+                Pair b;
+                std::memcpy(&a, pa, sizeof a);
+                std::memcpy(&b, pb, sizeof b);
+                const Pair t = wr * b + wi * __builtin_shufflevector(b, b, 1, 0);
+                const Pair low = a - t;
+                const Pair high = a + t;
+                std::memcpy(pb, &low, sizeof low);
+                std::memcpy(pa, &high, sizeof high);
+            }
+        }
     }
 }
 
