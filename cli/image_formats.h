@@ -11,21 +11,14 @@
 
 namespace zeph::cli::detail {
 
-// Gives a raster's buffer back for the thread's next picture (up to 64 MiB
-// kept): the fresh pages of a large allocation can cost more than a decode.
-struct RasterRelease {
-    size_t capacity = 0;
-    void operator()(uint8_t* pixels) const;
-};
-
 // Blue-green-red rows, bottom row first, each padded to 4 bytes: the layout
-// CreateBitmap24 copies, so decoders that can write it directly need no
-// conversion pass.
+// of a bitmap, which takes the buffer over, so decoders that can write it
+// directly need no conversion pass and a picture is held once.
 struct Raster {
     int32_t width = 0;
     int32_t height = 0;
     size_t stride = 0;
-    std::unique_ptr<uint8_t[], RasterRelease> pixels;  // stride * height bytes
+    std::unique_ptr<uint8_t[]> pixels;  // stride * height bytes
 
     size_t Size() const { return stride * static_cast<size_t>(height); }
     // Row y counted from the top.

@@ -123,10 +123,12 @@ void Report(std::string* error, std::string&& reason) noexcept {
     }
 }
 
-HBITMAP ToBitmap(const Raster& raster, std::string& error) {
-    HBITMAP bitmap =
-        CreateBitmap24(raster.width, raster.height,
-                       std::span<const uint8_t>(raster.pixels.get(), raster.Size()), raster.stride);
+HBITMAP ToBitmap(Raster& raster, std::string& error) {
+    const size_t rowBytes = 3 * static_cast<size_t>(raster.width);
+    for (int32_t y = 0; y < raster.height; ++y)
+        std::memset(raster.RowFromTop(y) + rowBytes, 0, raster.stride - rowBytes);
+    const size_t size = raster.Size();
+    HBITMAP bitmap = AdoptBitmap24(raster.width, raster.height, std::move(raster.pixels), size);
     if (!bitmap) error = "out of memory";
     return bitmap;
 }

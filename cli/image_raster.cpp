@@ -1,32 +1,11 @@
 // The 24-bit raster every decoder fills, and the pixel conversions into it.
 #include <memory>
 #include <new>
-#include <utility>
 
 #include "cli/image_formats.h"
 #include "cli/image_loading.h"
 
 namespace zeph::cli::detail {
-
-namespace {
-
-constexpr size_t kKeptBytes = size_t{64} << 20;
-
-// The thread's kept buffer.
-struct Spare {
-    std::unique_ptr<uint8_t[]> pixels;
-    size_t capacity = 0;
-};
-thread_local Spare spare;
-
-}  // namespace
-
-void RasterRelease::operator()(uint8_t* pixels) const {
-    std::unique_ptr<uint8_t[]> owned(pixels);
-    if (capacity > kKeptBytes || capacity <= spare.capacity) return;
-    spare.pixels = std::move(owned);
-    spare.capacity = capacity;
-}
 
 bool CheckImageSize(int64_t width, int64_t height, std::string& error) {
     if (width <= 0 || height <= 0) {
@@ -50,13 +29,9 @@ std::optional<Raster> NewRaster(int64_t width, int64_t height, std::string& erro
     raster.height = static_cast<int32_t>(height);
     raster.stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
     // Left uninitialised: the decoders write every pixel, and untouched pages
-    // of a large buffer cost nothing.
-    const size_t size = raster.Size();
-    if (spare.capacity >= size) {
-        raster.pixels = {spare.pixels.release(), RasterRelease{std::exchange(spare.capacity, 0)}};
-    } else {
-        raster.pixels = {new (std::nothrow) uint8_t[size], RasterRelease{size}};
-    }
+    // of a large buffer cost nothing. The row padding is cleared on the way
+    // into the bitmap.
+    raster.pixels.reset(new (std::nothrow) uint8_t[raster.Size()]);
     if (!raster.pixels) {
         error = "out of memory";
         return std::nullopt;

@@ -16,6 +16,9 @@ namespace zeph::control {
 using namespace reader_dispid;
 namespace {
 
+// Rows of a picture read at a time into the 24-bit buffer.
+constexpr size_t kBandBytes = size_t{1} << 20;
+
 // A variant to fill: callers hand in storage that may hold anything.
 void Reset(VARIANT* v) {
     if (v) VariantInit(v);
@@ -310,28 +313,50 @@ bool CZephBarcodeReaderCtrl::ReadPicture(IPicture& source) {
     std::unique_ptr<GdiDeviceContext, DcRelease> dc(CreateCompatibleDC(nullptr));
     if (!dc) return false;
     BITMAPINFO info;
-    bool ok = GetDIBits(dc.get(), bitmap, 0, 0, {}, &info, DIB_RGB_COLORS) != 0;
+    if (GetDIBits(dc.get(), bitmap, 0, 0, {}, &info, DIB_RGB_COLORS) == 0) return false;
     const int32_t width = info.bmiHeader.biWidth;
     const int32_t height = info.bmiHeader.biHeight;
-    const size_t stride = (3 * static_cast<size_t>(std::max(width, 0)) + 3) / 4 * 4;
-    if (ok) {
-        info.bmiHeader.biBitCount = 24;
-        info.bmiHeader.biCompression = BI_RGB;
-        try {
-            dibBits.resize(stride * static_cast<size_t>(std::max(height, 0)));
-        } catch (const std::bad_alloc&) {
-            ok = false;
+    if (width < 0 || height < 0) return false;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+
+    // The rows are read and converted a band at a time, so that a large
+    // picture is not held a second time as 24-bit rows.
+    const size_t stride = (3 * static_cast<size_t>(width) + 3) / 4 * 4;
+    const int32_t band = static_cast<int32_t>(
+        std::clamp<size_t>(stride == 0 ? 1 : kBandBytes / stride, 1, std::max(height, 1)));
+    try {
+        dibBits.resize(stride * static_cast<size_t>(band));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    dibBitsSize = static_cast<int32_t>(dibBits.size());
+    const auto readBand = [&](int32_t bottom) {
+        const int32_t lines = std::min(band, height - bottom);
+        return GetDIBits(dc.get(), bitmap, static_cast<uint32_t>(bottom),
+                         static_cast<uint32_t>(lines), dibBits, &info, DIB_RGB_COLORS) == lines
+                   ? lines
+                   : -1;
+    };
+    // The first band is read before the raster changes: a bitmap whose rows
+    // cannot be read leaves the previous raster and results as they were.
+    int32_t lines = height > 0 ? readBand(0) : 0;
+    if (lines < 0 || XR_RasterResize(width, height, raster) != 1) return false;
+    for (int32_t bottom = 0;;) {
+        if (XR_RasterBandFromBgrRows(dibBits, stride, bottom, lines, raster) != 1) break;
+        bottom += lines;
+        if (bottom >= height) {
+            memoryDC = std::move(dc);
+            return true;
         }
+        lines = readBand(bottom);
+        if (lines < 0) break;
     }
-    if (ok) {
-        dibBitsSize = static_cast<int32_t>(dibBits.size());
-        ok = GetDIBits(dc.get(), bitmap, 0, static_cast<uint32_t>(height), dibBits, &info,
-                       DIB_RGB_COLORS) == height;
-    }
-    if (ok) ok = XR_RasterFromBgrRows(dibBits, width, height, stride, raster) == 1;
-    if (!ok) return false;
-    memoryDC = std::move(dc);
-    return true;
+    // A later band failed (a bitmap does not change while it is read, so this
+    // is not expected): the raster is part old, part new, and is emptied
+    // rather than searched.
+    XR_RasterResize(0, 0, raster);
+    return false;
 }
 
 int32_t CZephBarcodeReaderCtrl::DecodeIfPending() {

@@ -230,6 +230,15 @@ struct GreyRaster {
 // (the raster is then unchanged); -1 when memory runs out.
 int XR_RasterFromBgrRows(std::span<const uint8_t> rows, int32_t width, int32_t height,
                          size_t stride, GreyRaster& raster);
+// The same in two steps, for rows read a band at a time. Sizes the raster for
+// width x height values (its buffer reused while the size stays): 1; 0 for
+// negative sizes; -1 when memory runs out, the raster then unchanged.
+int XR_RasterResize(int32_t width, int32_t height, GreyRaster& raster);
+// Converts `count` rows, bottom row first, `stride` bytes each, that are the
+// picture's rows `bottom` .. bottom + count - 1 counted from its bottom row.
+// 1; 0 when the band does not lie in the raster or does not fit the rows.
+int XR_RasterBandFromBgrRows(std::span<const uint8_t> rows, size_t stride, int32_t bottom,
+                             int32_t count, GreyRaster& raster);
 
 // ---------------------------------------------------------------------------
 // Searches: a raster of height x width grey values (height comes first).

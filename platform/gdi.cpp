@@ -21,8 +21,8 @@
 struct GdiBitmap {
     int32_t width = 0;
     int32_t height = 0;
-    size_t stride = 0;            // row bytes, padded to 4
-    std::vector<uint8_t> pixels;  // blue-green-red, bottom row first
+    size_t stride = 0;                  // row bytes, padded to 4
+    std::unique_ptr<uint8_t[]> pixels;  // stride * height bytes: blue-green-red, bottom row first
     std::atomic<uint32_t> references{1};
 };
 
@@ -53,6 +53,18 @@ constexpr uint32_t kWhite = 0x00FFFFFFu;
 
 size_t PaddedStride(int32_t width) {
     return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+}
+
+// The padded row size of a bitmap of a positive size; 0 when the row size or
+// the image size would not fit the 32 bits they are reported in (BITMAP,
+// BITMAPINFOHEADER).
+size_t BitmapStride(int32_t width, int32_t height) {
+    const size_t padded = PaddedStride(width);
+    if (padded > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ||
+        padded > std::numeric_limits<uint32_t>::max() / static_cast<size_t>(height)) {
+        return 0;
+    }
+    return padded;
 }
 
 // The part of [from, to) that lies in [0, limit); 64-bit so that no bound overflows.
@@ -140,25 +152,31 @@ HBITMAP CreateBitmap24(int32_t width, int32_t height, std::span<const uint8_t> r
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     const size_t rowCount = static_cast<size_t>(height);
     if (stride < rowBytes || stride > rows.size() / rowCount) return nullptr;
-    // The row size and the image size are reported in 32 bits (BITMAP, BITMAPINFOHEADER).
-    const size_t padded = PaddedStride(width);
-    if (padded > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ||
-        padded > std::numeric_limits<uint32_t>::max() / rowCount) {
+    const size_t padded = BitmapStride(width, height);
+    if (padded == 0) return nullptr;
+    std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[padded * rowCount]);
+    if (!pixels) return nullptr;
+    for (size_t y = 0; y < rowCount; ++y) {
+        uint8_t* row = pixels.get() + y * padded;
+        std::memcpy(row, rows.data() + y * stride, rowBytes);
+        std::memset(row + rowBytes, 0, padded - rowBytes);
+    }
+    return AdoptBitmap24(width, height, std::move(pixels), padded * rowCount);
+}
+
+HBITMAP AdoptBitmap24(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> rows, size_t size) {
+    if (width <= 0 || height <= 0 || !rows) return nullptr;
+    const size_t padded = BitmapStride(width, height);
+    if (padded == 0 || size / padded != static_cast<size_t>(height) || size % padded != 0) {
         return nullptr;
     }
-    try {
-        auto bitmap = std::make_unique<GdiBitmap>();
-        bitmap->width = width;
-        bitmap->height = height;
-        bitmap->stride = padded;
-        bitmap->pixels.assign(padded * rowCount, 0);
-        for (size_t y = 0; y < rowCount; ++y) {
-            std::memcpy(bitmap->pixels.data() + y * padded, rows.data() + y * stride, rowBytes);
-        }
-        return bitmap.release();
-    } catch (const std::exception&) {  // bad_alloc, or length_error for absurd sizes
-        return nullptr;
-    }
+    auto* bitmap = new (std::nothrow) GdiBitmap;
+    if (!bitmap) return nullptr;
+    bitmap->width = width;
+    bitmap->height = height;
+    bitmap->stride = padded;
+    bitmap->pixels = std::move(rows);
+    return bitmap;
 }
 
 bool DeleteObject(HBITMAP bitmap) {
@@ -224,7 +242,7 @@ int GetDIBits(HDC dc, HBITMAP bitmap, uint32_t startScan, uint32_t scanLines,
     if (startScan >= height) return 0;
     const uint32_t lines = std::min(scanLines, height - startScan);
     if (lines == 0 || bits.size() / stride < lines) return 0;
-    std::memcpy(bits.data(), bitmap->pixels.data() + startScan * stride, lines * stride);
+    std::memcpy(bits.data(), bitmap->pixels.get() + startScan * stride, lines * stride);
     return static_cast<int>(lines);
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 struct GdiBitmap;
@@ -26,6 +27,11 @@ using HINSTANCE = const void*;
 // first, `stride` bytes per row. nullptr for sizes that do not fit the rows,
 // sizes of 0 or below, or when memory runs out.
 HBITMAP CreateBitmap24(int32_t width, int32_t height, std::span<const uint8_t> rows, size_t stride);
+// The same from rows already in the bitmap's own layout (each padded to a
+// multiple of 4 bytes, `size` bytes in all), which the bitmap takes over
+// instead of copying: a large picture is then held once. nullptr, the rows
+// freed, when `size` does not fit the sizes or the sizes are refused as above.
+HBITMAP AdoptBitmap24(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> rows, size_t size);
 // Drops the creator's reference; the pixels go with the last reference.
 bool DeleteObject(HBITMAP bitmap);
 // Shares a bitmap: one more reference, dropped by DeleteObject.

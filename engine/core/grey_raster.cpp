@@ -3,15 +3,11 @@
 
 #include "engine/reader.h"
 
-int XR_RasterFromBgrRows(std::span<const uint8_t> rows, int32_t width, int32_t height,
-                         size_t stride, GreyRaster& raster) {
+int XR_RasterResize(int32_t width, int32_t height, GreyRaster& raster) {
     if (width < 0 || height < 0) return 0;
     const size_t w = static_cast<size_t>(width);
     const size_t h = static_cast<size_t>(height);
-    if (w > std::numeric_limits<size_t>::max() / 3 || stride < 3 * w) return 0;
-    if (h > 0 && (stride > rows.size() / h || rows.size() < stride * h)) return 0;
     if (w != 0 && h > std::numeric_limits<size_t>::max() / sizeof(int32_t) / w) return -1;
-
     const size_t size = w * h;
     if (!raster.values || size != raster.size) {
         // The previous raster stays whole when the new one cannot be had.
@@ -22,12 +18,45 @@ int XR_RasterFromBgrRows(std::span<const uint8_t> rows, int32_t width, int32_t h
     }
     raster.width = width;
     raster.height = height;
-    for (size_t y = 0; y < h; ++y) {
-        // Rows arrive bottom row first.
-        const uint8_t* src = rows.data() + (h - 1 - y) * stride;
-        int32_t* dst = raster.values.get() + y * w;
-        for (size_t x = 0; x < w; ++x, src += 3)
-            dst[x] = src[0] + 6 * src[1] + 3 * src[2];
+    return 1;
+}
+
+namespace {
+
+// B + 6 G + 3 R of `count` pixels.
+__attribute__((target_clones("avx2", "default"))) void GreyRow(const uint8_t* src, size_t count,
+                                                                 int32_t* dst) {
+    for (size_t x = 0; x < count; ++x)
+        dst[x] = src[3 * x] + 6 * src[3 * x + 1] + 3 * src[3 * x + 2];
+}
+
+}  // namespace
+
+int XR_RasterBandFromBgrRows(std::span<const uint8_t> rows, size_t stride, int32_t bottom,
+                             int32_t count, GreyRaster& raster) {
+    const size_t w = static_cast<size_t>(raster.width);
+    const size_t h = static_cast<size_t>(raster.height);
+    if (bottom < 0 || count < 0 || static_cast<size_t>(bottom) + static_cast<size_t>(count) > h)
+        return 0;
+    if (w > std::numeric_limits<size_t>::max() / 3 || stride < 3 * w) return 0;
+    const size_t n = static_cast<size_t>(count);
+    if (n > 0 && (stride > rows.size() / n || rows.size() < stride * n)) return 0;
+    for (size_t k = 0; k < n; ++k) {
+        // Rows arrive bottom row first: band row k is raster row h - 1 - (bottom + k).
+        GreyRow(rows.data() + k * stride, w,
+                raster.values.get() + (h - 1 - (static_cast<size_t>(bottom) + k)) * w);
     }
     return 1;
+}
+
+int XR_RasterFromBgrRows(std::span<const uint8_t> rows, int32_t width, int32_t height,
+                         size_t stride, GreyRaster& raster) {
+    if (width < 0 || height < 0) return 0;
+    const size_t w = static_cast<size_t>(width);
+    const size_t h = static_cast<size_t>(height);
+    if (w > std::numeric_limits<size_t>::max() / 3 || stride < 3 * w) return 0;
+    if (h > 0 && (stride > rows.size() / h || rows.size() < stride * h)) return 0;
+    const int sized = XR_RasterResize(width, height, raster);
+    if (sized != 1) return sized;
+    return XR_RasterBandFromBgrRows(rows, stride, 0, height, raster);
 }

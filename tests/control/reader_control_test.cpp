@@ -1,16 +1,22 @@
 // The control's own behaviour beyond its dispatch interface: drawing, the about
-// box, saved state, and a control left without a configuration.
+// box, saved state, pictures read in bands, and a control left without a
+// configuration.
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "control/dispatch_ids.h"
 #include "control/module_state.h"
 #include "control/reader_control.h"
+#include "engine/reader.h"
+#include "platform/picture.h"
 #include "platform/ui.h"
+#include "tests/support/image_renderer.h"
 
 namespace {
 
 using zeph::control::CZephBarcodeReaderCtrl;
+using namespace zeph::reader_dispid;
 
 struct Control {
     explicit Control(std::string_view configuration = "")
@@ -123,6 +129,53 @@ TEST(ReaderControl, WithoutAConfigurationEveryReadIsZeroAndEveryWriteFails) {
     Variant count;
     ASSERT_EQ(Get(*c.p.Get(), 5, count), S_OK);
     EXPECT_EQ(count.Get()->lVal, -1);
+}
+
+TEST(ReaderControl, TallPicturesAreReadInBandsToTheSameRaster) {
+    // A picture of several bands of rows with its symbol near the top: rows
+    // put in the wrong place would move or lose the read.
+    zeph::test::ImageOptions o;
+    o.symbology = BARCODE_EANX;
+    o.data = "400638133393";
+    o.moduleSize = 2;
+    o.canvasWidth = 400;
+    o.canvasHeight = 9000;
+    o.centreY = 500;
+    const zeph::test::Image image = zeph::test::RenderBarcode(o);
+    GreyRaster raster;
+    ASSERT_EQ(XR_RasterFromBgrRows(image.pixels, image.width, image.height, image.stride, raster),
+              1);
+    ReaderConfigPtr config = XR_ParseConfig("");
+    ASSERT_NE(config, nullptr);
+    std::vector<MatchRecord> records(kMaxMatches);
+    ASSERT_EQ(XR_SearchExtended(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                config.get(), records, kMaxMatches, false),
+              1);
+
+    Control c;
+    HBITMAP bitmap = CreateBitmap24(image.width, image.height, image.pixels, image.stride);
+    ASSERT_NE(bitmap, nullptr);
+    PICTDESC description;
+    description.picType = PICTYPE_BITMAP;
+    description.bmp.hbitmap = bitmap;
+    ComPtr<IDispatch> picture;
+    ASSERT_EQ(OleCreatePictureIndirect(&description, IID_IDispatch, true, picture.PutVoid()), S_OK);
+    ASSERT_EQ(Put(*c.p.Get(), kPicture, Variant(picture.Get())), S_OK);
+    Variant count;
+    ASSERT_EQ(Get(*c.p.Get(), kNbCodesFound, count), S_OK);
+    ASSERT_EQ(count.Get()->lVal, 1);
+    const int32_t expected[] = {records[0].startX, records[0].startY, records[0].stopX,
+                                records[0].stopY};
+    const DISPID ids[] = {kStartx, kStarty, kStopx, kStopy};
+    for (size_t k = 0; k < 4; ++k) {
+        Variant index(int16_t{1});
+        Variant result;
+        DISPPARAMS params{index.Get(), nullptr, 1, 0};
+        ASSERT_EQ(c.p->Invoke(ids[k], IID_NULL, 0, DISPATCH_METHOD, &params, result.Get(), nullptr,
+                              nullptr),
+                  S_OK);
+        EXPECT_EQ(result.Get()->lVal, expected[k]) << "end point value " << k;
+    }
 }
 
 }  // namespace

@@ -79,3 +79,35 @@ TEST(RasterFromBgrRows, RowsThatDoNotFitLeaveTheRasterAlone) {
 }
 
 }  // namespace
+
+TEST(RasterFromBgrRows, BandsGiveTheWholeConversionAndOutsideBandsAreRefused) {
+    const int width = 7, height = 11;
+    const size_t stride = Stride(width);
+    std::vector<uint8_t> rows(stride * height);
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i] = static_cast<uint8_t>(i * 37 + 11);
+    GreyRaster whole;
+    ASSERT_EQ(XR_RasterFromBgrRows(rows, width, height, stride, whole), 1);
+    const std::vector<int32_t> expected(whole.Values().begin(), whole.Values().end());
+
+    for (const int band : {1, 3, 4, 11}) {
+        GreyRaster banded;
+        ASSERT_EQ(XR_RasterResize(width, height, banded), 1);
+        for (int bottom = 0; bottom < height; bottom += band) {
+            const int count = std::min(band, height - bottom);
+            const std::span<const uint8_t> bandRows(rows.data() + bottom * stride, count * stride);
+            ASSERT_EQ(XR_RasterBandFromBgrRows(bandRows, stride, bottom, count, banded), 1);
+        }
+        EXPECT_EQ(std::vector<int32_t>(banded.Values().begin(), banded.Values().end()), expected)
+            << "bands of " << band;
+    }
+
+    GreyRaster raster;
+    ASSERT_EQ(XR_RasterResize(width, height, raster), 1);
+    EXPECT_EQ(XR_RasterBandFromBgrRows(rows, stride, 10, 2, raster), 0) << "beyond the top";
+    EXPECT_EQ(XR_RasterBandFromBgrRows(rows, stride, -1, 1, raster), 0);
+    EXPECT_EQ(XR_RasterBandFromBgrRows(std::span(rows).first(stride), stride, 0, 2, raster), 0)
+        << "fewer rows than the band";
+    EXPECT_EQ(XR_RasterBandFromBgrRows(rows, stride - 4, 0, 1, raster), 0) << "stride too small";
+    EXPECT_EQ(XR_RasterResize(-1, 2, raster), 0);
+}

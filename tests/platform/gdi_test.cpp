@@ -84,6 +84,31 @@ TEST(BitmapCreation, RefusesStrideTimesHeightThatWrapsAround) {
     EXPECT_EQ(CreateBitmap24(1, 1, rows, std::numeric_limits<size_t>::max()), nullptr);
 }
 
+TEST(BitmapCreation, AdoptedRowsAreReadBackAsTheyWereAndWrongSizesAreRefused) {
+    constexpr int32_t kWidth = 5, kHeight = 3;
+    constexpr size_t kStride = 16;
+    const auto rows = MakeRows(kWidth, kHeight, kStride);
+    const auto adopt = [&](size_t size) {
+        auto owned = std::make_unique<uint8_t[]>(size);
+        std::copy_n(rows.begin(), std::min(size, rows.size()), owned.get());
+        return BitmapPtr(AdoptBitmap24(kWidth, kHeight, std::move(owned), size));
+    };
+    EXPECT_EQ(adopt(rows.size() - 1), nullptr);
+    EXPECT_EQ(adopt(rows.size() + kStride), nullptr) << "a row too many";
+    EXPECT_EQ(AdoptBitmap24(kWidth, kHeight, nullptr, rows.size()), nullptr);
+    EXPECT_EQ(AdoptBitmap24(0, kHeight, std::make_unique<uint8_t[]>(4), 4), nullptr);
+
+    BitmapPtr bitmap = adopt(rows.size());
+    ASSERT_NE(bitmap, nullptr);
+    std::unique_ptr<GdiDeviceContext, decltype(&DeleteDC)> dc(CreateCompatibleDC(nullptr),
+                                                              &DeleteDC);
+    BITMAPINFO info;
+    ASSERT_NE(GetDIBits(dc.get(), bitmap.get(), 0, 0, {}, &info, DIB_RGB_COLORS), 0);
+    std::vector<uint8_t> bits(rows.size());
+    ASSERT_EQ(GetDIBits(dc.get(), bitmap.get(), 0, kHeight, bits, &info, DIB_RGB_COLORS), kHeight);
+    EXPECT_EQ(bits, rows);
+}
+
 TEST(BitmapDescription, GetObjectReportsSizeAndPaddedRowBytes) {
     // Rows of 24-bit pixels padded to a multiple of 4 bytes.
     const std::array<std::pair<int32_t, int32_t>, 6> widthBytes = {
