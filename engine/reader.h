@@ -12,6 +12,10 @@
 #include <span>
 #include <string_view>
 
+namespace zeph {
+class WorkCrew;
+}
+
 // ---------------------------------------------------------------------------
 // Fixed-width single-byte texts (Windows-1252)
 
@@ -86,6 +90,9 @@ struct ReaderConfig {
     std::span<float> tileSmooth;
     std::span<float> tileScore;
     int32_t tileCount = 0;
+    // Threads the searches may spread their work over (not owned); none: the
+    // calling thread alone. The results are the same either way.
+    zeph::WorkCrew* crew = nullptr;
 };
 
 using ReaderConfigPtr = std::unique_ptr<ReaderConfig>;
@@ -273,8 +280,9 @@ inline constexpr std::array<float, 11> XR_BandPassKernel = {
 // Fills energy (rows x cols tiles of tileSize pixels) with the mean absolute
 // band-pass response; returns the largest energy, or -1 when memory runs out or
 // the raster or energy span is smaller than the sizes say.
+// With a crew, its threads share the tile rows; the energies are the same.
 float XR_TileEnergy(std::span<const int32_t> raster, int32_t height, int32_t width,
-                    std::span<float> energy, int tileSize);
+                    std::span<float> energy, int tileSize, zeph::WorkCrew* crew = nullptr);
 // Smooths the energies and scores the local maxima above threshold; returns
 // how many tiles were selected.
 int XR_TileScores(std::span<const float> energy, std::span<float> smooth, std::span<float> score,

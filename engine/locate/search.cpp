@@ -40,7 +40,7 @@ int ScoreTiles(std::span<const int32_t> raster, int32_t height, int32_t width, i
     config.tileSmooth = {store + count, count};
     config.tileScore = {store + 2 * count, count};
 
-    const float largest = XR_TileEnergy(raster, height, width, config.tileEnergy, tileSize);
+    const float largest = XR_TileEnergy(raster, height, width, config.tileEnergy, tileSize, config.crew);
     if (largest < 0) return -1;
     if (largest < grid.threshold) return 0;
     const int selected = XR_TileScores(config.tileEnergy, config.tileSmooth, config.tileScore,

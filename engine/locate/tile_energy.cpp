@@ -1,7 +1,10 @@
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
 
 #include "engine/core/reusable_buffer.h"
+#include "engine/parallel/work_crew.h"
 #include "engine/reader.h"
 
 namespace {
@@ -9,20 +12,131 @@ namespace {
 constexpr int kTaps = static_cast<int>(XR_BandPassKernel.size());
 constexpr int kHalf = kTaps / 2;
 
-// Adds |response| of each pixel in [0, count) to its tile of the row.
-void AddToTiles(const float* response, int count, int tileSize, float* energyRow) {
-    for (int c = 0; c < count / tileSize; ++c) {
+// The taps that are not zero, in kernel order. A zero tap adds a zero
+// product, which leaves every sum as it was but for the sign of a zero sum,
+// and the response is taken absolute.
+constexpr int kUsedTaps = [] {
+    int n = 0;
+    for (const float tap : XR_BandPassKernel)
+        n += tap != 0.0f ? 1 : 0;
+    return n;
+}();
+constexpr std::array<int, kUsedTaps> kUsed = [] {
+    std::array<int, kUsedTaps> used{};
+    int n = 0;
+    for (int k = 0; k < kTaps; ++k) {
+        if (XR_BandPassKernel[k] != 0.0f) used[n++] = k;
+    }
+    return used;
+}();
+
+// Eight pixels at a time; each lane sums its taps in kernel order, as the
+// single-pixel form below does, so every response is the same to the bit.
+constexpr int kLanes = 8;
+using Floats = float __attribute__((vector_size(4 * kLanes)));
+using Ints = int32_t __attribute__((vector_size(4 * kLanes)));
+
+// The absolute responses of the pixels whose taps read src[k * step + lane],
+// into out[lane].
+inline void Responses(const int32_t* src, ptrdiff_t step, float* out) {
+    Floats sum = {};
+    for (const int k : kUsed) {
+        Ints v;
+        std::memcpy(&v, src + k * step, sizeof v);
+        sum += __builtin_convertvector(v, Floats) * XR_BandPassKernel[k];
+    }
+    const Ints magnitude = reinterpret_cast<Ints>(sum) & 0x7FFFFFFF;
+    std::memcpy(out, &magnitude, sizeof magnitude);
+}
+
+inline float Response(const int32_t* src, ptrdiff_t step) {
+    float sum = 0;
+    for (const int k : kUsed)
+        sum += static_cast<float>(src[k * step]) * XR_BandPassKernel[k];
+    return std::fabs(sum);
+}
+
+// line[x] for x in [from, to], the taps of pixel x at src + x + k * step.
+__attribute__((target_clones("avx2", "default"))) void RespondAlong(const int32_t* src,
+                                                                    ptrdiff_t step, int from,
+                                                                    int to, float* line) {
+    int x = from;
+    for (; x + kLanes - 1 <= to; x += kLanes)
+        Responses(src + x, step, line + x);
+    for (; x <= to; ++x)
+        line[x] = Response(src + x, step);
+}
+
+// Adds |response| of each pixel in [0, count) to its tile of the row, each
+// tile's pixels summed left to right. The searches' two tile sizes get loops
+// of fixed length, which the compiler unrolls.
+template <int kFixed>
+void AddToTilesOf(const float* response, int count, int tileSize, float* energyRow) {
+    const int size = kFixed > 0 ? kFixed : tileSize;
+    for (int c = 0; c < count / size; ++c) {
+        const float* tile = response + c * size;
         float sum = 0;
-        for (int i = 0; i < tileSize; ++i)
-            sum += response[c * tileSize + i];
+        for (int i = 0; i < size; ++i)
+            sum += tile[i];
         energyRow[c] += sum;
+    }
+}
+
+void AddToTiles(const float* response, int count, int tileSize, float* energyRow) {
+    switch (tileSize) {
+        case 15:
+            return AddToTilesOf<15>(response, count, tileSize, energyRow);
+        case 20:
+            return AddToTilesOf<20>(response, count, tileSize, energyRow);
+        default:
+            return AddToTilesOf<0>(response, count, tileSize, energyRow);
+    }
+}
+
+struct TileGridShape {
+    const int32_t* pixels;
+    int32_t height;
+    int32_t width;
+    int tileSize;
+    int rows;
+    int cols;
+};
+
+// The energies of tile row r: first its pixel rows across, then down its
+// pixel columns, so that every tile adds up its parts in the same order as a
+// pass over the whole picture in each direction would.
+void TileRowEnergy(const TileGridShape& g, int r, float* line, float* energyRow) {
+    const int span = g.cols * g.tileSize;
+    const int y0 = r * g.tileSize;
+    const int y1 = y0 + g.tileSize - 1;
+
+    // Across rows; pixels within the kernel's reach of the left or right
+    // border respond with 0.
+    const int first = kHalf;
+    const int last = std::min(span - 1, g.width - 1 - kHalf);
+    std::fill_n(line, std::min(first, span), 0.0f);
+    if (last + 1 < span) std::fill_n(line + last + 1, span - last - 1, 0.0f);
+    for (int y = y0; y <= y1; ++y) {
+        const int32_t* row = g.pixels + static_cast<size_t>(y) * g.width;
+        RespondAlong(row - kHalf, 1, first, last, line);
+        AddToTiles(line, span, g.tileSize, energyRow);
+    }
+
+    // Down columns; rows within the kernel's reach of the top or bottom
+    // border respond with 0.
+    const int top = std::max(y0, kHalf);
+    const int bottom = std::min({y1, g.rows * g.tileSize - 1, g.height - 1 - kHalf});
+    for (int y = top; y <= bottom; ++y) {
+        const int32_t* src = g.pixels + static_cast<size_t>(y - kHalf) * g.width;
+        RespondAlong(src, g.width, 0, span - 1, line);
+        AddToTiles(line, span, g.tileSize, energyRow);
     }
 }
 
 }  // namespace
 
 float XR_TileEnergy(std::span<const int32_t> raster, int32_t height, int32_t width,
-                    std::span<float> energy, int tileSize) {
+                    std::span<float> energy, int tileSize, zeph::WorkCrew* crew) {
     if (tileSize <= 0 || height < 0 || width < 0) return 0;
     const int rows = height / tileSize;
     const int cols = width / tileSize;
@@ -31,47 +145,26 @@ float XR_TileEnergy(std::span<const int32_t> raster, int32_t height, int32_t wid
     std::fill_n(energy.begin(), static_cast<size_t>(rows) * cols, 0.0f);
     if (rows == 0 || cols == 0) return 0;
 
-    thread_local zeph::ReusableBuffer<float> lineBuffer;
+    const TileGridShape grid{raster.data(), height, width, tileSize, rows, cols};
     // Only pixels inside whole tiles count; the line covers them.
-    const int span = cols * tileSize;
-    if (!lineBuffer.Ensure(static_cast<size_t>(span))) return -1;
-    float* line = lineBuffer.data();
-    const int32_t* pixels = raster.data();
-
-    // Across rows. The loops run over x for each tap so that the compiler can
-    // vectorise them; each pixel still sums its taps in order.
-    const int first = kHalf;
-    const int last = std::min(span - 1, width - 1 - kHalf);
-    for (int y = 0; y < rows * tileSize; ++y) {
-        const int32_t* row = pixels + static_cast<size_t>(y) * width;
-        std::fill_n(line, span, 0.0f);
-        for (int k = 0; k < kTaps; ++k) {
-            const float tap = XR_BandPassKernel[k];
-            const int32_t* src = row - kHalf + k;
-            for (int x = first; x <= last; ++x)
-                line[x] += static_cast<float>(src[x]) * tap;
+    const size_t span = static_cast<size_t>(cols) * tileSize;
+    std::atomic<bool> failed{false};
+    const auto tileRow = [&](size_t r) {
+        thread_local zeph::ReusableBuffer<float> lineBuffer;
+        if (!lineBuffer.EnsureAtLeast(span)) {
+            failed.store(true, std::memory_order_relaxed);
+            return;
         }
-        for (int x = first; x <= last; ++x)
-            line[x] = std::fabs(line[x]);
-        AddToTiles(line, span, tileSize, energy.data() + static_cast<size_t>(y / tileSize) * cols);
+        TileRowEnergy(grid, static_cast<int>(r), lineBuffer.data(),
+                      energy.data() + r * static_cast<size_t>(cols));
+    };
+    if (crew) {
+        crew->Run(static_cast<size_t>(rows), tileRow);
+    } else {
+        for (size_t r = 0; r < static_cast<size_t>(rows); ++r)
+            tileRow(r);
     }
-
-    // Down columns, computed a row at a time for the same reason; rows within
-    // the kernel's reach of the top or bottom border respond with 0.
-    const int top = kHalf;
-    const int bottom = std::min(rows * tileSize - 1, height - 1 - kHalf);
-    for (int y = top; y <= bottom; ++y) {
-        std::fill_n(line, span, 0.0f);
-        for (int k = 0; k < kTaps; ++k) {
-            const float tap = XR_BandPassKernel[k];
-            const int32_t* src = pixels + static_cast<size_t>(y - kHalf + k) * width;
-            for (int x = 0; x < span; ++x)
-                line[x] += static_cast<float>(src[x]) * tap;
-        }
-        for (int x = 0; x < span; ++x)
-            line[x] = std::fabs(line[x]);
-        AddToTiles(line, span, tileSize, energy.data() + static_cast<size_t>(y / tileSize) * cols);
-    }
+    if (failed.load(std::memory_order_relaxed)) return -1;
 
     // A tile's energy is the mean over its pixels of the two responses' average.
     const float norm = 0.5f / static_cast<float>(tileSize * tileSize);

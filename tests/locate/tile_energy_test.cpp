@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
+#include "engine/parallel/work_crew.h"
 #include "engine/reader.h"
 
 namespace {
@@ -120,6 +124,73 @@ TEST(TileScores, TiesFavourTheLowerOfTwoVerticalNeighbours) {
 
     const Scores horizontal = Score({200.0f, 200.0f}, 1, 2, 100.0f);
     EXPECT_EQ(horizontal.selected, 0);
+}
+
+// The energies written out plainly: one pass across every row, then one down
+// every column, each response summing all eleven taps in order.
+std::vector<float> PlainEnergies(const std::vector<int32_t>& raster, int height, int width,
+                                 int tile, float& largest) {
+    const int rows = height / tile, cols = width / tile, span = cols * tile;
+    std::vector<float> energy(static_cast<size_t>(rows) * cols, 0.0f);
+    std::vector<float> line(static_cast<size_t>(std::max(span, 1)));
+    const auto response = [&](int x, int y, int dx, int dy) {
+        float sum = 0;
+        for (int k = 0; k < 11; ++k)
+            sum += static_cast<float>(
+                       raster[static_cast<size_t>(y + (k - 5) * dy) * width + x + (k - 5) * dx]) *
+                   XR_BandPassKernel[k];
+        return std::fabs(sum);
+    };
+    const auto addLine = [&](int y) {
+        for (int c = 0; c < cols; ++c) {
+            float sum = 0;
+            for (int i = 0; i < tile; ++i)
+                sum += line[c * tile + i];
+            energy[static_cast<size_t>(y / tile) * cols + c] += sum;
+        }
+    };
+    for (int y = 0; y < rows * tile; ++y) {
+        for (int x = 0; x < span; ++x)
+            line[x] = x >= 5 && x <= width - 6 ? response(x, y, 1, 0) : 0.0f;
+        addLine(y);
+    }
+    for (int y = 5; y <= std::min(rows * tile - 1, height - 6); ++y) {
+        for (int x = 0; x < span; ++x)
+            line[x] = response(x, y, 0, 1);
+        addLine(y);
+    }
+    const float norm = 0.5f / static_cast<float>(tile * tile);
+    largest = 0;
+    for (float& e : energy) {
+        largest = std::max(largest, e);
+        e *= norm;
+    }
+    largest *= norm;
+    return energy;
+}
+
+TEST(TileEnergy, EqualsThePlainSumsToTheBitAloneAndWithACrew) {
+    std::mt19937 random(7);
+    zeph::WorkCrew crew(3);
+    // Widths around the eight-pixel blocks and the kernel's reach; tile sizes
+    // with and without loops of their own.
+    const std::array<std::array<int, 3>, 6> shapes = {
+        {{90, 61, 15}, {47, 100, 20}, {33, 17, 5}, {12, 200, 12}, {64, 9, 3}, {31, 45, 15}}};
+    for (const auto& [height, width, tile] : shapes) {
+        std::vector<int32_t> raster(static_cast<size_t>(height) * width);
+        for (int32_t& v : raster)
+            v = static_cast<int32_t>(random() % 2551);
+        float plainLargest = 0;
+        const std::vector<float> plain = PlainEnergies(raster, height, width, tile, plainLargest);
+        for (zeph::WorkCrew* with : {static_cast<zeph::WorkCrew*>(nullptr), &crew}) {
+            std::vector<float> energy(plain.size() + 1, -1.0f);
+            const float largest = XR_TileEnergy(raster, height, width, energy, tile, with);
+            energy.pop_back();
+            EXPECT_EQ(std::memcmp(energy.data(), plain.data(), plain.size() * sizeof(float)), 0)
+                << height << " x " << width << " tiles of " << tile << (with ? " crew" : "");
+            EXPECT_EQ(largest, plainLargest);
+        }
+    }
 }
 
 TEST(RefineTilePosition, CentroidOfTheThreeByThreeTiles) {
