@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/parallel/work_crew.h"
+
 namespace zeph::extended {
 namespace {
 
@@ -16,7 +18,8 @@ constexpr double kLeastCoherence = 0.5;
 }  // namespace
 
 int CandidateFinder::Find(const Picture& picture, const ReaderConfig& config, int tileSize,
-                          float threshold, size_t most, std::vector<Candidate>& candidates) {
+                          float threshold, size_t most, std::vector<Candidate>& candidates,
+                          locate::OrientationMemo* memo) {
     candidates.clear();
     const int rows = picture.height / tileSize;
     const int cols = picture.width / tileSize;
@@ -49,20 +52,47 @@ int CandidateFinder::Find(const Picture& picture, const ReaderConfig& config, in
                           return a.row != b.row ? a.row < b.row : a.col < b.col;
                       });
 
+    try {
+        looks_.resize(examined);
+        unknown_.clear();
+    } catch (...) {
+        return -1;
+    }
     for (size_t t = 0; t < examined; ++t) {
         const Tile& tile = tiles_[t];
         const TilePoint p = XR_RefineTilePosition(energy, rows, cols, tile.col, tile.row);
-        const auto x = static_cast<int32_t>(std::floor((p.x + 0.5) * tileSize));
-        const auto y = static_cast<int32_t>(std::floor((p.y + 0.5) * tileSize));
-        double theta = 0;
-        const double coherence =
-            XR_Orientation(picture.values, picture.height, picture.width, x, y, kWindow, theta);
-        if (coherence < 0) return -1;
-        if (coherence < kLeastCoherence) continue;
-        const auto strength = static_cast<float>(tile.score * coherence);
+        Look& look = looks_[t];
+        look.x = static_cast<int32_t>(std::floor((p.x + 0.5) * tileSize));
+        look.y = static_cast<int32_t>(std::floor((p.y + 0.5) * tileSize));
+        look.coherence = -1;
+        look.theta = 0;
+        if (memo && memo->Find(look.x, look.y, look.coherence, look.theta)) continue;
+        try {
+            unknown_.push_back(t);
+        } catch (...) {
+            return -1;
+        }
+    }
+    const auto measure = [&](size_t k) {
+        Look& look = looks_[unknown_[k]];
+        look.coherence = XR_Orientation(picture.values, picture.height, picture.width, look.x,
+                                        look.y, kWindow, look.theta);
+    };
+    if (config.crew) {
+        config.crew->Run(unknown_.size(), measure);
+    } else {
+        for (size_t k = 0; k < unknown_.size(); ++k)
+            measure(k);
+    }
+
+    for (size_t t = 0; t < examined; ++t) {
+        const Look& look = looks_[t];
+        if (look.coherence < 0) return -1;
+        if (look.coherence < kLeastCoherence) continue;
+        const auto strength = static_cast<float>(tiles_[t].score * look.coherence);
         if (!(strength > threshold)) continue;
         try {
-            candidates.push_back({x, y, theta, strength});
+            candidates.push_back({look.x, look.y, look.theta, strength});
         } catch (...) {
             return -1;
         }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/extended/picture.h"
+#include "engine/locate/orientation_memo.h"
 #include "engine/reader.h"
 
 namespace zeph::extended {
@@ -25,9 +26,12 @@ class CandidateFinder {
     // the search just measured into config's tile energies), at most `most`,
     // strongest first. Only the local maxima of highest energy get an
     // orientation estimate (a two-dimensional FFT each): a textured photo has
-    // thousands. -1 when memory runs out, else the number found.
+    // thousands. Estimates the search already made are taken from `memo`;
+    // the others are spread over config's crew when it has one. -1 when
+    // memory runs out, else the number found.
     int Find(const Picture& picture, const ReaderConfig& config, int tileSize, float threshold,
-             size_t most, std::vector<Candidate>& candidates);
+             size_t most, std::vector<Candidate>& candidates,
+             locate::OrientationMemo* memo = nullptr);
 
   private:
     struct Tile {
@@ -38,6 +42,14 @@ class CandidateFinder {
     std::vector<float> smooth_;
     std::vector<float> score_;
     std::vector<Tile> tiles_;
+    struct Look {
+        int32_t x;
+        int32_t y;
+        double coherence;
+        double theta;
+    };
+    std::vector<Look> looks_;
+    std::vector<size_t> unknown_;  // looks not in the memo
 };
 
 }  // namespace zeph::extended

@@ -9,6 +9,7 @@
 #include "engine/extended/line_reader.h"
 #include "engine/extended/picture.h"
 #include "engine/extended/read_ledger.h"
+#include "engine/locate/candidate_read.h"
 #include "engine/reader.h"
 
 namespace {
@@ -48,6 +49,7 @@ struct Scratch {
     CandidateFinder finder;
     ExtentFinder extents;
     ReadLedger ledger;
+    zeph::locate::OrientationMemo memo;  // what the engine's search measured
     std::vector<Candidate> candidates;
     std::vector<LineRead> reads;
     std::vector<Line> lines;       // every line read in this run
@@ -111,8 +113,8 @@ bool LineThrough(double x, double y, double theta, const Picture& p, Line& line)
 int CandidatePass(Run& run, int tileSize) {
     Scratch& s = run.scratch;
     const float threshold = kMaxGrey * kCandidateSensitivity;
-    if (s.finder.Find(run.picture, run.config, tileSize, threshold, kMostCandidates, s.candidates) <
-        0) {
+    if (s.finder.Find(run.picture, run.config, tileSize, threshold, kMostCandidates, s.candidates,
+                      &s.memo) < 0) {
         return -1;
     }
     const size_t count = s.candidates.size();
@@ -211,14 +213,16 @@ int GridPass(Run& run) {
 int XR_SearchExtended(std::span<const int32_t> raster, int32_t height, int32_t width,
                       int32_t maxGrey, ReaderConfig* config, std::span<MatchRecord> records,
                       int maxRecords, bool thorough) {
-    const int found =
-        thorough ? XR_SearchThorough(raster, height, width, maxGrey, config, records, maxRecords)
-                 : XR_Search(raster, height, width, maxGrey, config, records);
+    thread_local Scratch scratch;
+    scratch.memo.Clear();
+    const int found = thorough
+                          ? zeph::locate::SearchThorough(raster, height, width, maxGrey, config,
+                                                         records, maxRecords, &scratch.memo)
+                          : XR_Search(raster, height, width, maxGrey, config, records);
     if (found < 0) return found;
     if (!thorough && found > 0) return found;
     if (!config || records.empty()) return found;
 
-    thread_local Scratch scratch;
     scratch.ledger.Clear();
     scratch.lines.clear();
     Run run{{raster, height, width}, *config, scratch, records.first(static_cast<size_t>(found))};

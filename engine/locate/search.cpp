@@ -2,13 +2,15 @@
 #include <cmath>
 #include <new>
 
+#include "engine/locate/candidate_read.h"
+#include "engine/parallel/work_crew.h"
 #include "engine/reader.h"
 
 namespace {
 
+using namespace zeph::locate;
+
 constexpr int kStandardTile = 20;
-constexpr int kThoroughTile = 15;
-constexpr int kWindow = 64;
 
 // What the common start of both searches leaves behind.
 struct TileGrid {
@@ -40,51 +42,13 @@ int ScoreTiles(std::span<const int32_t> raster, int32_t height, int32_t width, i
     config.tileSmooth = {store + count, count};
     config.tileScore = {store + 2 * count, count};
 
-    const float largest = XR_TileEnergy(raster, height, width, config.tileEnergy, tileSize, config.crew);
+    const float largest =
+        XR_TileEnergy(raster, height, width, config.tileEnergy, tileSize, config.crew);
     if (largest < 0) return -1;
     if (largest < grid.threshold) return 0;
     const int selected = XR_TileScores(config.tileEnergy, config.tileSmooth, config.tileScore,
                                        grid.rows, grid.cols, grid.threshold);
     return selected < 1 ? 0 : 1;
-}
-
-struct Candidate {
-    int32_t x;
-    int32_t y;
-    double theta;
-};
-
-enum ReadOutcome { kFailed = -1, kUnusableLine = -2 };
-
-// Draws, trims and samples the line through the candidate and runs the decode
-// attempts into `slot`. Returns the OR of the attempts (0 or 1), kFailed, or
-// kUnusableLine when no line could be drawn through the point.
-int ReadCandidate(std::span<const int32_t> raster, int32_t height, int32_t width,
-                  ReaderConfig& config, const Candidate& c, MatchRecord& slot, int minBars,
-                  bool patchLatch) {
-    // Scan angles come in steps of about 9 degrees.
-    const double q = std::floor(c.theta * 6.3662 + 0.5) * 0.1571;
-    ScanLine line;
-    if (!XR_PlaceScanLine(c.x, c.y, q, width, height, line)) return kUnusableLine;
-    const int trimmed = XR_TrimScanLine(raster, height, width, line, c.x, c.y);
-    if (trimmed < 0) return kFailed;
-    if (trimmed == 0) return kUnusableLine;
-
-    ScanSignal& scan = *config.scan;
-    slot.rawData[0] = slot.data[0] = slot.symbology[0] = slot.barcodeType[0] = slot.descriptor[0] =
-        '\0';
-    slot.confidence = config.minConfidence;
-    scan.startX = slot.startX = line.x0;
-    scan.startY = slot.startY = line.y0;
-    scan.stopX = slot.stopX = line.x1;
-    scan.stopY = slot.stopY = line.y1;
-    scan.centreX = slot.centreX = c.x;
-    scan.centreY = slot.centreY = c.y;
-
-    if (!XR_SuperResolve(raster, height, width, scan)) return kFailed;
-    slot.redundancy = scan.redundancy;
-    if (scan.barCount < minBars || !(scan.redundancy > config.minRedundancy)) return 0;
-    return XR_DecodeAttempts(scan, config, slot, patchLatch);
 }
 
 bool RasterFits(std::span<const int32_t> raster, int32_t height, int32_t width) {
@@ -113,7 +77,8 @@ int XR_Search(std::span<const int32_t> raster, int32_t height, int32_t width, in
             const int32_t x = static_cast<int32_t>(std::floor((j + 0.5) * kStandardTile));
             const int32_t y = static_cast<int32_t>(std::floor((i + 0.5) * kStandardTile));
             double theta = 0;
-            const double coherence = XR_Orientation(raster, height, width, x, y, kWindow, theta);
+            const double coherence =
+                XR_Orientation(raster, height, width, x, y, kOrientationWindow, theta);
             if (coherence < 0) return -1;
             const float v = static_cast<float>(coherence) * s;
             if (v > best) {
@@ -123,13 +88,22 @@ int XR_Search(std::span<const int32_t> raster, int32_t height, int32_t width, in
         }
     }
     if (!(best > 0)) return 0;
-    const int r = ReadCandidate(raster, height, width, *config, chosen, records[0], 4, false);
+    const int r =
+        ReadCandidate(raster, height, width, *config->scan, *config, chosen, records[0], 4, false);
     return r == kUnusableLine ? 0 : r;
 }
 
 int XR_SearchThorough(std::span<const int32_t> raster, int32_t height, int32_t width,
                       int32_t maxGrey, ReaderConfig* config, std::span<MatchRecord> records,
                       int maxRecords) {
+    return SearchThorough(raster, height, width, maxGrey, config, records, maxRecords, nullptr);
+}
+
+namespace zeph::locate {
+
+int SearchThorough(std::span<const int32_t> raster, int32_t height, int32_t width, int32_t maxGrey,
+                   ReaderConfig* config, std::span<MatchRecord> records, int maxRecords,
+                   OrientationMemo* memo) {
     if (!config || !config->scan || !RasterFits(raster, height, width)) return -1;
     maxRecords = std::min(maxRecords, static_cast<int>(records.size()));
     if (maxRecords <= 0) return -1;
@@ -138,6 +112,10 @@ int XR_SearchThorough(std::span<const int32_t> raster, int32_t height, int32_t w
                                  0.06666666666666667, grid);
     if (start <= 0) return start;
 
+    if (config->crew && config->crew->Threads() > 1) {
+        return SearchThoroughOnCrew(raster, height, width, *config, grid.rows, grid.cols,
+                                    grid.threshold, records, maxRecords, memo);
+    }
     bool patchLatch = false;
     int minBars = (config->protocolMask & kPatchCode) ? 4 : 7;
     int kept = 0;
@@ -145,19 +123,16 @@ int XR_SearchThorough(std::span<const int32_t> raster, int32_t height, int32_t w
         for (int j = 0; j < grid.cols; ++j) {
             const float u = config->tileScore[static_cast<size_t>(i) * grid.cols + j];
             if (!(u > 0)) continue;
-            const TilePoint p =
-                XR_RefineTilePosition(config->tileEnergy, grid.rows, grid.cols, j, i);
-            const int32_t x = static_cast<int32_t>(std::floor((p.x + 0.5) * kThoroughTile));
-            const int32_t y = static_cast<int32_t>(std::floor((p.y + 0.5) * kThoroughTile));
-            double theta = 0;
-            const double coherence = XR_Orientation(raster, height, width, x, y, kWindow, theta);
-            if (coherence < 0) return -1;
-            const float v = u * static_cast<float>(coherence);
-            if (!(v > grid.threshold)) continue;
+            TileLook look;
+            const int found = ThoroughCandidate(raster, height, width, *config, grid.rows,
+                                                grid.cols, grid.threshold, i, j, u, look);
+            if (found < 0) return -1;
+            if (memo) memo->Add(look.point.x, look.point.y, look.coherence, look.point.theta);
+            if (found == 0) continue;
 
             MatchRecord& slot = records[kept];
-            const int r = ReadCandidate(raster, height, width, *config, {x, y, theta}, slot,
-                                        minBars, patchLatch);
+            const int r = ReadCandidate(raster, height, width, *config->scan, *config, look.point,
+                                        slot, minBars, patchLatch);
             if (r == kFailed) return -1;
             // A point with no usable line is skipped; the other candidates
             // still deserve a read.
@@ -172,3 +147,5 @@ int XR_SearchThorough(std::span<const int32_t> raster, int32_t height, int32_t w
     }
     return kept;
 }
+
+}  // namespace zeph::locate

@@ -4,6 +4,7 @@
 #include <numbers>
 #include <vector>
 
+#include "engine/locate/orientation_memo.h"
 #include "engine/reader.h"
 
 namespace {
@@ -158,6 +159,25 @@ TEST(SpectralMoments, SinglePeakGivesItsDirection) {
     std::vector<double> edge(8 * 8, 0.0);
     edge[4 * 8 + 1] = 1.0;
     EXPECT_FALSE(XR_SpectralMoments(edge, 8, m));
+}
+
+TEST(OrientationMemo, GivesBackWhatWasKeptAtThatPointOnly) {
+    zeph::locate::OrientationMemo memo;
+    memo.Add(30, 7, 0.25, 1.5);
+    memo.Add(7, 30, 0.75, -0.5);
+    memo.Add(8, 7, 0.5, 0.125);
+    double coherence = -1, theta = 9;
+    ASSERT_TRUE(memo.Find(7, 30, coherence, theta));
+    EXPECT_EQ(coherence, 0.75);
+    EXPECT_EQ(theta, -0.5);
+    ASSERT_TRUE(memo.Find(30, 7, coherence, theta));
+    EXPECT_EQ(coherence, 0.25);
+    EXPECT_FALSE(memo.Find(7, 8, coherence, theta)) << "x and y are not interchangeable";
+    EXPECT_EQ(coherence, 0.25) << "a miss leaves the outputs alone";
+    memo.Add(1, 1, 0.5, 0.5);  // added after a look-up
+    EXPECT_TRUE(memo.Find(1, 1, coherence, theta));
+    memo.Clear();
+    EXPECT_FALSE(memo.Find(30, 7, coherence, theta));
 }
 
 }  // namespace
