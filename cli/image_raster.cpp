@@ -4,6 +4,7 @@
 
 #include "cli/image_formats.h"
 #include "cli/image_loading.h"
+#include "engine/core/huge_pages.h"
 
 namespace zeph::cli::detail {
 
@@ -32,6 +33,7 @@ std::optional<Raster> NewRaster(int64_t width, int64_t height, std::string& erro
     // of a large buffer cost nothing. The row padding is cleared on the way
     // into the bitmap.
     raster.pixels.reset(new (std::nothrow) uint8_t[raster.Size()]);
+    if (raster.pixels) zeph::AdviseHugePages(raster.pixels.get(), raster.Size());
     if (!raster.pixels) {
         error = "out of memory";
         return std::nullopt;

@@ -1,6 +1,7 @@
 #include <limits>
 #include <new>
 
+#include "engine/core/huge_pages.h"
 #include "engine/reader.h"
 
 int XR_RasterResize(int32_t width, int32_t height, GreyRaster& raster) {
@@ -13,6 +14,7 @@ int XR_RasterResize(int32_t width, int32_t height, GreyRaster& raster) {
         // The previous raster stays whole when the new one cannot be had.
         std::unique_ptr<int32_t[]> values(new (std::nothrow) int32_t[size == 0 ? 1 : size]);
         if (!values) return -1;
+        zeph::AdviseHugePages(values.get(), size * sizeof(int32_t));
         raster.values = std::move(values);
         raster.size = size;
     }
@@ -25,7 +27,7 @@ namespace {
 
 // B + 6 G + 3 R of `count` pixels.
 __attribute__((target_clones("avx2", "default"))) void GreyRow(const uint8_t* src, size_t count,
-                                                                 int32_t* dst) {
+                                                               int32_t* dst) {
     for (size_t x = 0; x < count; ++x)
         dst[x] = src[3 * x] + 6 * src[3 * x + 1] + 3 * src[3 * x + 2];
 }
