@@ -98,6 +98,16 @@ std::optional<std::vector<Option>> ScanOptions(const std::vector<std::string>& t
             if (value != "0" && value != "1") return std::nullopt;
             options.push_back({OptionKind::kExtended, 0, value == "1" ? 1 : 0});
         }
+        if (name == "-THREADS") {
+            int32_t threads = 0;
+            const auto [end, ec] =
+                std::from_chars(value.data(), value.data() + value.size(), threads, 10);
+            if (value.empty() || value.front() < '0' || value.front() > '9' || ec != std::errc() ||
+                end != value.data() + value.size() || threads < 1 || threads > kMostThreads) {
+                return std::nullopt;
+            }
+            options.push_back({OptionKind::kThreads, 0, threads});
+        }
     }
     return options;
 }

@@ -21,19 +21,24 @@ std::string ArgumentString(int argc, char** argv);
 std::vector<std::string> ParseCommandLine(std::string_view arguments);
 
 // "-EXTENDED 0|1" switches the reader's extended search (on unless given);
-// the others set the three settings the usage text names.
-enum class OptionKind { kMinConfidence, kMinContrast, kBarcodeTypes, kExtended };
+// "-THREADS N" sets the number of worker threads; the others set the three
+// settings the usage text names.
+enum class OptionKind { kMinConfidence, kMinContrast, kBarcodeTypes, kExtended, kThreads };
+
+// The most worker threads "-THREADS" takes.
+inline constexpr int32_t kMostThreads = 256;
 
 struct Option {
     OptionKind kind;
     double real = 0;      // for the two real options
-    int32_t integer = 0;  // for the barcode types, and 0 or 1 for the extended search
+    int32_t integer = 0;  // the barcode types, 0 or 1 for the extended search, or threads
 };
 
 // The options among tokens 1 .. count-2 (never the mask or the token before
 // it), in order; every position is examined, values included. nullopt when a
-// value is no number, out of the 32-bit range for the barcode types, or other
-// than "0" and "1" for the extended search.
+// value is no number, out of the 32-bit range for the barcode types, other
+// than "0" and "1" for the extended search, or other than a whole number from
+// 1 to kMostThreads (digits only) for the threads.
 std::optional<std::vector<Option>> ScanOptions(const std::vector<std::string>& tokens);
 
 struct FileMask {

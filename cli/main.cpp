@@ -1,8 +1,10 @@
 // ZephScan: reads the barcodes of every image a file mask names and prints one
 // XML report. It reaches the reader control only through its dispatch
-// interface, created by ProgID.
+// interface, created by ProgID; with several worker threads, each creates and
+// uses a control of its own.
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <ctime>
@@ -11,10 +13,13 @@
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "cli/control_calls.h"
+#include "cli/control_setup.h"
 #include "cli/file_listing.h"
 #include "cli/image_loading.h"
+#include "cli/ordered_reading.h"
 #include "cli/report.h"
 #include "cli/usage.h"
+#include "control/type_library.h"
 #include "platform/activation.h"
 #include "platform/com.h"
 
@@ -38,52 +43,41 @@ int BadCommandLine() {
     return 2;
 }
 
-// Applies the options before the mask; false when one cannot be applied.
-bool ApplyOptions(IDispatch& control, const std::vector<std::string>& tokens) {
-    const auto options = ScanOptions(tokens);
-    if (!options) return false;
-    for (const Option& o : *options) {
-        HRESULT hr = E_FAIL;
-        switch (o.kind) {
-            case OptionKind::kMinConfidence:
-                hr =
-                    PutProperty(control, kConfidenceThreshold, Variant(static_cast<float>(o.real)));
-                break;
-            case OptionKind::kMinContrast:
-                hr =
-                    PutProperty(control, kContrastSensitivity, Variant(static_cast<float>(o.real)));
-                break;
-            case OptionKind::kBarcodeTypes:
-                hr = PutProperty(control, kProtocolMask, Variant(o.integer));
-                break;
-            case OptionKind::kExtended:
-                hr = PutProperty(control, kExtendedSearch, Variant(o.integer != 0));
-                break;
-        }
-        if (FAILED(hr)) return false;
-    }
-    return true;
-}
-
 int Run(IDispatch& control, int argc, char** argv) {
-    // The start values, as the types clients have always passed them.
-    PutProperty(control, kProtocolMask, Variant(int16_t{959}));
-    PutProperty(control, kConfidenceThreshold, Variant(0.81));
-    PutProperty(control, kContrastSensitivity, Variant(0.07));
-    PutProperty(control, kThoroughMode, Variant(true));
-    PutProperty(control, kExtendedSearch, Variant(true));
-
     const std::vector<std::string> tokens = ParseCommandLine(ArgumentString(argc, argv));
-    if (tokens.empty()) return BadCommandLine();
+    const auto options = tokens.empty() ? std::nullopt : ScanOptions(tokens);
+    if (!SetUpControl(control, options.value_or(std::vector<Option>{})) || !options) {
+        return BadCommandLine();
+    }
     const FileMask mask = ResolveMask(tokens.back(), ProgramFolder());
-    if (!ApplyOptions(control, tokens)) return BadCommandLine();
+    int threads = DefaultThreads();
+    for (const Option& o : *options) {
+        if (o.kind == OptionKind::kThreads) threads = o.integer;
+    }
 
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     WriteConsoleText(ReportHead(local));
-    for (const std::string& name : ListFiles(mask.folder, mask.pattern)) {
-        WriteConsoleText(ProcessImageFile(control, mask.folder + name));
+    std::vector<std::string> paths;
+    for (std::string& name : ListFiles(mask.folder, mask.pattern))
+        paths.push_back(mask.folder + name);
+    // Fewer files than threads: the threads left over help each file's search.
+    const int workers = static_cast<int>(
+        std::min<size_t>(static_cast<size_t>(threads), std::max<size_t>(paths.size(), 1)));
+    const int searchThreads = std::min(threads / workers, zeph::control::kMostSearchThreads);
+    BorrowedFileReader own(control);
+    if (workers == 1) {
+        if (searchThreads > 1) PutProperty(control, kSearchThreads, Variant(searchThreads));
+        for (const std::string& path : paths)
+            WriteConsoleText(own.Read(path));
+    } else {
+        ReadInListingOrder(
+            paths, workers,
+            [&]() -> std::unique_ptr<FileReader> {
+                return ControlFileReader::Make(*options, searchThreads);
+            },
+            own, [](const std::string& block) { WriteConsoleText(block); });
     }
     WriteConsoleText(kReportEnd);
     return 0;
@@ -100,14 +94,9 @@ int main(int argc, char** argv) {
     }
     int status = 1;
     {
-        ComPtr<IDispatch> control;
-        CLSID clsid;
-        HRESULT hr = CLSIDFromProgID(u"ZEPHBARCODEREADER.ZephBarcodeReaderCtrl.1", &clsid);
-        if (SUCCEEDED(hr)) {
-            hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                  control.PutVoid());
-        }
-        if (FAILED(hr)) {
+        HRESULT hr = S_OK;
+        ComPtr<IDispatch> control = CreateReaderControl(hr);
+        if (!control) {
             std::fprintf(stderr, "ZephScan: cannot create the reader control (0x%08X)\n",
                          static_cast<unsigned>(hr));
         } else {

@@ -144,6 +144,11 @@ std::string ReportHead(const std::tm& local) {
     return head;
 }
 
+std::string InternalErrorBlock(const std::string& path) {
+    return "<ZephScanResult>\r\n" + Element("\t", "FileName", EscapeText(path)) + InternalError() +
+           "</ZephScanResult>\r\n";
+}
+
 std::string ProcessImageFile(IDispatch& control, const std::string& path) {
     std::string block = "<ZephScanResult>\r\n";
     block += Element("\t", "FileName", EscapeText(path));

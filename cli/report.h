@@ -25,5 +25,7 @@ std::string ReportHead(const std::tm& local);
 // Loads the file, hands it to the control and returns the file's whole block,
 // also when loading or reading fails.
 std::string ProcessImageFile(IDispatch& control, const std::string& path);
+// The block of a file whose reading failed inside ZephScan (memory ran out).
+std::string InternalErrorBlock(const std::string& path);
 
 }  // namespace zeph::cli

@@ -28,6 +28,8 @@ enum : DISPID {
     kStopy = 18,
     // Beyond the original interface: the engine's extended search on or off.
     kExtendedSearch = 19,
+    // Beyond the original interface: threads one picture's search may use.
+    kSearchThreads = 20,
 };
 
 }  // namespace zeph::reader_dispid

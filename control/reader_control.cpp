@@ -95,6 +95,8 @@ CZephBarcodeReaderCtrl::CZephBarcodeReaderCtrl(std::string_view configuration)
 }
 
 CZephBarcodeReaderCtrl::~CZephBarcodeReaderCtrl() {
+    // The crew's threads run the module's code: they end before it may go.
+    crew.reset();
     raster = GreyRaster{};
     XR_FreeConfig(std::move(config));
     XR_FreePatternTables();
@@ -224,6 +226,9 @@ HRESULT CZephBarcodeReaderCtrl::GetProperty(DISPID id, VARIANT* result) {
             result->boolVal = (id == kThoroughMode ? thoroughMode : extendedSearch) ? VARIANT_TRUE
                                                                                     : VARIANT_FALSE;
             return S_OK;
+        case kSearchThreads:
+            ReturnI4(searchThreads, result);
+            return S_OK;
         case kPicture: {
             result->vt = VT_DISPATCH;
             result->pdispVal = nullptr;
@@ -283,6 +288,10 @@ HRESULT CZephBarcodeReaderCtrl::PutProperty(DISPID id, VARIANT* value) {
             return S_OK;
         case kExtendedSearch:
             extendedSearch = converted.boolVal != VARIANT_FALSE;
+            return S_OK;
+        case kSearchThreads:
+            if (converted.lVal < 1 || converted.lVal > kMostSearchThreads) return E_INVALIDARG;
+            searchThreads = converted.lVal;
             return S_OK;
         case kProtocolMask:
             config->protocolMask = converted.lVal;
@@ -359,8 +368,23 @@ bool CZephBarcodeReaderCtrl::ReadPicture(IPicture& source) {
     return false;
 }
 
+zeph::WorkCrew* CZephBarcodeReaderCtrl::Crew() {
+    if (searchThreads <= 1) return nullptr;
+    if (crewFor != searchThreads) {
+        crew.reset();
+        crewFor = 0;
+        try {
+            crew = std::make_unique<zeph::WorkCrew>(searchThreads);
+            crewFor = searchThreads;
+        } catch (const std::exception&) {  // no crew: the search runs on this thread
+        }
+    }
+    return crew.get();
+}
+
 int32_t CZephBarcodeReaderCtrl::DecodeIfPending() {
     if (decodedFlag == 0) {
+        if (config) config->crew = Crew();
         if (extendedSearch) {
             matchCount = XR_SearchExtended(raster.Values(), raster.height, raster.width, kMaxGrey,
                                            config.get(), results, kMaxMatches, thoroughMode);
@@ -371,6 +395,7 @@ int32_t CZephBarcodeReaderCtrl::DecodeIfPending() {
             matchCount = XR_Search(raster.Values(), raster.height, raster.width, kMaxGrey,
                                    config.get(), results);
         }
+        if (config) config->crew = nullptr;
         decodedFlag = 1;
     }
     return matchCount;

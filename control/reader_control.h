@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/parallel/work_crew.h"
 #include "engine/reader.h"
 #include "platform/com.h"
 #include "platform/gdi.h"
@@ -59,6 +60,9 @@ class CZephBarcodeReaderCtrl final : public IDispatch {
     bool ReadPicture(IPicture& picture);
     // Runs the search a new picture is waiting for; returns the match count.
     int32_t DecodeIfPending();
+    // The crew for searchThreads threads; none for one thread, or when no
+    // thread can be started.
+    zeph::WorkCrew* Crew();
     void ShowAboutBox() const;
 
     std::atomic<uint32_t> references_{1};
@@ -67,6 +71,11 @@ class CZephBarcodeReaderCtrl final : public IDispatch {
     // Members of the control, as the reader keeps them.
     bool thoroughMode = false;
     bool extendedSearch = true;
+    int32_t searchThreads = 1;
+    // The threads searches spread over, made when first needed for
+    // searchThreads threads (crewFor); they end with the control.
+    std::unique_ptr<zeph::WorkCrew> crew;
+    int32_t crewFor = 0;
     std::vector<uint8_t> dibBits;
     int32_t dibBitsSize = 0;
     struct DcRelease {

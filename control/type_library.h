@@ -49,7 +49,7 @@ struct Member {
     std::string_view help = {};
 };
 
-inline constexpr std::array<Member, 20> kMembers = {{
+inline constexpr std::array<Member, 21> kMembers = {{
     {"ThoroughMode", reader_dispid::kThoroughMode, MemberKind::kProperty, VT_BOOL},
     {"Picture", reader_dispid::kPicture, MemberKind::kProperty, VT_DISPATCH},
     {"ProtocolMask", reader_dispid::kProtocolMask, MemberKind::kProperty, VT_I4},
@@ -72,7 +72,13 @@ inline constexpr std::array<Member, 20> kMembers = {{
     {"ExtendedSearch", reader_dispid::kExtendedSearch, MemberKind::kProperty, VT_BOOL,
      "After the standard or thorough search, reads what it missed: faint, cut-off, crowded, "
      "damaged and small symbols; adds only barcodes not found yet (default: on)"},
+    {"SearchThreads", reader_dispid::kSearchThreads, MemberKind::kProperty, VT_I4,
+     "Threads the search of one picture may spread its work over, 1 to 64; every number "
+     "gives the same results (default: 1, the calling thread alone)"},
 }};
+
+// The most threads one picture's search may use.
+inline constexpr int32_t kMostSearchThreads = 64;
 
 // The indexed methods take one 16-bit integer, named "index".
 inline constexpr std::string_view kIndexParameter = "index";

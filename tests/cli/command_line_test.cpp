@@ -93,6 +93,17 @@ TEST(ScanOptions, TheExtendedSearchIsSwitchedByZeroOrOne) {
         EXPECT_FALSE(ScanOptions({"-extended", value, "1", "x.jpg"})) << value;
 }
 
+TEST(ScanOptions, ThreadsAreAWholeNumberFromOneTo256) {
+    const auto options = ScanOptions({"-threads", "1", "-THREADS", "256", "x.jpg"});
+    ASSERT_TRUE(options);
+    ASSERT_EQ(options->size(), 2u);
+    EXPECT_EQ((*options)[0].kind, OptionKind::kThreads);
+    EXPECT_EQ((*options)[0].integer, 1);
+    EXPECT_EQ((*options)[1].integer, 256);
+    for (const char* value : {"0", "257", "-2", "+2", "2.0", "1e1", "two", "", " 2", "2 "})
+        EXPECT_FALSE(ScanOptions({"-threads", value, "1", "x.jpg"})) << value;
+}
+
 TEST(ResolveMask, RelativeMasksStartAtTheProgramsFolder) {
     FileMask m = ResolveMask("pics\\*.jpg", "/opt/zeph/bin");
     EXPECT_EQ(m.folder, "/opt/zeph/bin/pics/");

@@ -239,7 +239,9 @@ TEST_F(Golden, BadCommandLines) {
          {std::vector<std::string>{}, std::vector<std::string>{"   "},
           std::vector<std::string>{"-minconf", "abc", "1", "x.jpg"},
           std::vector<std::string>{"-bctypes", "1e20", "1", "x.jpg"},
-          std::vector<std::string>{"-extended", "yes", "1", "x.jpg"}}) {
+          std::vector<std::string>{"-extended", "yes", "1", "x.jpg"},
+          std::vector<std::string>{"-threads", "0", "1", "x.jpg"},
+          std::vector<std::string>{"-THREADS", "1.5", "1", "x.jpg"}}) {
         const ScanRun run = RunZephScan(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.output, kBadCommandLine);
@@ -304,6 +306,34 @@ TEST_F(Golden, TheExtendedSearchReadsEveryKindOfPictureTheSearchMisses) {
                   std::string::npos)
             << p.kind;
     }
+}
+
+TEST_F(Golden, EveryNumberOfThreadsGivesTheSameReport) {
+    // Readable, empty and broken files, and more files than threads or fewer.
+    const auto pictures = zeph::test::MissedPictures();
+    for (const auto& p : pictures)
+        WriteBmp(p.image, dir_ / (p.kind + ".bmp"));
+    WriteBmp(Symbol(BARCODE_EANX, "400638133393+00500"), dir_ / "a.bmp");
+    WriteBmp(zeph::test::BlankImage(120, 80), dir_ / "b.bmp");
+    std::ofstream(dir_ / "c.bmp") << "not a picture at all\n";
+    const ScanRun one = RunZephScan({"-threads", "1", Path("*.bmp")});
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(std::count_if(pictures.begin(), pictures.end(),
+                            [&](const auto& p) {
+                                return one.output.find("<RawData>" + p.raw + "</RawData>") !=
+                                       std::string::npos;
+                            }),
+              static_cast<std::ptrdiff_t>(pictures.size()));
+    for (const char* threads : {"2", "3", "40"}) {
+        const ScanRun run = RunZephScan({"-THREADS", threads, Path("*.bmp")});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(MaskTimestamp(run.output), MaskTimestamp(one.output)) << threads << " threads";
+    }
+    // One file and several threads: the file's search uses them.
+    const ScanRun single = RunZephScan({"-threads", "3", Path("a.bmp")});
+    const ScanRun alone = RunZephScan({"-threads", "1", Path("a.bmp")});
+    EXPECT_NE(alone.output.find("<NbCodes>1</NbCodes>"), std::string::npos) << alone.output;
+    EXPECT_EQ(MaskTimestamp(single.output), MaskTimestamp(alone.output));
 }
 
 TEST_F(Golden, RelativeMasksStartBesideTheProgram) {

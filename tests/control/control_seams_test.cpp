@@ -121,16 +121,17 @@ TEST_F(ControlTest, NamesResolveToTheFixedIdentifiers) {
     const struct {
         const char16_t* name;
         DISPID id;
-    } names[] = {{u"ThoroughMode", 1}, {u"picture", 2},
-                 {u"PROTOCOLMASK", 3}, {u"ConfidenceThreshold", 4},
-                 {u"NbCodesFound", 5}, {u"ContrastSensitivity", 6},
-                 {u"Data", 7},         {u"BarcodeType", 8},
-                 {u"Symbology", 9},    {u"DataDescriptor", 10},
-                 {u"RawData", 11},     {u"Confidence", 12},
-                 {u"Cx", 13},          {u"Cy", 14},
-                 {u"Startx", 15},      {u"Starty", 16},
-                 {u"Stopx", 17},       {u"Stopy", 18},
-                 {u"AboutBox", -552},  {u"extendedsearch", 19}};
+    } names[] = {{u"ThoroughMode", 1},  {u"picture", 2},
+                 {u"PROTOCOLMASK", 3},  {u"ConfidenceThreshold", 4},
+                 {u"NbCodesFound", 5},  {u"ContrastSensitivity", 6},
+                 {u"Data", 7},          {u"BarcodeType", 8},
+                 {u"Symbology", 9},     {u"DataDescriptor", 10},
+                 {u"RawData", 11},      {u"Confidence", 12},
+                 {u"Cx", 13},           {u"Cy", 14},
+                 {u"Startx", 15},       {u"Starty", 16},
+                 {u"Stopx", 17},        {u"Stopy", 18},
+                 {u"AboutBox", -552},   {u"extendedsearch", 19},
+                 {u"SEARCHTHREADS", 20}};
     for (const auto& n : names) {
         DISPID id = 0;
         const OLECHAR* list[] = {n.name};
@@ -253,6 +254,46 @@ TEST_F(ControlTest, ExtendedSearchIsOnByDefaultAndAppliesFromTheNextPicture) {
     ASSERT_EQ(Put(kThoroughMode, Variant(false)), S_OK);
     ASSERT_EQ(Put(kPicture, Variant(faint.Get())), S_OK);
     EXPECT_EQ(Count(), 1);
+}
+
+TEST_F(ControlTest, SearchThreadsTakeOneToSixtyFourAndChangeNoRecord) {
+    Create();
+    Variant one = Get(kSearchThreads);
+    ASSERT_EQ(one.Type(), VT_I4);
+    EXPECT_EQ(one.Get()->lVal, 1);
+    for (const int32_t refused : {0, -1, 65}) {
+        EXPECT_EQ(Put(kSearchThreads, Variant(refused)), E_INVALIDARG) << refused;
+    }
+    EXPECT_EQ(Get(kSearchThreads).Get()->lVal, 1);
+
+    // Two labels and a faint one: the thorough and the extended search's
+    // records, each read alone and with three threads.
+    zeph::test::Image picture = zeph::test::BlankImage(900, 500);
+    zeph::test::ImageOptions ean = zeph::test::FaintLabel();
+    zeph::test::PasteBarcode(picture, ean, 220, 140);
+    ean.ink = 0;
+    ean.paper = 255;
+    ean.data = "590123412345";
+    zeph::test::PasteBarcode(picture, ean, 620, 360);
+    ComPtr<IDispatch> labels = PictureOf(picture);
+    ASSERT_EQ(Put(kThoroughMode, Variant(true)), S_OK);
+    const auto records = [&] {
+        std::string all;
+        for (int16_t i = 1; i <= Count(); ++i) {
+            all += Text(kRawData, i) + " " + std::to_string(Call(kConfidence, i).Get()->fltVal);
+            for (const DISPID id : {kStartx, kStarty, kStopx, kStopy})
+                all += " " + std::to_string(Call(id, i).Get()->lVal);
+            all += "\n";
+        }
+        return all;
+    };
+    ASSERT_EQ(Put(kPicture, Variant(labels.Get())), S_OK);
+    const std::string alone = records();
+    EXPECT_EQ(Count(), 2) << alone;
+    ASSERT_EQ(Put(kSearchThreads, Variant(int16_t{3})), S_OK);
+    EXPECT_EQ(Get(kSearchThreads).Get()->lVal, 3);
+    ASSERT_EQ(Put(kPicture, Variant(labels.Get())), S_OK);
+    EXPECT_EQ(records(), alone);
 }
 
 TEST_F(ControlTest, ModuleStaysWhileObjectsLive) {
