@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/locate/super_resolution.h"
 
@@ -21,7 +22,8 @@ bool Fit(zeph::ReusableBuffer<T>& buffer, size_t n, bool growOnly) {
 bool EnsurePaths(zeph::SuperResolutionStore& store, size_t paths, size_t samples) {
     const size_t cells = zeph::CheckedProduct(paths, samples, kMaxPathSamples);
     return cells != 0 && Fit(store.values, cells, store.growOnly) &&
-           Fit(store.weights, cells, store.growOnly) && Fit(store.shifts, paths, store.growOnly);
+           Fit(store.weights, cells, store.growOnly) && Fit(store.shifts, paths, store.growOnly) &&
+           Fit(store.costs, 2 * samples + 1, store.growOnly);
 }
 
 // cos(2 pi t) for t = t0, t0 + step, t0 + 2 step, ...: one rotation per step
@@ -87,20 +89,194 @@ void SamplePath(std::span<const int32_t> raster, int32_t height, int32_t width, 
         values[j] -= mean;
 }
 
-// Mean absolute difference between the reference and the path moved by s.
-double AlignmentCost(const float* reference, const float* path, int n, int s) {
-    const int first = std::max(0, -s);
-    const int last = std::min(n, n - s);
-    if (last <= first) return 0;
-    double total = 0;
-    for (int j = first; j < last; ++j)
-        total += std::fabs(reference[j] - path[j + s]);
-    return total / (last - first);
+// Path positions within this distance of the origin are sampled four paths
+// at a time (the lines of any picture are; only absurd path spacings are not).
+constexpr double kNearPositions = 1e9;
+
+// Four paths side by side, lane l being the path that starts at (px[l],
+// py[l]) and writes rows values[l] and weights[l]; only with walking weights.
+// Every lane runs the arithmetic of SamplePath in its order, so every value,
+// weight and mean is the same to the bit; the four dependency chains of the
+// position and sum overlap instead of waiting on each other.
+__attribute__((target_clones("avx2", "default"))) void SampleFourPaths(
+    const int32_t* g, int32_t height, int32_t width, const double* px0, const double* py0, float sx,
+    float sy, int n, float* const* values, float* const* weights) {
+    using Doubles = double __attribute__((vector_size(32)));
+    using Floats = float __attribute__((vector_size(16)));
+    using Ints = int32_t __attribute__((vector_size(16)));
+    constexpr double kTwoPi = 6.283185307179586;
+    Doubles px = {px0[0], px0[1], px0[2], px0[3]};
+    Doubles py = {py0[0], py0[1], py0[2], py0[3]};
+    Doubles cx = {}, sxw = {}, cy = {}, syw = {};
+    for (int l = 0; l < 4; ++l) {
+        cx[l] = std::cos(kTwoPi * px0[l]);
+        sxw[l] = std::sin(kTwoPi * px0[l]);
+        cy[l] = std::cos(kTwoPi * py0[l]);
+        syw[l] = std::sin(kTwoPi * py0[l]);
+    }
+    const double dcx = std::cos(kTwoPi * sx), dsx = std::sin(kTwoPi * sx);
+    const double dcy = std::cos(kTwoPi * sy), dsy = std::sin(kTwoPi * sy);
+    const Doubles stepX = px - px + static_cast<double>(sx);
+    const Doubles stepY = py - py + static_cast<double>(sy);
+    const Doubles lastX = px - px + double(width - 2);
+    const Doubles lastY = py - py + double(height - 2);
+    const Doubles zero = {};
+    Doubles sum = {};
+    for (int j = 0; j < n; ++j) {
+        const Floats w =
+            __builtin_convertvector((cy + 1.1) * (cx + 1.1) * 0.22675736961451246, Floats);
+        // floor: truncation, one less where that rounded up.
+        const Doubles tx = __builtin_convertvector(__builtin_convertvector(px, Ints), Doubles);
+        const Doubles ty = __builtin_convertvector(__builtin_convertvector(py, Ints), Doubles);
+        const Doubles ixf = tx > px ? tx - 1.0 : tx;
+        const Doubles iyf = ty > py ? ty - 1.0 : ty;
+        const Floats fx = __builtin_convertvector(px - ixf, Floats);
+        const Floats fy = __builtin_convertvector(py - iyf, Floats);
+        const Doubles kx = ixf < 0.0 ? zero : ixf > lastX ? lastX : ixf;
+        const Doubles ky = iyf < 0.0 ? zero : iyf > lastY ? lastY : iyf;
+        const Ints cellX = __builtin_convertvector(kx, Ints);
+        const Ints cellY = __builtin_convertvector(ky, Ints);
+        Floats p00, p01, p10, p11;
+        for (int l = 0; l < 4; ++l) {
+            const int32_t* r0 = g + static_cast<size_t>(cellY[l]) * width + cellX[l];
+            const int32_t* r1 = r0 + width;
+            p00[l] = static_cast<float>(r0[0]);
+            p01[l] = static_cast<float>(r0[1]);
+            p10[l] = static_cast<float>(r1[0]);
+            p11[l] = static_cast<float>(r1[1]);
+        }
+        const Floats value =
+            (fx * p01 + (1 - fx) * p00) * (1 - fy) + fy * (fx * p11 + (1 - fx) * p10);
+        for (int l = 0; l < 4; ++l) {
+            values[l][j] = value[l];
+            weights[l][j] = w[l];
+        }
+        sum += __builtin_convertvector(value, Doubles);
+        px += stepX;
+        py += stepY;
+        const Doubles nextCx = cx * dcx - sxw * dsx;
+        sxw = sxw * dcx + cx * dsx;
+        cx = nextCx;
+        const Doubles nextCy = cy * dcy - syw * dsy;
+        syw = syw * dcy + cy * dsy;
+        cy = nextCy;
+    }
+    for (int l = 0; l < 4; ++l) {
+        const float mean = static_cast<float>(sum[l] / n);
+        for (int j = 0; j < n; ++j)
+            values[l][j] -= mean;
+    }
 }
 
 }  // namespace
 
 namespace zeph {
+namespace {
+
+using Floats4 = float __attribute__((vector_size(16)));
+using Doubles4 = double __attribute__((vector_size(32)));
+
+inline Floats4 Load4(const float* p) {
+    Floats4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline Floats4 Abs4(Floats4 v) {
+    using Bits = int32_t __attribute__((vector_size(16)));
+    return reinterpret_cast<Floats4>(reinterpret_cast<Bits>(v) & 0x7FFFFFFF);
+}
+
+}  // namespace
+
+// Four shifts at a time, lane l for shift s + l. Each lane adds its terms in
+// ascending j from its own first j, as one shift alone does: the few j at
+// either end that not every lane has are added lane by lane, the rest four
+// lanes at once. Lanes past `count` are computed and dropped.
+__attribute__((target_clones("avx2", "default"))) void AlignmentCosts(const float* reference,
+                                                                      const float* path, int n,
+                                                                      int s0, int count,
+                                                                      double* costs) {
+    for (int i = 0; i < count; i += 4) {
+        const int s = s0 + i;
+        int first[4];
+        int last[4];
+        for (int l = 0; l < 4; ++l) {
+            first[l] = std::max(0, -(s + l));
+            last[l] = std::min(n, n - (s + l));
+        }
+        // Where every lane has its term: path[j + s .. j + s + 3] lie in the path.
+        const int commonFirst = first[0];
+        const int commonLast = std::max(commonFirst, last[3]);
+        double lane[4] = {0, 0, 0, 0};
+        const auto single = [&](int from, int to) {
+            for (int j = from; j < to; ++j) {
+                for (int l = 0; l < 4; ++l) {
+                    if (j >= first[l] && j < last[l])
+                        lane[l] += std::fabs(reference[j] - path[j + s + l]);
+                }
+            }
+        };
+        single(first[3], commonFirst);
+        Doubles4 total = {lane[0], lane[1], lane[2], lane[3]};
+        for (int j = commonFirst; j < commonLast; ++j) {
+            const Floats4 diff = reference[j] - Load4(path + j + s);
+            total += __builtin_convertvector(Abs4(diff), Doubles4);
+        }
+        for (int l = 0; l < 4; ++l)
+            lane[l] = total[l];
+        single(commonLast, last[0]);
+        for (int l = 0; l < 4 && i + l < count; ++l)
+            costs[i + l] = last[l] <= first[l] ? 0 : lane[l] / (last[l] - first[l]);
+    }
+}
+
+// Per sample j, over the paths in order: the weight sum and the weighted value
+// sum of the path samples that line up with j. Four samples at a time where
+// every path has one; one at a time at the ends.
+__attribute__((target_clones("avx2", "default"))) void FuseAligned(const float* values,
+                                                                   const float* weights,
+                                                                   const int32_t* shifts, int paths,
+                                                                   int n, float* out) {
+    int lowest = 0;
+    int highest = 0;
+    for (int k = 0; k < paths; ++k) {
+        lowest = std::min(lowest, shifts[k]);
+        highest = std::max(highest, shifts[k]);
+    }
+    const auto single = [&](int j) {
+        double wSum = 0, vSum = 0;
+        for (int k = 0; k < paths; ++k) {
+            const int at = j + shifts[k];
+            if (at < 0 || at >= n) continue;
+            const size_t cell = static_cast<size_t>(k) * n + at;
+            wSum += weights[cell];
+            vSum += double(weights[cell]) * values[cell];
+        }
+        out[j] = static_cast<float>(wSum > 0 ? vSum / wSum : vSum);
+    };
+    // Samples j in [-lowest, n - highest) have a sample on every path.
+    const int from = std::min(n, -lowest);
+    const int to = std::max(from, n - highest);
+    for (int j = 0; j < from; ++j)
+        single(j);
+    int j = from;
+    for (; j + 4 <= to; j += 4) {
+        Doubles4 wSum = {0, 0, 0, 0};
+        Doubles4 vSum = {0, 0, 0, 0};
+        for (int k = 0; k < paths; ++k) {
+            const size_t cell = static_cast<size_t>(k) * n + (j + shifts[k]);
+            const Doubles4 w = __builtin_convertvector(Load4(weights + cell), Doubles4);
+            wSum += w;
+            vSum += w * __builtin_convertvector(Load4(values + cell), Doubles4);
+        }
+        const Doubles4 fused = wSum > 0 ? vSum / wSum : vSum;
+        const Floats4 narrowed = __builtin_convertvector(fused, Floats4);
+        std::memcpy(out + j, &narrowed, sizeof narrowed);
+    }
+    for (; j < n; ++j)
+        single(j);
+}
 
 int SharpenWith(std::span<float> samples, float factor, ReusableBuffer<float>& copyBuffer,
                 bool growOnly) {
@@ -145,11 +321,32 @@ int SuperResolveWith(std::span<const int32_t> raster, int32_t height, int32_t wi
     float* weights = store.weights.data();
     int32_t* shifts = store.shifts.data();
     const int centre = paths / 2;
-    for (int i = 0; i < paths; ++i) {
+    const auto startOf = [&](int i, double& px, double& py) {
         const float o = static_cast<float>(double(centre - i) * spacing);
-        SamplePath(raster, height, width, scan.startX + nx * o, scan.startY + ny * o, sx, sy, n,
-                   values + static_cast<size_t>(i) * n, weights + static_cast<size_t>(i) * n,
-                   store.walkWeights);
+        px = scan.startX + nx * o;
+        py = scan.startY + ny * o;
+    };
+    int i = 0;
+    for (; store.walkWeights && i + 4 <= paths; i += 4) {
+        double px[4], py[4];
+        float* valueRows[4];
+        float* weightRows[4];
+        bool near = true;  // positions whose floor a 32-bit truncation gives
+        for (int l = 0; l < 4; ++l) {
+            startOf(i + l, px[l], py[l]);
+            valueRows[l] = values + static_cast<size_t>(i + l) * n;
+            weightRows[l] = weights + static_cast<size_t>(i + l) * n;
+            for (const double end : {px[l], py[l], px[l] + double(n) * sx, py[l] + double(n) * sy})
+                near = near && std::abs(end) < kNearPositions;
+        }
+        if (!near) break;
+        SampleFourPaths(raster.data(), height, width, px, py, sx, sy, n, valueRows, weightRows);
+    }
+    for (; i < paths; ++i) {
+        double px, py;
+        startOf(i, px, py);
+        SamplePath(raster, height, width, px, py, sx, sy, n, values + static_cast<size_t>(i) * n,
+                   weights + static_cast<size_t>(i) * n, store.walkWeights);
     }
 
     const float* reference = values + static_cast<size_t>(centre) * n;
@@ -161,15 +358,17 @@ int SuperResolveWith(std::span<const int32_t> raster, int32_t height, int32_t wi
 
     // Each path is searched around its neighbour's shift towards the centre,
     // so a tilted symbol is followed path by path.
+    double* costs = store.costs.data();
     auto align = [&](int k, int searchCentre) {
         const float* path = values + static_cast<size_t>(k) * n;
-        int best = searchCentre - reach;
-        double bestCost = AlignmentCost(reference, path, n, best);
-        for (int s = best + 1; s <= searchCentre + reach; ++s) {
-            const double cost = AlignmentCost(reference, path, n, s);
-            if (cost < bestCost) {
-                bestCost = cost;
-                best = s;
+        const int firstShift = searchCentre - reach;
+        AlignmentCosts(reference, path, n, firstShift, 2 * reach + 1, costs);
+        int best = firstShift;
+        double bestCost = costs[0];
+        for (int i = 1; i <= 2 * reach; ++i) {
+            if (costs[i] < bestCost) {
+                bestCost = costs[i];
+                best = firstShift + i;
             }
         }
         shifts[k] = best;
@@ -191,18 +390,7 @@ int SuperResolveWith(std::span<const int32_t> raster, int32_t height, int32_t wi
     for (int k = 0; k < paths; ++k)
         shifts[k] -= recentre;
 
-    float* out = scan.samples.get();
-    for (int j = 0; j < n; ++j) {
-        double wSum = 0, vSum = 0;
-        for (int k = 0; k < paths; ++k) {
-            const int at = j + shifts[k];
-            if (at < 0 || at >= n) continue;
-            const size_t cell = static_cast<size_t>(k) * n + at;
-            wSum += weights[cell];
-            vSum += double(weights[cell]) * values[cell];
-        }
-        out[j] = static_cast<float>(wSum > 0 ? vSum / wSum : vSum);
-    }
+    FuseAligned(values, weights, shifts, paths, n, scan.samples.get());
     if (!SharpenWith(scan.Samples(), scan.sharpening, store.sharpenCopy, store.growOnly)) return 0;
     XR_FindBars(scan);
     return 1;

@@ -16,6 +16,7 @@ struct SuperResolutionStore {
     ReusableBuffer<float> values;
     ReusableBuffer<float> weights;
     ReusableBuffer<int32_t> shifts;
+    ReusableBuffer<double> costs;  // alignment costs of one path's shifts
     ReusableBuffer<float> sharpenCopy;
     // false: buffers match each size exactly; true: they only grow.
     bool growOnly = false;
@@ -34,6 +35,19 @@ inline SuperResolutionStore LineStore() {
 // XR_SuperResolve with the given storage.
 int SuperResolveWith(std::span<const int32_t> raster, int32_t height, int32_t width,
                      ScanSignal& scan, SuperResolutionStore& store);
+
+// costs[i], for i < count: the mean absolute difference between `reference`
+// and `path` (n samples each) moved by s0 + i, over the samples both have; 0
+// where they have none.
+void AlignmentCosts(const float* reference, const float* path, int n, int s0, int count,
+                    double* costs);
+
+// out[j], for j < n: over the paths k in order, the samples
+// values[k][j + shifts[k]] that exist, averaged with their weights (their
+// weighted sum where the weights sum to 0). values and weights hold `paths`
+// rows of n samples.
+void FuseAligned(const float* values, const float* weights, const int32_t* shifts, int paths, int n,
+                 float* out);
 
 // XR_Sharpen with the given copy buffer.
 int SharpenWith(std::span<float> samples, float factor, ReusableBuffer<float>& copyBuffer,

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "engine/locate/super_resolution.h"
 #include "engine/reader.h"
 #include "tests/support/ean_encoder.h"
 
@@ -132,6 +136,67 @@ TEST(SuperResolve, LinesLeavingTheRasterReadOnlyInsideIt) {
     ReaderConfigPtr wide = XR_ParseConfig("-srpsp 2000000000 -srnbp 5");
     wide->scan->stopX = 50;
     EXPECT_EQ(XR_SuperResolve(p.raster, p.height, p.width, *wide->scan), 1);
+}
+
+// The alignment costs and the fusion written plainly, one shift and one
+// sample at a time: the engine's must give the same doubles and floats.
+double PlainCost(const std::vector<float>& a, const std::vector<float>& b, int n, int s) {
+    const int first = std::max(0, -s), last = std::min(n, n - s);
+    if (last <= first) return 0;
+    double total = 0;
+    for (int j = first; j < last; ++j)
+        total += std::fabs(a[j] - b[j + s]);
+    return total / (last - first);
+}
+
+TEST(SuperResolve, AlignmentAndFusionEqualThePlainSumsToTheBit) {
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> value(-300, 300);
+    for (const int n : {1, 3, 7, 64, 131}) {
+        std::vector<float> reference(n), path(n);
+        for (int j = 0; j < n; ++j) {
+            reference[j] = value(random);
+            path[j] = value(random);
+        }
+        // Shift runs of every length, reaching past either end.
+        for (const int s0 : {-n - 2, -n + 1, -3, 0, 2, n - 2}) {
+            for (const int count : {1, 3, 4, 5, 9}) {
+                std::vector<double> costs(count, -1.0);
+                zeph::AlignmentCosts(reference.data(), path.data(), n, s0, count, costs.data());
+                for (int i = 0; i < count; ++i) {
+                    const double plain = PlainCost(reference, path, n, s0 + i);
+                    EXPECT_EQ(std::memcmp(&costs[i], &plain, sizeof plain), 0)
+                        << "n " << n << " shift " << s0 + i;
+                }
+            }
+        }
+
+        for (const int paths : {1, 5, 21}) {
+            std::vector<float> values(static_cast<size_t>(paths) * n), weights(values.size());
+            for (size_t c = 0; c < values.size(); ++c) {
+                values[c] = value(random);
+                weights[c] = std::fabs(value(random)) / 300;
+            }
+            std::vector<int32_t> shifts(paths);
+            for (int k = 0; k < paths; ++k)
+                shifts[k] = static_cast<int32_t>(random() % 9) - 4;
+            std::vector<float> fused(n);
+            zeph::FuseAligned(values.data(), weights.data(), shifts.data(), paths, n, fused.data());
+            for (int j = 0; j < n; ++j) {
+                double wSum = 0, vSum = 0;
+                for (int k = 0; k < paths; ++k) {
+                    const int at = j + shifts[k];
+                    if (at < 0 || at >= n) continue;
+                    wSum += weights[static_cast<size_t>(k) * n + at];
+                    vSum += double(weights[static_cast<size_t>(k) * n + at]) *
+                            values[static_cast<size_t>(k) * n + at];
+                }
+                const float plain = static_cast<float>(wSum > 0 ? vSum / wSum : vSum);
+                EXPECT_EQ(std::memcmp(&fused[j], &plain, sizeof plain), 0)
+                    << "n " << n << " paths " << paths << " sample " << j;
+            }
+        }
+    }
 }
 
 }  // namespace

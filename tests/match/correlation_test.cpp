@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -229,6 +231,42 @@ TEST_F(MatchTableTest, EarlierLongerStretchesLeaveNoTrace) {
     XR_MatchTable(shortStretch, *table, again, 9);
     EXPECT_EQ(fresh.index, again.index);
     EXPECT_EQ(fresh.score, again.score);
+}
+
+TEST_F(MatchTableTest, ScoresEqualTheShiftedCorrelationOfEveryEntryToTheBit) {
+    // Ten entries of one length (scored four at a time), and a table whose
+    // lengths change between entries.
+    PatternTablePtr mixed = XR_ParsePatterns("0110 011001 1001 0001101 0011 0100111 01 110");
+    ASSERT_TRUE(mixed);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> value(-2, 2);
+    for (const PatternTable* t : {table.get(), mixed.get()}) {
+        for (const int length : {3, 7, 12, 40}) {
+            std::vector<float> stretch(static_cast<size_t>(length));
+            for (float& v : stretch)
+                v = value(random);
+            // The matcher correlates the stretch less its mean.
+            double sum = 0;
+            for (const float v : stretch)
+                sum += v;
+            const float mean = static_cast<float>(sum / length);
+            std::vector<float> centred(stretch);
+            for (float& v : centred)
+                v -= mean;
+            for (const int h : {0, 1, 3}) {
+                BestMatch plain;
+                for (int e = 0; e < t->count; ++e) {
+                    const float score = XR_ShiftedCorrelation(centred, (*t)[e].samples, h);
+                    if (score > plain.score) plain = {e, score};
+                }
+                BestMatch best;
+                XR_MatchTable(stretch, *t, best, h);
+                EXPECT_EQ(best.index, plain.index) << length << " samples, range " << h;
+                EXPECT_EQ(std::memcmp(&best.score, &plain.score, sizeof(float)), 0)
+                    << length << " samples, range " << h;
+            }
+        }
+    }
 }
 
 }  // namespace
