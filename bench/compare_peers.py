@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""ZephScan against ZXingReader 3.1.1: wall time, CPU time and peak memory.
+
+Runs, in one go and turn about, ZephScan with one worker thread, ZephScan with
+its default threads and ZXingReader over every PNG of the real-photo corpus
+and over generated 12-megapixel JPEG photos, and prints the medians side by
+side with their ratios to ZXingReader. Then prints the engine's search against
+TurboJPEG's decode on each photo (bench/photo_bench).
+
+    bench/compare_peers.py [--build DIR] [--zxing PATH] [--corpus DIR]
+                           [--photos N] [--repeats N]
+
+Needs a build with -DZEPH_BENCH=ON (for photo_bench); Python 3 alone.
+"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+FORMATS = "Codabar,Code39,Code93,Code128,EAN-8,EAN-13,ITF,UPC-A,UPC-E"
+
+
+def run_measured(command):
+    """Wall seconds, CPU seconds (user + system) and peak resident MB of one run."""
+    start = time.perf_counter()
+    with open(os.devnull, "wb") as sink:
+        process = subprocess.Popen(command, stdout=sink, stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(process.pid, 0)
+    wall = time.perf_counter() - start
+    process.returncode = os.waitstatus_to_exitcode(status)
+    if process.returncode != 0:
+        sys.exit(f"failed ({process.returncode}): {' '.join(map(str, command[:3]))} ...")
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
+
+
+def flatten_corpus(corpus, folder):
+    """Links every PNG of the corpus into one folder, for one ZephScan mask."""
+    files = []
+    for png in sorted(corpus.rglob("*.png")):
+        link = folder / f"{png.parent.name}__{png.name}"
+        link.symlink_to(png.resolve())
+        files.append(link)
+    return files
+
+
+def compare(name, files, mask, zephscan, zxing, repeats):
+    readers = [
+        ("ZephScan -threads 1", [zephscan, "-threads", "1", mask]),
+        ("ZephScan (default threads)", [zephscan, mask]),
+        ("ZXingReader 3.1.1", [zxing, "-formats", FORMATS, "-1", *files]),
+    ]
+    runs = {label: [] for label, _ in readers}
+    for _ in range(repeats):
+        for label, command in readers:  # turn about, so that noise spreads evenly
+            runs[label].append(run_measured([str(c) for c in command]))
+    median = {
+        label: tuple(statistics.median(r[i] for r in runs[label]) for i in range(3))
+        for label in runs
+    }
+    peer = median["ZXingReader 3.1.1"]
+    print(f"\n{name}: {len(files)} files, median of {repeats} runs")
+    print(f"{'reader':28} {'wall s':>8} {'CPU s':>8} {'peak MB':>8} {'wall ratio':>11} "
+          f"{'CPU ratio':>10}")
+    for label, (wall, cpu, peak) in median.items():
+        print(f"{label:28} {wall:8.3f} {cpu:8.3f} {peak:8.1f} {wall / peer[0]:11.2f} "
+              f"{cpu / peer[1]:10.2f}")
+
+
+def find_build(explicit):
+    candidates = [Path(explicit)] if explicit else [
+        ROOT / "build" / "bench", ROOT / "build" / "release", ROOT / "build"]
+    for build in candidates:
+        if (build / "cli" / "ZephScan").exists() and (build / "bench" / "photo_bench").exists():
+            return build
+    sys.exit("no build with ZephScan and bench/photo_bench (configure with -DZEPH_BENCH=ON); "
+             "name one with --build")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", help="build folder holding cli/ZephScan and bench/photo_bench")
+    parser.add_argument("--zxing", default=str(ROOT.parent / "shared" / "peers" / "ZXingReader"))
+    parser.add_argument("--corpus", default=str(ROOT.parent / "shared" / "corpus"))
+    parser.add_argument("--photos", type=int, default=4, help="12-megapixel photos to make")
+    parser.add_argument("--repeats", type=int, default=3)
+    args = parser.parse_args()
+
+    build = find_build(args.build)
+    zephscan = build / "cli" / "ZephScan"
+    zxing = Path(args.zxing)
+    if not zxing.exists():
+        sys.exit(f"no ZXingReader at {zxing} (give --zxing)")
+    corpus = Path(args.corpus)
+    print(f"ZephScan {zephscan}\nZXingReader {zxing}\nprocessors: {len(os.sched_getaffinity(0))}")
+
+    with tempfile.TemporaryDirectory(prefix="zeph-peers-") as work:
+        work = Path(work)
+        if corpus.is_dir():
+            flat = work / "corpus"
+            flat.mkdir()
+            files = flatten_corpus(corpus, flat)
+            compare("Corpus", files, f"{flat}/*.png", zephscan, zxing, args.repeats)
+        else:
+            print(f"\nno corpus at {corpus}: skipped")
+
+        photos = work / "photos"
+        timing = subprocess.run([str(build / "bench" / "photo_bench"), str(photos),
+                                 str(args.photos)], check=True, capture_output=True, text=True)
+        files = sorted(photos.glob("*.jpg"))
+        compare("12-megapixel JPEG photos (half with a label)", files, f"{photos}/*.jpg",
+                zephscan, zxing, args.repeats)
+        print("\nThe engine's search (XR_SearchExtended, thorough, one thread) against "
+              "TurboJPEG's decode, median of 5:")
+        print(timing.stdout, end="")
+
+
+if __name__ == "__main__":
+    main()
