@@ -1,6 +1,7 @@
 #include <limits>
 #include <new>
 
+#include "engine/core/avx2_clones.h"
 #include "engine/core/huge_pages.h"
 #include "engine/reader.h"
 
@@ -26,8 +27,7 @@ int XR_RasterResize(int32_t width, int32_t height, GreyRaster& raster) {
 namespace {
 
 // B + 6 G + 3 R of `count` pixels.
-__attribute__((target_clones("avx2", "default"))) void GreyRow(const uint8_t* src, size_t count,
-                                                               int32_t* dst) {
+ZEPH_AVX2_CLONES void GreyRow(const uint8_t* src, size_t count, int32_t* dst) {
     for (size_t x = 0; x < count; ++x)
         dst[x] = src[3 * x] + 6 * src[3 * x + 1] + 3 * src[3 * x + 2];
 }

@@ -6,6 +6,7 @@
 #include <numbers>
 #include <utility>
 
+#include "engine/core/avx2_clones.h"
 #include "engine/core/reusable_buffer.h"
 
 namespace zeph {
@@ -63,8 +64,7 @@ using TwoPairs = double __attribute__((vector_size(32)));
 // wr xi + wi xr): the compiler's own complex product (wr xr - wi xi,
 // wr xi + wi xr) for finite values, since negation and subtraction are exact;
 // every result is the same to the bit as one butterfly at a time.
-__attribute__((target_clones("avx2", "default"))) void RunButterflies(
-    const Plan& plan, std::span<std::complex<double>> data) {
+ZEPH_AVX2_CLONES void RunButterflies(const Plan& plan, std::span<std::complex<double>> data) {
     const int n = static_cast<int>(data.size());
     double* d = reinterpret_cast<double*>(data.data());
     if (n >= 2) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/core/avx2_clones.h"
 #include "engine/locate/super_resolution.h"
 
 #include "engine/core/reusable_buffer.h"
@@ -98,9 +99,9 @@ constexpr double kNearPositions = 1e9;
 // Every lane runs the arithmetic of SamplePath in its order, so every value,
 // weight and mean is the same to the bit; the four dependency chains of the
 // position and sum overlap instead of waiting on each other.
-__attribute__((target_clones("avx2", "default"))) void SampleFourPaths(
-    const int32_t* g, int32_t height, int32_t width, const double* px0, const double* py0, float sx,
-    float sy, int n, float* const* values, float* const* weights) {
+ZEPH_AVX2_CLONES void SampleFourPaths(const int32_t* g, int32_t height, int32_t width,
+                                      const double* px0, const double* py0, float sx, float sy,
+                                      int n, float* const* values, float* const* weights) {
     using Doubles = double __attribute__((vector_size(32)));
     using Floats = float __attribute__((vector_size(16)));
     using Ints = int32_t __attribute__((vector_size(16)));
@@ -193,10 +194,8 @@ inline Floats4 Abs4(Floats4 v) {
 // ascending j from its own first j, as one shift alone does: the few j at
 // either end that not every lane has are added lane by lane, the rest four
 // lanes at once. Lanes past `count` are computed and dropped.
-__attribute__((target_clones("avx2", "default"))) void AlignmentCosts(const float* reference,
-                                                                      const float* path, int n,
-                                                                      int s0, int count,
-                                                                      double* costs) {
+ZEPH_AVX2_CLONES void AlignmentCosts(const float* reference, const float* path, int n, int s0,
+                                     int count, double* costs) {
     for (int i = 0; i < count; i += 4) {
         const int s = s0 + i;
         int first[4];
@@ -234,10 +233,8 @@ __attribute__((target_clones("avx2", "default"))) void AlignmentCosts(const floa
 // Per sample j, over the paths in order: the weight sum and the weighted value
 // sum of the path samples that line up with j. Four samples at a time where
 // every path has one; one at a time at the ends.
-__attribute__((target_clones("avx2", "default"))) void FuseAligned(const float* values,
-                                                                   const float* weights,
-                                                                   const int32_t* shifts, int paths,
-                                                                   int n, float* out) {
+ZEPH_AVX2_CLONES void FuseAligned(const float* values, const float* weights, const int32_t* shifts,
+                                  int paths, int n, float* out) {
     int lowest = 0;
     int highest = 0;
     for (int k = 0; k < paths; ++k) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/core/avx2_clones.h"
 #include "engine/core/reusable_buffer.h"
 #include "engine/parallel/work_crew.h"
 #include "engine/reader.h"
@@ -57,9 +58,8 @@ inline float Response(const int32_t* src, ptrdiff_t step) {
 }
 
 // line[x] for x in [from, to], the taps of pixel x at src + x + k * step.
-__attribute__((target_clones("avx2", "default"))) void RespondAlong(const int32_t* src,
-                                                                    ptrdiff_t step, int from,
-                                                                    int to, float* line) {
+ZEPH_AVX2_CLONES void RespondAlong(const int32_t* src, ptrdiff_t step, int from, int to,
+                                   float* line) {
     int x = from;
     for (; x + kLanes - 1 <= to; x += kLanes)
         Responses(src + x, step, line + x);

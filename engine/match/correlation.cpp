@@ -2,6 +2,7 @@
 #include <array>
 #include <cmath>
 
+#include "engine/core/avx2_clones.h"
 #include "engine/reader.h"
 
 namespace {
@@ -110,8 +111,8 @@ float CorrelatePrepared(const float* padded, const Resampling& r, const float* t
 // entries[e]: each lane adds its terms in the order one entry alone does, so
 // every score is the same to the bit, and the four entries' sums no longer
 // wait on each other. The sums of shift ranges 0 and 1 stay in registers.
-__attribute__((target_clones("avx2", "default"))) void CorrelateFourPrepared(
-    const float* padded, const Resampling& r, const float* const* entries, int h, float* scores) {
+ZEPH_AVX2_CLONES void CorrelateFourPrepared(const float* padded, const Resampling& r,
+                                            const float* const* entries, int h, float* scores) {
     using Doubles = double __attribute__((vector_size(32)));
     const int offsets = 2 * h + 1;
     const int steps = r.signalLonger ? r.ns : r.nt;
