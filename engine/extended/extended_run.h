@@ -1,0 +1,69 @@
+// What the passes of one extended search share: the picture and settings, the
+// records of the engine's own search, and the lines read so far with what they
+// read.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/extended/candidates.h"
+#include "engine/extended/line_extent.h"
+#include "engine/extended/line_reader.h"
+#include "engine/extended/picture.h"
+#include "engine/extended/read_ledger.h"
+#include "engine/locate/orientation_memo.h"
+#include "engine/reader.h"
+
+namespace zeph::extended {
+
+// The densest sampling of a line, in samples per pixel.
+inline constexpr double kMostSamplesPerPixel = 2.5;
+
+// Working storage of the extended search, one per thread.
+struct Scratch {
+    LineReader reader;
+    CandidateFinder finder;
+    ExtentFinder extents;
+    ReadLedger ledger;
+    locate::OrientationMemo memo;  // what the engine's search measured
+    std::vector<Candidate> candidates;
+    std::vector<LineRead> reads;
+    std::vector<Line> lines;       // every line read in this run
+    std::vector<int32_t> widened;  // a picture one pixel thin, doubled
+};
+
+struct Run {
+    // Lines whose ends lie this close (in pixels, x and y summed) are one line.
+    static constexpr int32_t kSameLine = 2;
+
+    Picture picture;
+    const ReaderConfig& config;
+    Scratch& scratch;
+    std::span<const MatchRecord> kept;  // the records of the engine's own search
+
+    // Whether (x, y) lies on the line of a kept record or of an accepted read.
+    bool Covered(double x, double y) const;
+    // Whether the line was read before.
+    bool Seen(const Line& line) const;
+    // Reads one line into the ledger; -1 on failure, else the number of bars
+    // in its longest run. A line read before is not read again (0).
+    int ReadLine(const Line& line, int32_t paths, bool startAtBorder, bool stopAtBorder,
+                 float samplesPerPixel);
+    // The same for a line read elsewhere into `reads`, not seen before; false
+    // when memory runs out.
+    bool Take(const Line& line, std::span<const LineRead> reads);
+};
+
+// The full line through (x, y) across the bars at angle theta, or false when
+// the point lies outside the picture.
+bool LineThrough(double x, double y, double theta, const Picture& p, Line& line);
+
+// Lines through the strongest candidates of the tile grid of this size (the
+// one the engine's search just measured), each first through the candidate
+// and then, where that crossed enough bars for a symbol, on either side of it
+// until the candidate is read. With a crew in the settings the lines are read
+// ahead on the crew and taken in the same order. -1 on failure.
+int CandidatePass(Run& run, int tileSize);
+
+}  // namespace zeph::extended
