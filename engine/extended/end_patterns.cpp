@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/match/lazy_tables.h"
+#include "engine/match/table_scores.h"
 #include "engine/symbologies/code128_patterns.h"
 #include "engine/symbologies/code93_patterns.h"
 
@@ -43,13 +44,15 @@ bool FollowsLetters(const std::array<float, N>& widths, std::string_view letters
     return widestNarrow > 0 && narrowestWide >= kWideOverNarrow * widestNarrow;
 }
 
-// Best score of the table's entries over samples [a, b).
-float Score(std::span<const float> samples, int32_t a, int32_t b, const PatternTable& table) {
-    if (a < 0 || b <= a || static_cast<size_t>(b) > samples.size()) return 0;
-    BestMatch best;
-    XR_MatchTable(samples.subspan(static_cast<size_t>(a), static_cast<size_t>(b - a)), table, best,
-                  0);
-    return best.score;
+// Best scores of two tables' entries over samples [a, b).
+std::array<float, 2> Scores(std::span<const float> samples, int32_t a, int32_t b,
+                            const PatternTable& first, const PatternTable& second) {
+    std::array<float, 2> scores{};
+    if (a < 0 || b <= a || static_cast<size_t>(b) > samples.size()) return scores;
+    const std::array<const PatternTable*, 2> tables = {&first, &second};
+    match::BestScores(samples.subspan(static_cast<size_t>(a), static_cast<size_t>(b - a)), tables,
+                      0, scores);
+    return scores;
 }
 
 }  // namespace
@@ -74,20 +77,24 @@ bool EndPatterns::Reset(std::span<const float> samples, const BarList& bars) {
 void EndPatterns::Test(int32_t k) {
     const BarList& s = bars_;
     const int32_t n = s.Count();
-    auto score = [&](int32_t a, int32_t b, Table table) {
-        return Score(samples_, a, b, tables_[table]) >= kLeastScore;
+    // Code 128 and Code 93 ends, each pair on one stretch.
+    auto scores = [&](int32_t a, int32_t b, Table code128, Table code93) {
+        return Scores(samples_, a, b, tables_[code128], tables_[code93]);
     };
     constexpr std::string_view kAsterisk = "NWNNWNWNN";
     constexpr std::string_view kLetters[] = {"NNWWNWN", "NWNWNNW", "NNNWNWW", "NNNWWWN"};
     {
         uint8_t f = 0;
         if (k + 3 < n) {
-            if (score(s.starts[k], s.starts[k + 3], kStarts128)) f |= kCode128Start;
-            if (score(s.starts[k], s.starts[k + 3], kStart93)) f |= kCode93Start;
+            const auto [start128, start93] =
+                scores(s.starts[k], s.starts[k + 3], kStarts128, kStart93);
+            if (start128 >= kLeastScore) f |= kCode128Start;
+            if (start93 >= kLeastScore) f |= kCode93Start;
         }
         if (k >= 3) {
-            if (score(s.starts[k - 3], s.ends[k], kStop128)) f |= kCode128Stop;
-            if (score(s.starts[k - 3], s.ends[k], kStop93)) f |= kCode93Stop;
+            const auto [stop128, stop93] = scores(s.starts[k - 3], s.ends[k], kStop128, kStop93);
+            if (stop128 >= kLeastScore) f |= kCode128Stop;
+            if (stop93 >= kLeastScore) f |= kCode93Stop;
         }
         std::array<float, 9> nine{};
         if (Elements(s, k, nine) && FollowsLetters(nine, kAsterisk)) f |= kCode39End;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/core/avx2_clones.h"
+#include "engine/match/table_scores.h"
 #include "engine/reader.h"
 
 namespace {
@@ -215,18 +216,36 @@ float XR_ScorePattern(std::span<const float> stretch, std::string_view pattern) 
     return XR_Correlation(Centred(stretch, scratch.scoreStretch), patternSamples);
 }
 
-int XR_MatchTable(std::span<const float> stretch, const PatternTable& table, BestMatch& best,
-                  int shiftRange) {
-    if (!ScorableLength(stretch.size())) return 0;
-    MatcherScratch& scratch = Scratch();
-    const int h = std::clamp(shiftRange, 0, kMaxShiftRange);
-    const int ns = static_cast<int>(stretch.size());
-    float* padded = scratch.paddedStretch.data();
-    std::fill_n(padded, h, 0.0f);
-    const std::span<const float> centred =
-        Centred(stretch, std::span<float>(padded + h, static_cast<size_t>(ns)));
-    std::fill_n(padded + h + ns, h, 0.0f);
+namespace {
 
+// The stretch of a table match, centred and padded in the scratch, for one or
+// more tables.
+struct PreparedStretch {
+    int h = 0;
+    int ns = 0;
+    const float* padded = nullptr;
+    std::span<const float> centred;
+};
+
+PreparedStretch PrepareStretch(std::span<const float> stretch, int shiftRange,
+                               MatcherScratch& scratch) {
+    PreparedStretch p;
+    p.h = std::clamp(shiftRange, 0, kMaxShiftRange);
+    p.ns = static_cast<int>(stretch.size());
+    float* padded = scratch.paddedStretch.data();
+    std::fill_n(padded, p.h, 0.0f);
+    p.centred = Centred(stretch, std::span<float>(padded + p.h, static_cast<size_t>(p.ns)));
+    std::fill_n(padded + p.h + p.ns, p.h, 0.0f);
+    p.padded = padded;
+    return p;
+}
+
+int MatchPrepared(const PreparedStretch& prepared, const PatternTable& table, BestMatch& best,
+                  int shiftRange, MatcherScratch& scratch) {
+    const int h = prepared.h;
+    const int ns = prepared.ns;
+    const float* padded = prepared.padded;
+    const std::span<const float> centred = prepared.centred;
     Resampling walk;
     int preparedFor = -1;  // the template length the walk was prepared for
     bool improved = false;
@@ -247,18 +266,23 @@ int XR_MatchTable(std::span<const float> stretch, const PatternTable& table, Bes
                 Prepare(centred.data(), ns, nt, scratch.map.data(), walk);
                 preparedFor = nt;
             }
-            // Four entries of this length in a row are scored together and
+            // Up to four entries of this length in a row are scored together
+            // (a short group repeats its last entry in the spare lanes) and
             // offered in their order.
-            if (e + 4 <= table.count && table[e + 1].samples.size() == entry.size() &&
-                table[e + 2].samples.size() == entry.size() &&
-                table[e + 3].samples.size() == entry.size()) {
-                const float* four[4] = {entry.data(), table[e + 1].samples.data(),
-                                        table[e + 2].samples.data(), table[e + 3].samples.data()};
+            int group = 1;
+            while (group < 4 && e + group < table.count &&
+                   table[e + group].samples.size() == entry.size()) {
+                ++group;
+            }
+            if (group > 1) {
+                const float* four[4];
+                for (int k = 0; k < 4; ++k)
+                    four[k] = table[e + std::min(k, group - 1)].samples.data();
                 float scores[4];
                 CorrelateFourPrepared(padded, walk, four, h, scores);
-                for (int k = 0; k < 4; ++k)
+                for (int k = 0; k < group; ++k)
                     offer(scores[k], e + k);
-                e += 3;
+                e += group - 1;
                 continue;
             }
             offer(h == 0   ? CorrelatePrepared<0>(padded, walk, entry.data(), h)
@@ -273,3 +297,32 @@ int XR_MatchTable(std::span<const float> stretch, const PatternTable& table, Bes
     }
     return improved ? 1 : 0;
 }
+
+}  // namespace
+
+int XR_MatchTable(std::span<const float> stretch, const PatternTable& table, BestMatch& best,
+                  int shiftRange) {
+    if (!ScorableLength(stretch.size())) return 0;
+    MatcherScratch& scratch = Scratch();
+    return MatchPrepared(PrepareStretch(stretch, shiftRange, scratch), table, best, shiftRange,
+                         scratch);
+}
+
+namespace zeph::match {
+
+void BestScores(std::span<const float> stretch, std::span<const PatternTable* const> tables,
+                int shiftRange, std::span<float> scores) {
+    if (!ScorableLength(stretch.size())) {
+        std::fill(scores.begin(), scores.end(), 0.0f);
+        return;
+    }
+    MatcherScratch& scratch = Scratch();
+    const PreparedStretch prepared = PrepareStretch(stretch, shiftRange, scratch);
+    for (size_t t = 0; t < tables.size() && t < scores.size(); ++t) {
+        BestMatch best;
+        MatchPrepared(prepared, *tables[t], best, shiftRange, scratch);
+        scores[t] = best.score;
+    }
+}
+
+}  // namespace zeph::match

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "engine/match/table_scores.h"
 #include "engine/reader.h"
 
 namespace {
@@ -267,6 +269,25 @@ TEST_F(MatchTableTest, ScoresEqualTheShiftedCorrelationOfEveryEntryToTheBit) {
             }
         }
     }
+}
+
+TEST_F(MatchTableTest, SeveralTablesOnOneStretchScoreAsEachAlone) {
+    PatternTablePtr other = XR_ParsePatterns("11010000100 11010010000 110011");
+    ASSERT_TRUE(other);
+    const std::array<const PatternTable*, 3> tables = {table.get(), other.get(), table.get()};
+    for (const std::string modules : {"0111011", "11010010000", "1"}) {
+        const std::vector<float> stretch = Render(modules, 3);
+        std::array<float, 3> scores{-1, -1, -1};
+        zeph::match::BestScores(stretch, tables, 1, scores);
+        for (size_t t = 0; t < tables.size(); ++t) {
+            BestMatch alone;
+            XR_MatchTable(stretch, *tables[t], alone, 1);
+            EXPECT_EQ(scores[t], alone.score) << modules << ", table " << t;
+        }
+    }
+    std::array<float, 3> none{-1, -1, -1};
+    zeph::match::BestScores({}, tables, 1, none);
+    EXPECT_EQ(none, (std::array<float, 3>{0, 0, 0}));
 }
 
 }  // namespace
