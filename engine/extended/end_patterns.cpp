@@ -74,28 +74,36 @@ bool EndPatterns::Reset(std::span<const float> samples, const BarList& bars) {
     return true;
 }
 
+void EndPatterns::ScoreStarts(int32_t k) {
+    const BarList& s = bars_;
+    uint8_t& f = flags_[static_cast<size_t>(k)];
+    if (k + 3 < s.Count()) {
+        const auto [start128, start93] =
+            Scores(samples_, s.starts[k], s.starts[k + 3], tables_[kStarts128], tables_[kStart93]);
+        if (start128 >= kLeastScore) f |= kCode128Start;
+        if (start93 >= kLeastScore) f |= kCode93Start;
+    }
+    itf_[static_cast<size_t>(k)] |= kStartsScored;
+}
+
+void EndPatterns::ScoreStops(int32_t k) {
+    const BarList& s = bars_;
+    uint8_t& f = flags_[static_cast<size_t>(k)];
+    if (k >= 3) {
+        const auto [stop128, stop93] =
+            Scores(samples_, s.starts[k - 3], s.ends[k], tables_[kStop128], tables_[kStop93]);
+        if (stop128 >= kLeastScore) f |= kCode128Stop;
+        if (stop93 >= kLeastScore) f |= kCode93Stop;
+    }
+    itf_[static_cast<size_t>(k)] |= kStopsScored;
+}
+
 void EndPatterns::Test(int32_t k) {
     const BarList& s = bars_;
-    const int32_t n = s.Count();
-    // Code 128 and Code 93 ends, each pair on one stretch.
-    auto scores = [&](int32_t a, int32_t b, Table code128, Table code93) {
-        return Scores(samples_, a, b, tables_[code128], tables_[code93]);
-    };
     constexpr std::string_view kAsterisk = "NWNNWNWNN";
     constexpr std::string_view kLetters[] = {"NNWWNWN", "NWNWNNW", "NNNWNWW", "NNNWWWN"};
     {
         uint8_t f = 0;
-        if (k + 3 < n) {
-            const auto [start128, start93] =
-                scores(s.starts[k], s.starts[k + 3], kStarts128, kStart93);
-            if (start128 >= kLeastScore) f |= kCode128Start;
-            if (start93 >= kLeastScore) f |= kCode93Start;
-        }
-        if (k >= 3) {
-            const auto [stop128, stop93] = scores(s.starts[k - 3], s.ends[k], kStop128, kStop93);
-            if (stop128 >= kLeastScore) f |= kCode128Stop;
-            if (stop93 >= kLeastScore) f |= kCode93Stop;
-        }
         std::array<float, 9> nine{};
         if (Elements(s, k, nine) && FollowsLetters(nine, kAsterisk)) f |= kCode39End;
         if (k >= 4 && Elements(s, k - 4, nine) && FollowsLetters(nine, kAsterisk)) f |= kCode39Last;
@@ -105,7 +113,7 @@ void EndPatterns::Test(int32_t k) {
             if (k >= 3 && Elements(s, k - 3, seven) && FollowsLetters(seven, letter))
                 f |= kCodabarStop;
         }
-        flags_[static_cast<size_t>(k)] = f;
+        flags_[static_cast<size_t>(k)] |= f;
 
         // Interleaved 2 of 5 starts with four narrow elements and stops with a
         // wide bar, a narrow space and a narrow bar.
@@ -120,7 +128,7 @@ void EndPatterns::Test(int32_t k) {
             three[0] >= kWideOverNarrow * std::max(three[1], three[2])) {
             itf |= kItfStop;
         }
-        itf_[static_cast<size_t>(k)] = itf;
+        itf_[static_cast<size_t>(k)] |= itf;
     }
 }
 
@@ -128,7 +136,12 @@ int32_t EndPatterns::Plausible(int32_t first, int32_t last) {
     int32_t mask = kEan13 | kEan8 | kUpcE | kSupplement;
     if (!(itf_[static_cast<size_t>(first)] & kTested)) Test(first);
     if (!(itf_[static_cast<size_t>(last)] & kTested)) Test(last);
+    // The correlations of the Code 128 and Code 93 ends: the starts of the
+    // first bar, and the stops of the last only where one of them starts.
+    if (!(itf_[static_cast<size_t>(first)] & kStartsScored)) ScoreStarts(first);
     const uint8_t a = flags_[static_cast<size_t>(first)];
+    if ((a & (kCode128Start | kCode93Start)) && !(itf_[static_cast<size_t>(last)] & kStopsScored))
+        ScoreStops(last);
     const uint8_t b = flags_[static_cast<size_t>(last)];
     if ((a & kCode128Start) && (b & kCode128Stop)) mask |= kCode128;
     if ((a & kCode93Start) && (b & kCode93Stop)) mask |= kCode93;

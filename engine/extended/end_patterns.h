@@ -29,7 +29,8 @@ class EndPatterns {
     // The symbology bits worth decoding on the window of bars first..last:
     // the EAN/UPC family always (their decoders test their own guards and quiet
     // zones cheaply), the others when both ends look right. Each bar is tested
-    // once, when a window first ends at it.
+    // once, when a window first ends at it; its start and stop correlations
+    // once each, when first needed.
     int32_t Plausible(int32_t first, int32_t last);
 
   private:
@@ -43,12 +44,21 @@ class EndPatterns {
         kCodabarStart = 64,
         kCodabarStop = 128,
     };
-    enum ItfFlag : uint8_t { kItfStart = 1, kItfStop = 2, kTested = 4 };
+    // Interleaved 2 of 5 ends, and which tests a bar has had.
+    enum ItfFlag : uint8_t {
+        kItfStart = 1,
+        kItfStop = 2,
+        kTested = 4,        // the element-width tests
+        kStartsScored = 8,  // the Code 128 and Code 93 start correlations
+        kStopsScored = 16,  // the stop correlations
+    };
     // The start and stop patterns scored by correlation, parsed once: a table
     // stretches its templates to any stretch without building them anew.
     enum Table { kStarts128, kStop128, kStart93, kStop93 };
     LazyTables<4> tables_;
     void Test(int32_t k);
+    void ScoreStarts(int32_t k);
+    void ScoreStops(int32_t k);
 
     std::span<const float> samples_;
     BarList bars_;
