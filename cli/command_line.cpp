@@ -79,7 +79,8 @@ std::optional<std::vector<Option>> ScanOptions(const std::vector<std::string>& t
         const std::string& value = tokens[i + 1];
         if (name == "-MINCONF" || name == "-MINCONTRAST") {
             const std::optional<double> v = ParseNumber(value);
-            if (!v) return std::nullopt;
+            // The control takes single-precision reals.
+            if (!v || std::fabs(*v) > std::numeric_limits<float>::max()) return std::nullopt;
             options.push_back(
                 {name == "-MINCONF" ? OptionKind::kMinConfidence : OptionKind::kMinContrast, *v,
                  0});

@@ -36,7 +36,8 @@ struct Option {
 
 // The options among tokens 1 .. count-2 (never the mask or the token before
 // it), in order; every position is examined, values included. nullopt when a
-// value is no number, out of the 32-bit range for the barcode types, other
+// value is no number, beyond the single-precision range for the two reals,
+// out of the 32-bit range for the barcode types, other
 // than "0" and "1" for the extended search, or other than a whole number from
 // 1 to kMostThreads (digits only) for the threads.
 std::optional<std::vector<Option>> ScanOptions(const std::vector<std::string>& tokens);

@@ -107,6 +107,7 @@ ZEPH_EXPORT HRESULT DllRegisterServer() {
         r.modulePath = path;
         r.threadingModel = "Apartment";
         r.miscStatus = kMiscStatus;
+        r.insertable = true;
         r.typeLibrary = kLibraryId;
         r.typeLibraryVersion = kLibraryVersion;
         if (!zeph::platform::RegisterClass(r)) return SELFREG_E_CLASS;

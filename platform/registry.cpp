@@ -43,6 +43,7 @@ constexpr const char* kClassProgId = "progid";
 constexpr const char* kClassTypeName = "typename";
 constexpr const char* kClassThreading = "threadingmodel";
 constexpr const char* kClassMiscStatus = "miscstatus";
+constexpr const char* kClassInsertable = "insertable";
 constexpr const char* kClassTypeLibrary = "typelib";
 constexpr const char* kClassTypeLibraryVersion = "typelibversion";
 constexpr const char* kProgIdClass = kProgIdClassValue;
@@ -339,7 +340,7 @@ bool RegisterClass(const ClassRegistration& registration) {
         }
         const std::string clsid = GuidToString(registration.clsid);
         const std::string classKey = "CLSID/" + clsid;
-        const RegistryValues classValues = {
+        RegistryValues classValues = {
             {kClassModule, registration.modulePath},
             {kClassProgId, registration.progId},
             {kClassTypeName, registration.typeName},
@@ -348,6 +349,7 @@ bool RegisterClass(const ClassRegistration& registration) {
             {kClassTypeLibrary, GuidToString(registration.typeLibrary)},
             {kClassTypeLibraryVersion, registration.typeLibraryVersion},
         };
+        if (registration.insertable) classValues.emplace(kClassInsertable, "1");
         const std::optional<RegistryValues> previous = RegistryRead(classKey);
         if (!RegistryWrite(classKey, classValues)) return false;
         if (!RegistryWrite("ProgID/" + registration.progId, {{kProgIdClass, clsid}})) {

@@ -41,6 +41,9 @@ struct ClassRegistration {
     std::string modulePath;  // absolute path of the shared library
     std::string threadingModel = "Apartment";
     uint32_t miscStatus = 0;
+    // Offered to containers that insert objects: the class key then holds an
+    // "insertable" value.
+    bool insertable = false;
     GUID typeLibrary;
     std::string typeLibraryVersion;  // "major.minor"
 };

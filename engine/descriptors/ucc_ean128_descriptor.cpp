@@ -54,13 +54,6 @@ std::string_view FormatFixed(double value, int decimals, std::span<char, kNumber
     return {out.data(), static_cast<size_t>(end - out.data())};
 }
 
-// 10^d, exact for the decimals a field can give.
-double PowerOfTen(int d) {
-    constexpr std::array<double, 10> kExact = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-    if (d >= 0 && d < static_cast<int>(kExact.size())) return kExact[static_cast<size_t>(d)];
-    return std::pow(10.0, d);
-}
-
 // ---------------------------------------------------------------------------
 // The walk over one text
 
@@ -332,9 +325,10 @@ std::string_view XR_FieldText(const char* s, int length) {
 double XR_DecimalValue(const char* s, int count, int decimals) {
     const int value = XR_ReadDigits(s, count);
     if (value < 0) return -1.0;
-    // Dividing by an exact power of ten rounds once, where multiplying by
-    // 0.1^d would round twice.
-    return value / PowerOfTen(decimals);
+    // The value times 0.1 to the power of the decimals, as the texts have
+    // always been printed: for seven to nine decimals this rounds differently
+    // from a division by the power of ten (5 x 0.1^7 prints as 0.000001).
+    return value * std::pow(0.1, decimals);
 }
 
 std::string_view XR_FormatDate(const char* s) {

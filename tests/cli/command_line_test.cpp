@@ -70,6 +70,12 @@ TEST(ScanOptions, BadValuesAreABadCommandLine) {
     EXPECT_FALSE(ScanOptions({"-minconf", "abc", "1", "x.jpg"}));
     EXPECT_FALSE(ScanOptions({"-bctypes", "99999999999", "1", "x.jpg"}));
     EXPECT_FALSE(ScanOptions({"-bctypes", "0x3", "1", "x.jpg"}));
+    // Reals beyond single precision (the control's type) do not fit either;
+    // the largest that does is taken, and so are tiny ones.
+    for (const char* value : {"1e39", "-3.5e38", "3.4028236e38"})
+        EXPECT_FALSE(ScanOptions({"-mincontrast", value, "1", "x.jpg"})) << value;
+    for (const char* value : {"3.4028234e38", "-3.4028234e38", "1e-50"})
+        EXPECT_TRUE(ScanOptions({"-minconf", value, "1", "x.jpg"})) << value;
     // A fractional mask rounds, halves to even; the last of repeated options wins
     // when applied in order.
     const auto rounded = ScanOptions({"-bctypes", "6.5", "-bctypes", "7.5", "x.jpg"});

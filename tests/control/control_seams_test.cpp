@@ -320,6 +320,12 @@ TEST_F(ControlTest, RegistrationRoundTrip) {
     CLSID clsid;
     ASSERT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK);
     EXPECT_EQ(GuidToString(clsid), kClsid);
+    // The class is registered insertable, apartment-threaded, with its status bits.
+    const auto values = zeph::platform::RegistryRead(std::string("CLSID/") + kClsid);
+    ASSERT_TRUE(values);
+    EXPECT_EQ(values->at("insertable"), "1");
+    EXPECT_EQ(values->at("threadingmodel"), "Apartment");
+    EXPECT_EQ(values->at("miscstatus"), std::to_string(0x20591));
     ASSERT_EQ(CallExport("DllUnregisterServer"), S_OK);
     // Nothing of the registration is left behind.
     EXPECT_EQ(CLSIDFromProgID(kProgId, &clsid), CO_E_CLASSSTRING);

@@ -217,6 +217,11 @@ const ChainCase kMeasures[] = {
     {"DigitsNotNumeric", "|3103ABCDEF", 1, "Product Net Weight", "-1.000000 kg"},
     {"DigitsCutShort", "|310300", 1, "Product Net Weight", "-1.000000 kg"},
     {"DigitsEndAtFnc1", "|310312|10A", 1, "Product Net Weight", "0.012000 kg"},
+    // Times 0.1^d, whose rounding shows at seven to nine decimals: a division
+    // by 10^d would print 0.000000 for each of these.
+    {"SevenDecimals", "|3107000005", 1, "Product Net Weight", "0.000001 kg"},
+    {"EightDecimals", "|3108000050", 1, "Product Net Weight", "0.000001 kg"},
+    {"NineDecimals", "|3109000500", 1, "Product Net Weight", "0.000001 kg"},
 };
 INSTANTIATE_TEST_SUITE_P(Measures, Chains, ::testing::ValuesIn(kMeasures), CaseName);
 

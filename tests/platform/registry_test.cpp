@@ -327,6 +327,14 @@ TEST_F(RegistryTest, RegisteredClassIsFoundByItsProgIdAndNamesItsModule) {
     EXPECT_EQ(values->at("miscstatus"), "131473");
     EXPECT_EQ(values->at("typelib"), kLibraryText);
     EXPECT_EQ(values->at("typelibversion"), "2.3");
+    EXPECT_EQ(values->count("insertable"), 0u) << "only classes that ask for it";
+
+    zeph::platform::ClassRegistration insertable = SampleClass(kClassA, "Zeph.Sample.1");
+    insertable.insertable = true;
+    ASSERT_TRUE(RegisterClass(insertable));
+    EXPECT_EQ(RegistryRead("CLSID/" + std::string(kClassAText))->at("insertable"), "1");
+    ASSERT_TRUE(UnregisterClass(kClassA, "Zeph.Sample.1"));
+    EXPECT_FALSE(RegistryRead("CLSID/" + std::string(kClassAText)));
 }
 
 TEST_F(RegistryTest, RegisterThenUnregisterLeavesNothingBehind) {
