@@ -79,6 +79,13 @@ struct FileCloser {
     ~FileCloser() { ::close(fd); }
 };
 
+ssize_t ReadSome(int fd, uint8_t* buffer, size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, size);
+        if (n >= 0 || errno != EINTR) return n;
+    }
+}
+
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string& error) {
     const auto failed = [&](const std::string& why) {
         error = "cannot read '" + path + "': " + why;
@@ -87,26 +94,33 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
     const auto systemError = [] {
         return std::error_code(errno, std::generic_category()).message();
     };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO (or a device) put in a file's place since
+    // the listing cannot hold the open up; only a regular file is then read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return failed(systemError());
     const FileCloser closer{fd};
     struct stat status {};
     if (::fstat(fd, &status) != 0) return failed(systemError());
     if (S_ISDIR(status.st_mode)) return failed("is a directory");
-    if (S_ISREG(status.st_mode) && uint64_t(status.st_size) > kMaxFileBytes) {
-        return failed("larger than 512 MiB");
-    }
-    std::vector<uint8_t> bytes;
-    // Regular files are read in one go; pipes and devices grow the buffer.
-    bytes.resize(S_ISREG(status.st_mode) ? size_t(status.st_size) : size_t{1} << 16);
+    if (!S_ISREG(status.st_mode)) return failed("not a regular file");
+    if (uint64_t(status.st_size) > kMaxFileBytes) return failed("larger than 512 MiB");
+    std::vector<uint8_t> bytes(size_t(status.st_size));
     size_t filled = 0;
     for (;;) {
         if (filled == bytes.size()) {
-            if (bytes.size() > kMaxFileBytes) return failed("larger than 512 MiB");
-            bytes.resize(std::max<size_t>(bytes.size() * 2, size_t{1} << 16));
+            // The size the file had when opened is read; a file still growing
+            // gets a larger buffer only when more is there.
+            uint8_t probe[4096];
+            const ssize_t n = ReadSome(fd, probe, sizeof probe);
+            if (n < 0) return failed(systemError());
+            if (n == 0) break;
+            if (bytes.size() + size_t(n) > kMaxFileBytes) return failed("larger than 512 MiB");
+            bytes.resize(std::max(bytes.size() * 2, bytes.size() + sizeof probe));
+            std::memcpy(bytes.data() + filled, probe, size_t(n));
+            filled += size_t(n);
+            continue;
         }
-        const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = ReadSome(fd, bytes.data() + filled, bytes.size() - filled);
         if (n < 0) return failed(systemError());
         if (n == 0) break;
         filled += size_t(n);

@@ -1,10 +1,14 @@
 // One file's report block against a scripted control: the error endings of a
 // block, which the real control gives only when memory or the engine fails.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "cli/report.h"
@@ -150,6 +154,48 @@ TEST_F(FileBlock, RefusedPictureIsAFailedOpen) {
     reader_.count = 1;
     EXPECT_EQ(ProcessImageFile(reader_, image_), Head() + "\t<Status>ERROR: Failed to open " +
                                                      image_ + "</Status>\r\n</ZephScanResult>\r\n");
+}
+
+// Anyone who can write to the scanned folder can put a FIFO, a socket or a
+// device where a listed file was. Opening a FIFO without a writer would block
+// for ever; each must be a failed open, and the files after it still read.
+TEST_F(FileBlock, FifoSocketOrDeviceInAFilesPlaceIsAFailedOpen) {
+    reader_.count = 1;
+    const std::string failed =
+        Head() + "\t<Status>ERROR: Failed to open " + image_ + "</Status>\r\n</ZephScanResult>\r\n";
+    const std::string read = ProcessImageFile(reader_, image_);
+    ASSERT_NE(read, failed);
+
+    const auto swapIn = [&](const std::function<void()>& make) {
+        fs::remove(image_);
+        make();
+        const std::string block = ProcessImageFile(reader_, image_);
+        fs::remove(image_);
+        std::ofstream(image_, std::ios::binary) << "P6 1 1 255\n" << std::string(3, '\x80');
+        return block;
+    };
+    EXPECT_EQ(swapIn([&] { ASSERT_EQ(mkfifo(image_.c_str(), 0600), 0); }), failed);
+
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listening, 0);
+    EXPECT_EQ(swapIn([&] {
+                  sockaddr_un address{};
+                  address.sun_family = AF_UNIX;
+                  ASSERT_LT(image_.size(), sizeof address.sun_path);
+                  image_.copy(address.sun_path, image_.size());
+                  ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address),
+                            0);
+                  ASSERT_EQ(listen(listening, 1), 0);
+              }),
+              failed);
+    close(listening);
+
+    // Character devices that would give endless bytes or none at all.
+    for (const char* device : {"/dev/zero", "/dev/null", "/dev/tty"}) {
+        if (!fs::exists(device)) continue;
+        EXPECT_EQ(swapIn([&] { fs::create_symlink(device, image_); }), failed) << device;
+    }
+    EXPECT_EQ(ProcessImageFile(reader_, image_), read);
 }
 
 }  // namespace

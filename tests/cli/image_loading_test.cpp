@@ -6,6 +6,7 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
 #include <unistd.h>
@@ -1287,6 +1288,13 @@ TEST(ImageLoadingFiles, FoldersAndMissingFilesAreRefused) {
     EXPECT_NE(error.find("directory"), std::string::npos) << error;
     EXPECT_FALSE(LoadPicturePlus(file.Path().string()));
     EXPECT_FALSE(LoadPicturePlus(file.Folder().string()));
+
+    // A FIFO with no writer is refused at once rather than waited on.
+    ASSERT_EQ(mkfifo(file.Path().c_str(), 0600), 0);
+    error.clear();
+    EXPECT_EQ(LoadImageFile(file.Path().string(), &error), nullptr);
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    fs::remove(file.Path());
 }
 
 void ExpectBitmapPicture(const ComPtr<IDispatch>& picture, int32_t width, int32_t height) {
