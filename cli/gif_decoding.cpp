@@ -6,6 +6,7 @@
 #include <new>
 
 #include "cli/image_formats.h"
+#include "cli/least_data.h"
 
 namespace zeph::cli::detail {
 namespace {
@@ -89,10 +90,23 @@ std::optional<Raster> DecodeGif(std::span<const uint8_t> bytes, std::string& err
     }
     const GifImageDesc& frame = gif->Image;
     if (!CheckImageSize(frame.Width, frame.Height, error)) return std::nullopt;
+    const uint64_t framePixels = uint64_t(frame.Width) * uint64_t(frame.Height);
+    if (framePixels > GifMostPixels(bytes.size() - reader.position)) {
+        error = "GIF: too little data for the frame's size";
+        return std::nullopt;
+    }
     // A screen of size 0 (written by some encoders) is taken to be the frame's extent.
-    const int64_t screenWidth = gif->SWidth > 0 ? gif->SWidth : int64_t(frame.Left) + frame.Width;
-    const int64_t screenHeight =
-        gif->SHeight > 0 ? gif->SHeight : int64_t(frame.Top) + frame.Height;
+    int64_t screenWidth = gif->SWidth > 0 ? gif->SWidth : int64_t(frame.Left) + frame.Width;
+    int64_t screenHeight = gif->SHeight > 0 ? gif->SHeight : int64_t(frame.Top) + frame.Height;
+    if (!CheckImageSize(screenWidth, screenHeight, error)) return std::nullopt;
+    // The frame's place on a screen far larger than itself is given up: the
+    // picture is then the frame alone.
+    int64_t left = frame.Left, top = frame.Top;
+    if (!ScreenWorthKeeping(uint64_t(screenWidth) * uint64_t(screenHeight), framePixels)) {
+        screenWidth = frame.Width;
+        screenHeight = frame.Height;
+        left = top = 0;
+    }
     const ColorMapObject* colours = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
     if (!colours || !colours->Colors) {
         error = "GIF: no colour table";
@@ -120,10 +134,10 @@ std::optional<Raster> DecodeGif(std::span<const uint8_t> bytes, std::string& err
                 error = ErrorText(gif->Error);
                 return std::nullopt;
             }
-            const int64_t y = int64_t(frame.Top) + row;
-            const int64_t visible = std::min<int64_t>(frame.Width, raster->width - frame.Left);
+            const int64_t y = top + row;
+            const int64_t visible = std::min<int64_t>(frame.Width, raster->width - left);
             if (y >= raster->height || visible <= 0) continue;
-            uint8_t* target = raster->RowFromTop(static_cast<int32_t>(y)) + size_t(frame.Left) * 3;
+            uint8_t* target = raster->RowFromTop(static_cast<int32_t>(y)) + size_t(left) * 3;
             for (int64_t x = 0; x < visible; ++x, target += 3) {
                 const int index = line[x];
                 if (index == transparent || index >= colours->ColorCount) continue;

@@ -12,6 +12,7 @@
 #include <new>
 
 #include "cli/image_formats.h"
+#include "cli/least_data.h"
 
 namespace zeph::cli::detail {
 namespace {
@@ -53,6 +54,11 @@ std::optional<Raster> DecodeJpeg(std::span<const uint8_t> bytes, std::string& er
     if (tjDecompressHeader3(decoder.get(), data, size, &width, &height, &subsampling,
                             &colourSpace) != 0) {
         return failed();
+    }
+    if (!CheckImageSize(width, height, error)) return std::nullopt;
+    if (!JpegDataCanFill(bytes, uint64_t(width), uint64_t(height))) {
+        error = "JPEG: too little data for the picture's size";
+        return std::nullopt;
     }
     auto raster = NewRaster(width, height, error);
     if (!raster) return std::nullopt;
@@ -104,6 +110,11 @@ std::optional<Raster> DecodePng(std::span<const uint8_t> bytes, std::string& err
     };
     if (!png_image_begin_read_from_memory(&png.image, bytes.data(), bytes.size())) {
         return failed();
+    }
+    if (!CheckImageSize(png.image.width, png.image.height, error)) return std::nullopt;
+    if (!PngDataCanFill(bytes, png.image.width, png.image.height)) {
+        error = "PNG: too little data for the picture's size";
+        return std::nullopt;
     }
     auto raster = NewRaster(png.image.width, png.image.height, error);
     if (!raster) return std::nullopt;
@@ -216,6 +227,30 @@ void SilenceTiffOnce() {
     }();
 }
 
+// Whether the first page's strips or tiles, as far as they lie in the file,
+// hold enough data for its size. Sizes are within the pixel limit.
+bool StripsCanFill(TIFF* tiff, uint64_t fileSize, uint32_t width, uint32_t height) {
+    uint16_t compression = 1, bits = 1;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    const bool tiled = TIFFIsTiled(tiff);
+    const uint32_t count = tiled ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+    uint64_t* offsets = nullptr;
+    uint64_t* sizes = nullptr;
+    if (!TIFFGetField(tiff, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) ||
+        !TIFFGetField(tiff, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &sizes) ||
+        !offsets || !sizes) {
+        return true;  // the library reports what is missing
+    }
+    uint64_t stored = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (offsets[i] < fileSize) stored += std::min(sizes[i], fileSize - offsets[i]);
+    }
+    // Whatever the samples, a row holds at least one sample of each pixel.
+    const uint64_t rowBytes = (uint64_t(width) * std::max<uint16_t>(bits, 1) + 7) / 8;
+    return rowBytes * height <= TiffMostDecodedBytes(compression, stored, rowBytes, height);
+}
+
 }  // namespace
 
 std::optional<Raster> DecodeTiff(std::span<const uint8_t> bytes, std::string& error) {
@@ -248,6 +283,10 @@ std::optional<Raster> DecodeTiff(std::span<const uint8_t> bytes, std::string& er
         return failed("no image size");
     }
     if (!CheckImageSize(width, height, error)) return std::nullopt;
+    if (!StripsCanFill(tiff.get(), bytes.size(), width, height)) {
+        error = "TIFF: too little data for the picture's size";
+        return std::nullopt;
+    }
     char reason[1024] = {};
     if (!TIFFRGBAImageOK(tiff.get(), reason)) {
         message = reason;
@@ -308,22 +347,32 @@ std::optional<Raster> DecodeWebpAnimation(std::span<const uint8_t> bytes, std::s
         error = "WebP: damaged animation";
         return std::nullopt;
     }
-    auto raster = NewRaster(WebPDemuxGetI(demuxer.get(), WEBP_FF_CANVAS_WIDTH),
-                            WebPDemuxGetI(demuxer.get(), WEBP_FF_CANVAS_HEIGHT), error);
-    if (!raster) return std::nullopt;
-    std::memset(raster->pixels.get(), 0, raster->Size());
     WebPIterator frame{};
     if (!WebPDemuxGetFrame(demuxer.get(), 1, &frame)) {
         error = "WebP: animation without frames";
         return std::nullopt;
     }
     std::unique_ptr<WebPIterator, Deleter<WebPDemuxReleaseIterator>> release(&frame);
+    int64_t width = WebPDemuxGetI(demuxer.get(), WEBP_FF_CANVAS_WIDTH);
+    int64_t height = WebPDemuxGetI(demuxer.get(), WEBP_FF_CANVAS_HEIGHT);
     // The demuxer has checked that the frame lies on the canvas.
-    if (frame.width <= 0 || frame.height <= 0 || frame.x_offset + frame.width > raster->width ||
-        frame.y_offset + frame.height > raster->height) {
+    if (frame.width <= 0 || frame.height <= 0 || frame.x_offset + frame.width > width ||
+        frame.y_offset + frame.height > height) {
         error = "WebP: frame outside the canvas";
         return std::nullopt;
     }
+    // The frame's place on a canvas far larger than itself is given up: the
+    // picture is then the frame alone.
+    int left = frame.x_offset, top = frame.y_offset;
+    if (!ScreenWorthKeeping(uint64_t(width) * uint64_t(height),
+                            uint64_t(frame.width) * uint64_t(frame.height))) {
+        width = frame.width;
+        height = frame.height;
+        left = top = 0;
+    }
+    auto raster = NewRaster(width, height, error);
+    if (!raster) return std::nullopt;
+    std::memset(raster->pixels.get(), 0, raster->Size());
     const size_t rowBytes = size_t(frame.width) * 4;
     auto bgra = NewBuffer(rowBytes * size_t(frame.height), error);
     if (!bgra) return std::nullopt;
@@ -334,7 +383,7 @@ std::optional<Raster> DecodeWebpAnimation(std::span<const uint8_t> bytes, std::s
     }
     for (int y = 0; y < frame.height; ++y) {
         ConvertRow(Layout::Bgra, bgra.get() + size_t(y) * rowBytes, frame.width,
-                   raster->RowFromTop(frame.y_offset + y) + size_t(frame.x_offset) * 3);
+                   raster->RowFromTop(top + y) + size_t(left) * 3);
     }
     return raster;
 }

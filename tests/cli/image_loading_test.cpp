@@ -408,6 +408,21 @@ Bytes EncodeTiff(std::vector<TiffPage> pages, bool bigEndian) {
     return ReadFileBytes(file.Path());
 }
 
+// Rewrites the first directory's width and length as LONG values.
+void SetTiffSize(Bytes& tiff, uint32_t width, uint32_t height) {
+    const uint32_t directory = tiff[4] | tiff[5] << 8 | tiff[6] << 16 | uint32_t(tiff[7]) << 24;
+    const int entries = tiff[directory] | tiff[directory + 1] << 8;
+    for (int e = 0; e < entries; ++e) {
+        uint8_t* entry = &tiff[directory + 2 + 12 * e];
+        const int tag = entry[0] | entry[1] << 8;
+        if (tag != 256 && tag != 257) continue;
+        const uint32_t value = tag == 256 ? width : height;
+        entry[2] = 4, entry[3] = 0;  // LONG
+        for (int i = 0; i < 4; ++i)
+            entry[8 + i] = uint8_t(value >> (8 * i));
+    }
+}
+
 Bytes EncodeWebpLossless(const Picture& picture) {
     uint8_t* out = nullptr;
     const size_t size = WebPEncodeLosslessRGBA(picture.rgba.data(), picture.width, picture.height,
@@ -808,6 +823,22 @@ TEST(ImageLoadingGif, FrameReachingPastTheScreenIsClipped) {
     }
 }
 
+// A screen far larger than its first frame is black made from nothing: the
+// picture is then the frame alone.
+TEST(ImageLoadingGif, ScreenFarLargerThanTheFrameGivesTheFrame) {
+    const GifFrame frame{700, 900, 2, 1, Bytes{40, 41}};
+    const Loaded loaded = Load(EncodeGif(16384, 16384, {frame}));
+    ASSERT_TRUE(loaded.bitmap) << loaded.error;
+    ASSERT_EQ(loaded.image.width, 2);
+    ASSERT_EQ(loaded.image.height, 1);
+    EXPECT_EQ(loaded.image.At(1, 0)[2], GifColour(41).Red);
+    // A screen of a megapixel keeps the frame in its place.
+    const Loaded kept = Load(EncodeGif(1024, 1024, {frame}));
+    ASSERT_TRUE(kept.bitmap) << kept.error;
+    ASSERT_EQ(kept.image.width, 1024);
+    EXPECT_EQ(kept.image.At(701, 900)[2], GifColour(41).Red);
+}
+
 // ---------------------------------------------------------------------------
 // TIFF
 
@@ -929,6 +960,14 @@ TEST(ImageLoadingWebp, AnimationGivesItsFirstFrame) {
     const Picture alpha = ColourSymbol(true);
     const Picture white = Uniform(alpha.width, alpha.height, {255, 255, 255, 255});
     ExpectLoads(EncodeWebpAnimation({alpha, white}), alpha, 0);
+
+    // The canvas (24-bit sizes less one, after "VP8X" and its flags) made far
+    // larger than the frame: the frame alone is the picture.
+    Bytes large = EncodeWebpAnimation({alpha, white});
+    ASSERT_EQ(std::string(large.begin() + 12, large.begin() + 16), "VP8X");
+    for (size_t at : {size_t(24), size_t(27)})
+        large[at] = 0xFF, large[at + 1] = 0x1F, large[at + 2] = 0;  // 8192
+    ExpectLoads(large, alpha, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -1226,18 +1265,78 @@ TEST(ImageLoadingAnyFormat, OversizedHeadersAreRefusedBeforeDecoding) {
     EXPECT_TRUE(tooLarge(tga)) << error;
 
     Bytes tiff = EncodeTiff({RgbPage(small)}, false);
-    // The width and length entries of the directory: tags 256 and 257, type SHORT or LONG.
-    const uint32_t directory = tiff[4] | tiff[5] << 8 | tiff[6] << 16 | uint32_t(tiff[7]) << 24;
-    const int entries = tiff[directory] | tiff[directory + 1] << 8;
-    for (int e = 0; e < entries; ++e) {
-        uint8_t* entry = &tiff[directory + 2 + 12 * e];
-        const int tag = entry[0] | entry[1] << 8;
-        if (tag == 256 || tag == 257) {
-            entry[2] = 4, entry[3] = 0;                                // LONG
-            entry[8] = 0, entry[9] = 0, entry[10] = 1, entry[11] = 0;  // 65536
+    SetTiffSize(tiff, 65536, 65536);
+    EXPECT_TRUE(tooLarge(tiff)) << error;
+}
+
+// Headers claiming pictures within the pixel limit over a few bytes of data:
+// refused before the picture is allocated, as the data cannot fill it.
+TEST(ImageLoadingAnyFormat, HeadersClaimingMoreThanTheirDataAreRefused) {
+    const auto tooLittle = [](const Bytes& file) {
+        const Loaded loaded = Load(file);
+        return !loaded.bitmap && loaded.error.find("too little data") != std::string::npos;
+    };
+    constexpr uint32_t kSide = 16000;  // 256 megapixels, under the limit
+    EXPECT_TRUE(tooLittle(HandMadePng(kSide, kSide, 1, 0, Bytes(100, 0))));
+
+    const Picture small = Uniform(16, 16, {10, 20, 30, 255});
+    Bytes jpeg = EncodeJpeg(small, TJPF_RGB, TJSAMP_420, 90, small.Rgb());
+    for (size_t i = 2; i + 8 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = jpeg[i + 7] = kSide >> 8;
+            jpeg[i + 6] = jpeg[i + 8] = kSide & 0xFF;
+            break;
         }
     }
-    EXPECT_TRUE(tooLarge(tiff)) << error;
+    EXPECT_TRUE(tooLittle(jpeg));
+
+    Bytes gif = EncodeGif(4, 4, {{0, 0, 4, 4, Bytes(16, 1)}});
+    // The screen and the frame: after the header, the 256 colours and ','.
+    for (size_t at : {size_t(6), size_t(13 + 768 + 5)}) {
+        gif[at] = gif[at + 2] = kSide & 0xFF;
+        gif[at + 1] = gif[at + 3] = kSide >> 8;
+    }
+    EXPECT_TRUE(tooLittle(gif));
+
+    for (uint16_t compression :
+         {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS}) {
+        TiffPage page = RgbPage(small);
+        page.compression = compression;
+        Bytes tiff = EncodeTiff({page}, false);
+        SetTiffSize(tiff, kSide, kSide);
+        EXPECT_TRUE(tooLittle(tiff)) << "compression " << compression;
+    }
+}
+
+// The largest ratios the codings allow are still decoded: a picture of one
+// colour, as compressed as it gets.
+TEST(ImageLoadingAnyFormat, MostCompressedPicturesStillLoad) {
+    constexpr int kSide = 3000;
+    const Bytes zeros(size_t(kSide) * (kSide + 1), 0);  // filter byte and row, every row
+    Loaded png = Load(HandMadePng(kSide, kSide, 8, 0, zeros));
+    ASSERT_TRUE(png.bitmap) << png.error;
+    EXPECT_EQ(png.image.width, kSide);
+
+    for (uint16_t compression :
+         {COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS}) {
+        const TiffPage page{kSide,
+                            kSide,
+                            PHOTOMETRIC_MINISBLACK,
+                            1,
+                            1,
+                            0,
+                            compression,
+                            Bytes(size_t(kSide + 7) / 8 * kSide, 0)};
+        const Loaded tiff = Load(EncodeTiff({page}, false));
+        ASSERT_TRUE(tiff.bitmap) << tiff.error << " compression " << compression;
+        EXPECT_EQ(tiff.image.height, kSide);
+    }
+    const Picture black = Uniform(kSide, kSide / 4, {0, 0, 0, 255});
+    const Loaded jpeg = Load(EncodeJpeg(black, TJPF_RGB, TJSAMP_420, 10, black.Rgb()));
+    ASSERT_TRUE(jpeg.bitmap) << jpeg.error;
+    Bytes indices(size_t(kSide) * kSide, 3);
+    const Loaded gif = Load(EncodeGif(kSide, kSide, {{0, 0, kSide, kSide, indices}}));
+    ASSERT_TRUE(gif.bitmap) << gif.error;
 }
 
 TEST(ImageLoadingAnyFormat, UnknownAndEmptyInputs) {
