@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 
+#include "cli/pixel_budget.h"
+
 namespace zeph::cli::detail {
 
 // Blue-green-red rows, bottom row first, each padded to 4 bytes: the layout
@@ -19,6 +21,7 @@ struct Raster {
     int32_t height = 0;
     size_t stride = 0;
     std::unique_ptr<uint8_t[]> pixels;  // stride * height bytes
+    PixelBudget::Reservation reserved;  // width * height of the process's decoded pixels
 
     size_t Size() const { return stride * static_cast<size_t>(height); }
     // Row y counted from the top.
@@ -31,7 +34,8 @@ struct Raster {
 // reason in `error`) before anything is allocated.
 bool CheckImageSize(int64_t width, int64_t height, std::string& error);
 // A raster of that size, its pixels uninitialised (decoders overwrite them);
-// nullopt with the reason when the size is refused or memory runs out.
+// nullopt with the reason when the size is refused or memory runs out. Waits
+// until the pixels fit the process's budget for decoded pictures.
 std::optional<Raster> NewRaster(int64_t width, int64_t height, std::string& error);
 
 // Transparency flattened onto black, rounded to nearest.

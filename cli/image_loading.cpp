@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -142,7 +143,10 @@ HBITMAP ToBitmap(Raster& raster, std::string& error) {
     for (int32_t y = 0; y < raster.height; ++y)
         std::memset(raster.RowFromTop(y) + rowBytes, 0, raster.stride - rowBytes);
     const size_t size = raster.Size();
-    HBITMAP bitmap = AdoptBitmap24(raster.width, raster.height, std::move(raster.pixels), size);
+    // The bitmap keeps the pixels' place in the budget for as long as it has them.
+    auto reserved = std::make_shared<PixelBudget::Reservation>(std::move(raster.reserved));
+    HBITMAP bitmap = AdoptBitmap24(raster.width, raster.height, std::move(raster.pixels), size,
+                                   std::move(reserved));
     if (!bitmap) error = "out of memory";
     return bitmap;
 }

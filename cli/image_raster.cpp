@@ -26,6 +26,7 @@ bool CheckImageSize(int64_t width, int64_t height, std::string& error) {
 std::optional<Raster> NewRaster(int64_t width, int64_t height, std::string& error) {
     if (!CheckImageSize(width, height, error)) return std::nullopt;
     Raster raster;
+    raster.reserved = DecodedPixelBudget().Reserve(uint64_t(width) * uint64_t(height));
     raster.width = static_cast<int32_t>(width);
     raster.height = static_cast<int32_t>(height);
     raster.stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};

@@ -21,7 +21,8 @@
 struct GdiBitmap {
     int32_t width = 0;
     int32_t height = 0;
-    size_t stride = 0;                  // row bytes, padded to 4
+    size_t stride = 0;                      // row bytes, padded to 4
+    std::shared_ptr<const void> companion;  // let go after the pixels
     std::unique_ptr<uint8_t[]> pixels;  // stride * height bytes: blue-green-red, bottom row first
     std::atomic<uint32_t> references{1};
 };
@@ -164,7 +165,8 @@ HBITMAP CreateBitmap24(int32_t width, int32_t height, std::span<const uint8_t> r
     return AdoptBitmap24(width, height, std::move(pixels), padded * rowCount);
 }
 
-HBITMAP AdoptBitmap24(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> rows, size_t size) {
+HBITMAP AdoptBitmap24(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> rows, size_t size,
+                      std::shared_ptr<const void> companion) {
     if (width <= 0 || height <= 0 || !rows) return nullptr;
     const size_t padded = BitmapStride(width, height);
     if (padded == 0 || size / padded != static_cast<size_t>(height) || size % padded != 0) {
@@ -175,6 +177,7 @@ HBITMAP AdoptBitmap24(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> 
     bitmap->width = width;
     bitmap->height = height;
     bitmap->stride = padded;
+    bitmap->companion = std::move(companion);
     bitmap->pixels = std::move(rows);
     return bitmap;
 }

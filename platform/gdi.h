@@ -31,7 +31,10 @@ HBITMAP CreateBitmap24(int32_t width, int32_t height, std::span<const uint8_t> r
 // multiple of 4 bytes, `size` bytes in all), which the bitmap takes over
 // instead of copying: a large picture is then held once. nullptr, the rows
 // freed, when `size` does not fit the sizes or the sizes are refused as above.
-HBITMAP AdoptBitmap24(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> rows, size_t size);
+// `companion`, when given, is kept until the pixels are freed: the owner's
+// record of the memory they take, say.
+HBITMAP AdoptBitmap24(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> rows, size_t size,
+                      std::shared_ptr<const void> companion = nullptr);
 // Drops the creator's reference; the pixels go with the last reference.
 bool DeleteObject(HBITMAP bitmap);
 // Shares a bitmap: one more reference, dropped by DeleteObject.
