@@ -201,6 +201,10 @@ ComPtr<IDispatch> LoadPicturePlus(const std::string& path) {
 }
 
 void KeepFreedImageMemory() {
+    // One heap for every thread: a picture-sized block one worker frees serves
+    // the next picture of any other, instead of each thread's heap keeping
+    // its own largest.
+    mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
 }

@@ -7,6 +7,7 @@
 //
 // Writes COUNT pictures (default 10000) to FOLDER unless they are there from
 // an earlier run, then runs ZEPHSCAN with its default threads on FOLDER/soak_*.
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -186,7 +187,8 @@ int main(int argc, char** argv) {
                 ++other;
             }
             const size_t done = blockNames.size();
-            if (done % 1000 == 0 || done == names.size()) {
+            // The last file's block may come as the process ends: no sample then.
+            if (done % 1000 == 0 && done < names.size()) {
                 lastRss = StatusKb(pid, "VmRSS:");
                 peak = StatusKb(pid, "VmHWM:");
                 if (done == 1000) firstRss = lastRss;
@@ -198,16 +200,20 @@ int main(int argc, char** argv) {
     }
     close(pipeFds[0]);
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    peak = usage.ru_maxrss;
     const bool inOrder = blockNames == names;
+    std::printf("%zu files in %.1f s\n", blockNames.size(), seconds() - runStart);
     std::printf("exit status %d; %zu blocks for %zu files (%s); %d OK, %d failed opens, %d other\n",
                 WIFEXITED(status) ? WEXITSTATUS(status) : -1, blockNames.size(), names.size(),
                 inOrder ? "every file, in listing order" : "MISSING OR OUT OF ORDER", ok,
                 failedOpen, other);
     if (firstRss > 0 && lastRss > 0) {
-        std::printf("RSS after 1000 files %.1f MB, at the end %.1f MB (%+.1f%%), peak %.1f MB\n",
-                    firstRss / 1024.0, lastRss / 1024.0, 100.0 * (lastRss - firstRss) / firstRss,
-                    peak / 1024.0);
+        std::printf(
+            "RSS after 1000 files %.1f MB, at the last sample %.1f MB (%+.1f%%), peak %.1f MB\n",
+            firstRss / 1024.0, lastRss / 1024.0, 100.0 * (lastRss - firstRss) / firstRss,
+            peak / 1024.0);
     }
     return inOrder && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
 }
