@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "cli/image_loading.h"
+#include "imaging/image_loading.h"
 
 namespace {
 
@@ -66,10 +66,10 @@ void PlainTurboJpeg(benchmark::State& state) {
 void LoadImageBytes(benchmark::State& state) {
     const std::vector<uint8_t>& jpeg = TestJpeg();
     // Runs last: the setting stays for the rest of the process.
-    if (state.range(0) != 0) zeph::cli::KeepFreedImageMemory();
+    if (state.range(0) != 0) zeph::imaging::KeepFreedImageMemory();
     for (auto _ : state) {
         std::string error;
-        HBITMAP bitmap = zeph::cli::LoadImageBytes(jpeg, &error);
+        HBITMAP bitmap = zeph::imaging::LoadImageBytes(jpeg, &error);
         if (!bitmap) {
             state.SkipWithError(error.c_str());
             break;

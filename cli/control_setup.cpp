@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "cli/control_calls.h"
-#include "cli/image_loading.h"
+#include "cli/picture_loading.h"
 #include "cli/report.h"
 #include "control/type_library.h"
 #include "platform/activation.h"

@@ -15,11 +15,11 @@
 #include "cli/control_calls.h"
 #include "cli/control_setup.h"
 #include "cli/file_listing.h"
-#include "cli/image_loading.h"
 #include "cli/ordered_reading.h"
 #include "cli/report.h"
 #include "cli/usage.h"
 #include "control/type_library.h"
+#include "imaging/image_loading.h"
 #include "platform/activation.h"
 #include "platform/com.h"
 
@@ -87,7 +87,7 @@ int Run(IDispatch& control, int argc, char** argv) {
 
 int main(int argc, char** argv) {
     PrepareConsole();
-    KeepFreedImageMemory();
+    zeph::imaging::KeepFreedImageMemory();
     if (FAILED(CoInitialize(nullptr))) {
         std::fprintf(stderr, "ZephScan: the component layer cannot start\n");
         return 1;

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "cli/control_calls.h"
-#include "cli/image_loading.h"
+#include "cli/picture_loading.h"
 #include "platform/codepage.h"
 
 namespace zeph::cli {

@@ -5,11 +5,11 @@
 #include <span>
 #include <string>
 
-#include "cli/image_loading.h"
+#include "imaging/image_loading.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;
-    if (HBITMAP bitmap = zeph::cli::LoadImageBytes(std::span<const uint8_t>(data, size), &error)) {
+    if (HBITMAP bitmap = zeph::imaging::LoadImageBytes(std::span<const uint8_t>(data, size), &error)) {
         DeleteObject(bitmap);
     }
     return 0;

@@ -1,7 +1,7 @@
 // Image loading: barcodes rendered, written by each format's own encoder (or by
 // hand where the format is simple), then loaded back and compared pixel by
 // pixel; damaged, truncated and oversized files must be refused cleanly.
-#include "cli/image_loading.h"
+#include "imaging/image_loading.h"
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>
@@ -25,16 +25,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/picture.h"
 #include "tests/support/image_renderer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using zeph::cli::BitmapToPicture;
-using zeph::cli::LoadImageBytes;
-using zeph::cli::LoadImageFile;
-using zeph::cli::LoadPicturePlus;
+using zeph::imaging::LoadImageBytes;
+using zeph::imaging::LoadImageFile;
 using zeph::test::Image;
 using Bytes = std::vector<uint8_t>;
 
@@ -1352,8 +1349,37 @@ TEST(ImageLoadingAnyFormat, UnknownAndEmptyInputs) {
     EXPECT_EQ(LoadImageBytes(Text("nothing")), nullptr);
 }
 
+// Callers that act on why a file gave no picture (the library's errors) get
+// the kind beside the text.
+TEST(ImageLoadingAnyFormat, FailuresAreClassified) {
+    using zeph::imaging::DecodeImageBytes;
+    using zeph::imaging::ImageFailure;
+    const auto kind = [](const Bytes& file) { return DecodeImageBytes(file).failure; };
+    EXPECT_EQ(kind({}), ImageFailure::UnknownFormat);
+    EXPECT_EQ(kind(Text("just some text\n")), ImageFailure::UnknownFormat);
+    EXPECT_EQ(kind(Text("P5 60000 60000 255\n\x01")), ImageFailure::TooLarge);
+    EXPECT_EQ(kind(Text("P5 4 4 255\n\x01")), ImageFailure::Damaged);
+    const Picture small = Uniform(4, 4, {10, 20, 30, 255});
+    Bytes png = EncodePng(small, PNG_FORMAT_RGBA, small.rgba.data());
+    png.resize(png.size() / 2);
+    EXPECT_EQ(kind(png), ImageFailure::Damaged);
+
+    const zeph::imaging::DecodeResult good =
+        DecodeImageBytes(Text("P6 2 1 255\n\x01\x02\x03"
+                              "abc"));
+    ASSERT_TRUE(good.image) << good.error;
+    EXPECT_EQ(good.failure, ImageFailure::None);
+    EXPECT_EQ(good.image->width, 2);
+    EXPECT_EQ(good.image->RowFromTop(0)[0], 3);  // blue of the first pixel
+
+    const TempFile missing("missing.png");
+    const zeph::imaging::DecodeResult none = zeph::imaging::DecodeImageFile(missing.Path());
+    EXPECT_EQ(none.failure, ImageFailure::Unreadable);
+    EXPECT_NE(none.error.find("missing.png"), std::string::npos) << none.error;
+}
+
 // ---------------------------------------------------------------------------
-// Files and pictures
+// Files
 
 TEST(ImageLoadingFiles, FilesLoadByContentNotName) {
     const Picture colour = ColourSymbol(false);
@@ -1385,8 +1411,6 @@ TEST(ImageLoadingFiles, FoldersAndMissingFilesAreRefused) {
     error.clear();
     EXPECT_EQ(LoadImageFile(file.Folder().string(), &error), nullptr);
     EXPECT_NE(error.find("directory"), std::string::npos) << error;
-    EXPECT_FALSE(LoadPicturePlus(file.Path().string()));
-    EXPECT_FALSE(LoadPicturePlus(file.Folder().string()));
 
     // A FIFO with no writer is refused at once rather than waited on.
     ASSERT_EQ(mkfifo(file.Path().c_str(), 0600), 0);
@@ -1394,50 +1418,6 @@ TEST(ImageLoadingFiles, FoldersAndMissingFilesAreRefused) {
     EXPECT_EQ(LoadImageFile(file.Path().string(), &error), nullptr);
     EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
     fs::remove(file.Path());
-}
-
-void ExpectBitmapPicture(const ComPtr<IDispatch>& picture, int32_t width, int32_t height) {
-    ASSERT_TRUE(picture);
-    ComPtr<IPicture> view;
-    ASSERT_EQ(picture->QueryInterface(IID_IPicture, view.PutVoid()), S_OK);
-    int16_t type = 0;
-    int32_t w = 0, h = 0;
-    ASSERT_EQ(view->get_Type(&type), S_OK);
-    ASSERT_EQ(view->get_Width(&w), S_OK);
-    ASSERT_EQ(view->get_Height(&h), S_OK);
-    EXPECT_EQ(type, PICTYPE_BITMAP);
-    EXPECT_EQ(w, width);
-    EXPECT_EQ(h, height);
-    OLE_HANDLE handle = 0;
-    ASSERT_EQ(view->get_Handle(&handle), S_OK);
-    EXPECT_NE(handle, 0u);
-}
-
-TEST(ImageLoadingPictures, BitmapsAndFilesBecomeStandardPictures) {
-    const Picture colour = ColourSymbol(false);
-    const Bytes rgb = colour.Rgb();
-    const Bytes png = EncodePng(colour, PNG_FORMAT_RGB, rgb.data());
-    ExpectBitmapPicture(BitmapToPicture(LoadImageBytes(png), PICTYPE_BITMAP, nullptr), colour.width,
-                        colour.height);
-
-    const TempFile file("symbol.webp");
-    file.Write(EncodeWebpLossless(colour));
-    ExpectBitmapPicture(LoadPicturePlus(file.Path().string()), colour.width, colour.height);
-}
-
-TEST(ImageLoadingPictures, RefusedDescriptionsDeleteTheBitmap) {
-    // The extra reference keeps the bitmap readable after the call; the leak
-    // checker reports it if the call kept its own.
-    const Picture colour = ColourSymbol(false);
-    const Bytes rgb = colour.Rgb();
-    HBITMAP bitmap = LoadImageBytes(EncodePng(colour, PNG_FORMAT_RGB, rgb.data()));
-    ASSERT_NE(bitmap, nullptr);
-    RetainBitmap(bitmap);
-    EXPECT_FALSE(BitmapToPicture(bitmap, PICTYPE_ICON, nullptr));
-    BITMAP description;
-    EXPECT_EQ(GetObject(bitmap, sizeof description, &description), int(sizeof description));
-    EXPECT_TRUE(DeleteObject(bitmap));
-    EXPECT_FALSE(BitmapToPicture(nullptr, PICTYPE_BITMAP, nullptr));
 }
 
 // ---------------------------------------------------------------------------
@@ -1477,7 +1457,7 @@ TEST(ImageLoadingSeeds, TinyFilesOfEveryKindLoad) {
     for (const Sample& sample : samples) {
         ASSERT_LT(sample.file.size(), 2048u) << sample.name;
         std::string error;
-        HBITMAP bitmap = zeph::cli::LoadImageBytes(sample.file, &error);
+        HBITMAP bitmap = zeph::imaging::LoadImageBytes(sample.file, &error);
         EXPECT_NE(bitmap, nullptr) << sample.name << ": " << error;
         if (bitmap) DeleteObject(bitmap);
         if (!folder) continue;

@@ -20,9 +20,9 @@
 
 #include <climits>
 
-#include "cli/image_formats.h"
+#include "imaging/image_formats.h"
 
-namespace zeph::cli::detail {
+namespace zeph::imaging::detail {
 namespace {
 
 struct StbFree {
@@ -106,4 +106,4 @@ std::optional<Raster> DecodeWithStb(std::span<const uint8_t> bytes, const char* 
     return raster;
 }
 
-}  // namespace zeph::cli::detail
+}  // namespace zeph::imaging::detail

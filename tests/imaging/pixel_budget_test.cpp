@@ -1,6 +1,6 @@
 // The process-wide budget of decoded pixels: reservations wait for room
 // rather than fail, and a decoded bitmap holds its place until its pixels go.
-#include "cli/pixel_budget.h"
+#include "imaging/pixel_budget.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
-#include "cli/image_loading.h"
+#include "imaging/image_loading.h"
 
 namespace {
 
-using zeph::cli::DecodedPixelBudget;
-using zeph::cli::PixelBudget;
+using zeph::imaging::DecodedPixelBudget;
+using zeph::imaging::PixelBudget;
 
 TEST(PixelBudget, ReservationsWaitUntilTheyFit) {
     PixelBudget budget(100);
@@ -65,11 +65,11 @@ TEST(PixelBudget, HeldPixelsNeverExceedTheLimit) {
 
 TEST(PixelBudget, DecodedBitmapsHoldTheirPixelsUntilDeleted) {
     PixelBudget& budget = DecodedPixelBudget();
-    EXPECT_EQ(budget.Limit(), zeph::cli::kMaxImagePixels);
+    EXPECT_EQ(budget.Limit(), zeph::imaging::kMaxImagePixels);
     const uint64_t before = budget.Held();
     const std::string pnm = "P5 30 20 255\n" + std::string(600, '\x80');
     HBITMAP bitmap =
-        zeph::cli::LoadImageBytes({reinterpret_cast<const uint8_t*>(pnm.data()), pnm.size()});
+        zeph::imaging::LoadImageBytes({reinterpret_cast<const uint8_t*>(pnm.data()), pnm.size()});
     ASSERT_NE(bitmap, nullptr);
     EXPECT_EQ(budget.Held(), before + 600);
     HBITMAP shared = RetainBitmap(bitmap);
@@ -78,7 +78,7 @@ TEST(PixelBudget, DecodedBitmapsHoldTheirPixelsUntilDeleted) {
     DeleteObject(shared);
     EXPECT_EQ(budget.Held(), before);
     // A refused file holds nothing.
-    EXPECT_EQ(zeph::cli::LoadImageBytes({reinterpret_cast<const uint8_t*>(pnm.data()), 20}),
+    EXPECT_EQ(zeph::imaging::LoadImageBytes({reinterpret_cast<const uint8_t*>(pnm.data()), 20}),
               nullptr);
     EXPECT_EQ(budget.Held(), before);
 }

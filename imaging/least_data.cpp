@@ -1,9 +1,9 @@
-#include "cli/least_data.h"
+#include "imaging/least_data.h"
 
 #include <algorithm>
 #include <limits>
 
-namespace zeph::cli::detail {
+namespace zeph::imaging::detail {
 namespace {
 
 constexpr uint64_t kUnlimited = std::numeric_limits<uint64_t>::max();
@@ -99,4 +99,4 @@ bool ScreenWorthKeeping(uint64_t screenPixels, uint64_t framePixels) {
     return screenPixels <= Times(framePixels, 4) || screenPixels <= (uint64_t{1} << 20);
 }
 
-}  // namespace zeph::cli::detail
+}  // namespace zeph::imaging::detail

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <new>
 
-#include "cli/image_formats.h"
-#include "cli/least_data.h"
+#include "imaging/image_formats.h"
+#include "imaging/least_data.h"
 
-namespace zeph::cli::detail {
+namespace zeph::imaging::detail {
 namespace {
 
 struct MemoryReader {
@@ -151,4 +151,4 @@ std::optional<Raster> DecodeGif(std::span<const uint8_t> bytes, std::string& err
     return raster;
 }
 
-}  // namespace zeph::cli::detail
+}  // namespace zeph::imaging::detail

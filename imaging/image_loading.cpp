@@ -1,6 +1,6 @@
 // Image loading: reading the file, choosing the decoder by the first bytes, and
 // handing the decoded rows to a bitmap and a standard picture.
-#include "cli/image_loading.h"
+#include "imaging/image_loading.h"
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -15,10 +15,9 @@
 #include <system_error>
 #include <vector>
 
-#include "cli/image_formats.h"
-#include "platform/picture.h"
+#include "imaging/image_formats.h"
 
-namespace zeph::cli {
+namespace zeph::imaging {
 namespace {
 
 using detail::Raster;
@@ -26,6 +25,10 @@ using detail::Raster;
 // Larger files are refused unread: no supported picture within the pixel
 // limit needs more, short of uncompressed 16-bit pictures near that limit.
 constexpr uint64_t kMaxFileBytes = uint64_t{512} << 20;
+
+constexpr const char* kOutOfMemory = "out of memory";
+constexpr const char* kEmptyFile = "empty file";
+constexpr const char* kUnknownFormat = "unknown image format";
 
 bool StartsWith(std::span<const uint8_t> bytes, std::string_view magic) {
     return bytes.size() >= magic.size() &&
@@ -49,7 +52,7 @@ bool PlausibleTga(std::span<const uint8_t> bytes) {
 std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error) {
     using namespace std::string_view_literals;
     if (bytes.empty()) {
-        error = "empty file";
+        error = kEmptyFile;
         return std::nullopt;
     }
     if (StartsWith(bytes, "\xFF\xD8\xFF"sv)) return detail::DecodeJpeg(bytes, error);
@@ -71,7 +74,7 @@ std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error)
         return detail::DecodeNetpbm(bytes, error);
     }
     if (PlausibleTga(bytes)) return detail::DecodeWithStb(bytes, "TGA", error);
-    error = "unknown image format";
+    error = kUnknownFormat;
     return std::nullopt;
 }
 
@@ -130,14 +133,6 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
     return bytes;
 }
 
-void Report(std::string* error, std::string&& reason) noexcept {
-    if (!error) return;
-    try {
-        *error = std::move(reason);
-    } catch (const std::exception&) {  // out of memory: the bitmap is nullptr anyway
-    }
-}
-
 HBITMAP ToBitmap(Raster& raster, std::string& error) {
     const size_t rowBytes = 3 * static_cast<size_t>(raster.width);
     for (int32_t y = 0; y < raster.height; ++y)
@@ -147,21 +142,72 @@ HBITMAP ToBitmap(Raster& raster, std::string& error) {
     auto reserved = std::make_shared<PixelBudget::Reservation>(std::move(raster.reserved));
     HBITMAP bitmap = AdoptBitmap24(raster.width, raster.height, std::move(raster.pixels), size,
                                    std::move(reserved));
-    if (!bitmap) error = "out of memory";
+    if (!bitmap) error = kOutOfMemory;
     return bitmap;
+}
+
+ImageFailure Classify(const std::string& error) {
+    const auto starts = [&](std::string_view text) { return error.rfind(text, 0) == 0; };
+    if (starts(kOutOfMemory)) return ImageFailure::OutOfMemory;
+    if (starts(kEmptyFile) || starts(kUnknownFormat)) return ImageFailure::UnknownFormat;
+    if (starts(detail::kTooLarge)) return ImageFailure::TooLarge;
+    return ImageFailure::Damaged;
+}
+
+DecodeResult Failed(ImageFailure failure, std::string&& error) noexcept {
+    DecodeResult result;
+    result.failure = failure;
+    try {
+        result.error = std::move(error);
+    } catch (const std::exception&) {  // out of memory: the kind says enough
+    }
+    return result;
+}
+
+void Report(std::string* error, std::string&& reason) noexcept {
+    if (!error) return;
+    try {
+        *error = std::move(reason);
+    } catch (const std::exception&) {  // out of memory: the bitmap is nullptr anyway
+    }
 }
 
 }  // namespace
 
-HBITMAP LoadImageBytes(std::span<const uint8_t> bytes, std::string* error) {
+DecodeResult DecodeImageBytes(std::span<const uint8_t> bytes) noexcept {
     std::string reason;
-    HBITMAP bitmap = nullptr;
     try {
-        if (auto raster = Decode(bytes, reason)) bitmap = ToBitmap(*raster, reason);
+        DecodeResult result;
+        result.image = Decode(bytes, reason);
+        if (result.image) return result;
     } catch (const std::exception&) {  // bad_alloc from a string or buffer
-        reason = "out of memory";
+        reason = kOutOfMemory;
     }
-    Report(error, std::move(reason));
+    const ImageFailure failure = Classify(reason);
+    return Failed(failure, std::move(reason));
+}
+
+DecodeResult DecodeImageFile(const std::string& path) noexcept {
+    std::string reason;
+    try {
+        if (auto bytes = ReadWholeFile(path, reason)) return DecodeImageBytes(*bytes);
+    } catch (const std::exception&) {
+        return Failed(ImageFailure::OutOfMemory, kOutOfMemory);
+    }
+    return Failed(ImageFailure::Unreadable, std::move(reason));
+}
+
+HBITMAP LoadImageBytes(std::span<const uint8_t> bytes, std::string* error) {
+    DecodeResult decoded = DecodeImageBytes(bytes);
+    HBITMAP bitmap = nullptr;
+    if (decoded.image) {
+        try {
+            bitmap = ToBitmap(*decoded.image, decoded.error);
+        } catch (const std::exception&) {
+            decoded.error = kOutOfMemory;
+        }
+    }
+    Report(error, std::move(decoded.error));
     return bitmap;
 }
 
@@ -170,34 +216,10 @@ HBITMAP LoadImageFile(const std::string& path, std::string* error) {
     try {
         if (auto bytes = ReadWholeFile(path, reason)) return LoadImageBytes(*bytes, error);
     } catch (const std::exception&) {
-        reason = "out of memory";
+        reason = kOutOfMemory;
     }
     Report(error, std::move(reason));
     return nullptr;
-}
-
-ComPtr<IDispatch> BitmapToPicture(HBITMAP bitmap, int16_t type, HPALETTE palette) {
-    // Only a bitmap description can carry a bitmap: another type would make the
-    // picture read the bitmap as an icon or a metafile.
-    ComPtr<IDispatch> picture;
-    if (type == PICTYPE_BITMAP && bitmap) {
-        PICTDESC description;
-        description.picType = static_cast<uint32_t>(type);
-        description.bmp.hbitmap = bitmap;
-        description.bmp.hpal = palette;
-        if (SUCCEEDED(
-                OleCreatePictureIndirect(&description, IID_IDispatch, true, picture.PutVoid()))) {
-            return picture;
-        }
-    }
-    DeleteObject(bitmap);
-    return {};
-}
-
-ComPtr<IDispatch> LoadPicturePlus(const std::string& path) {
-    HBITMAP bitmap = LoadImageFile(path);
-    if (!bitmap) return {};
-    return BitmapToPicture(bitmap, PICTYPE_BITMAP, nullptr);
 }
 
 void KeepFreedImageMemory() {
@@ -209,4 +231,4 @@ void KeepFreedImageMemory() {
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
 }
 
-}  // namespace zeph::cli
+}  // namespace zeph::imaging

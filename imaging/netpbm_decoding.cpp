@@ -1,9 +1,9 @@
 // PNM: P1 and P4 bitmaps (1 is black), P2 and P5 grey, P3 and P6 colour; plain
 // (text) kinds hold decimal numbers, binary kinds bytes, or big-endian 16-bit
 // samples when the maximum value exceeds 255. Samples scale from the maximum.
-#include "cli/image_formats.h"
+#include "imaging/image_formats.h"
 
-namespace zeph::cli::detail {
+namespace zeph::imaging::detail {
 namespace {
 
 class Scanner {
@@ -161,4 +161,4 @@ std::optional<Raster> DecodeNetpbm(std::span<const uint8_t> bytes, std::string& 
     return raster;
 }
 
-}  // namespace zeph::cli::detail
+}  // namespace zeph::imaging::detail

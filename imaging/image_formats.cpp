@@ -11,10 +11,10 @@
 #include <cstring>
 #include <new>
 
-#include "cli/image_formats.h"
-#include "cli/least_data.h"
+#include "imaging/image_formats.h"
+#include "imaging/least_data.h"
 
-namespace zeph::cli::detail {
+namespace zeph::imaging::detail {
 namespace {
 
 template <auto Release>
@@ -438,4 +438,4 @@ std::optional<Raster> DecodeWebp(std::span<const uint8_t> bytes, std::string& er
     return raster;
 }
 
-}  // namespace zeph::cli::detail
+}  // namespace zeph::imaging::detail

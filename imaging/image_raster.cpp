@@ -2,11 +2,11 @@
 #include <memory>
 #include <new>
 
-#include "cli/image_formats.h"
-#include "cli/image_loading.h"
 #include "engine/core/huge_pages.h"
+#include "imaging/image_formats.h"
+#include "imaging/image_loading.h"
 
-namespace zeph::cli::detail {
+namespace zeph::imaging::detail {
 
 bool CheckImageSize(int64_t width, int64_t height, std::string& error) {
     if (width <= 0 || height <= 0) {
@@ -16,8 +16,8 @@ bool CheckImageSize(int64_t width, int64_t height, std::string& error) {
     // Each side is checked first so that the product cannot overflow.
     if (uint64_t(width) > kMaxImagePixels || uint64_t(height) > kMaxImagePixels ||
         uint64_t(width) * uint64_t(height) > kMaxImagePixels) {
-        error = "image too large (" + std::to_string(width) + " x " + std::to_string(height) +
-                " pixels)";
+        error = std::string(kTooLarge) + " (" + std::to_string(width) + " x " +
+                std::to_string(height) + " pixels)";
         return false;
     }
     return true;
@@ -82,4 +82,4 @@ void ConvertRow(Layout layout, const uint8_t* source, int32_t width, uint8_t* ta
     }
 }
 
-}  // namespace zeph::cli::detail
+}  // namespace zeph::imaging::detail

@@ -1,10 +1,10 @@
-#include "cli/pixel_budget.h"
+#include "imaging/pixel_budget.h"
 
 #include <utility>
 
-#include "cli/image_loading.h"
+#include "imaging/image_loading.h"
 
-namespace zeph::cli {
+namespace zeph::imaging {
 
 PixelBudget::Reservation& PixelBudget::Reservation::operator=(Reservation&& other) noexcept {
     if (this != &other) {
@@ -43,4 +43,4 @@ PixelBudget& DecodedPixelBudget() {
     return budget;
 }
 
-}  // namespace zeph::cli
+}  // namespace zeph::imaging

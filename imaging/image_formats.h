@@ -8,27 +8,17 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
-#include "cli/pixel_budget.h"
+#include "imaging/decoded_image.h"
 
-namespace zeph::cli::detail {
+namespace zeph::imaging::detail {
 
-// Blue-green-red rows, bottom row first, each padded to 4 bytes: the layout
-// of a bitmap, which takes the buffer over, so decoders that can write it
-// directly need no conversion pass and a picture is held once.
-struct Raster {
-    int32_t width = 0;
-    int32_t height = 0;
-    size_t stride = 0;
-    std::unique_ptr<uint8_t[]> pixels;  // stride * height bytes
-    PixelBudget::Reservation reserved;  // width * height of the process's decoded pixels
+// Every decoder fills one of these.
+using Raster = DecodedImage;
 
-    size_t Size() const { return stride * static_cast<size_t>(height); }
-    // Row y counted from the top.
-    uint8_t* RowFromTop(int32_t y) {
-        return pixels.get() + static_cast<size_t>(height - 1 - y) * stride;
-    }
-};
+// How a refusal for size begins.
+inline constexpr std::string_view kTooLarge = "image too large";
 
 // Refuses sizes of 0 or below and pictures above kMaxImagePixels (with the
 // reason in `error`) before anything is allocated.
@@ -61,4 +51,4 @@ std::optional<Raster> DecodeWithStb(std::span<const uint8_t> bytes, const char* 
 // PNM, every kind (P1 to P6).
 std::optional<Raster> DecodeNetpbm(std::span<const uint8_t> bytes, std::string& error);
 
-}  // namespace zeph::cli::detail
+}  // namespace zeph::imaging::detail

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-namespace zeph::cli::detail {
+namespace zeph::imaging::detail {
 
 // PNG: the compressed data of all IDAT chunks, inflated at deflate's largest
 // ratio, covers the rows the header claims.
@@ -33,4 +33,4 @@ uint64_t TiffMostDecodedBytes(uint16_t compression, uint64_t stored, uint64_t ro
 // pixels made from nothing, and the frame alone is the picture instead.
 bool ScreenWorthKeeping(uint64_t screenPixels, uint64_t framePixels);
 
-}  // namespace zeph::cli::detail
+}  // namespace zeph::imaging::detail

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <utility>
 
-namespace zeph::cli {
+namespace zeph::imaging {
 
 class PixelBudget {
   public:
@@ -53,4 +53,4 @@ class PixelBudget {
 // The process's budget for decoded pictures: kMaxImagePixels.
 PixelBudget& DecodedPixelBudget();
 
-}  // namespace zeph::cli
+}  // namespace zeph::imaging

@@ -1,0 +1,31 @@
+// A decoded picture: blue-green-red rows, bottom row first, each padded to 4
+// bytes. The layout of a bitmap, which can take the buffer over, so decoders
+// that write it directly need no conversion pass and a picture is held once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "imaging/pixel_budget.h"
+
+namespace zeph::imaging {
+
+struct DecodedImage {
+    int32_t width = 0;
+    int32_t height = 0;
+    size_t stride = 0;
+    std::unique_ptr<uint8_t[]> pixels;  // stride * height bytes
+    PixelBudget::Reservation reserved;  // width * height of the process's decoded pixels
+
+    size_t Size() const { return stride * static_cast<size_t>(height); }
+    // Row y counted from the top.
+    uint8_t* RowFromTop(int32_t y) {
+        return pixels.get() + static_cast<size_t>(height - 1 - y) * stride;
+    }
+    const uint8_t* RowFromTop(int32_t y) const {
+        return pixels.get() + static_cast<size_t>(height - 1 - y) * stride;
+    }
+};
+
+}  // namespace zeph::imaging
