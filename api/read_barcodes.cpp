@@ -1,0 +1,170 @@
+// The library's entry points: a picture in, checked options, one search with
+// the engine's routines, the records out as barcodes. Nothing is shared
+// between calls but the engine's per-thread tables.
+#include <cmath>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "api/raster_from_view.h"
+#include "api/texts.h"
+#include "engine/parallel/work_crew.h"
+#include "engine/reader.h"
+#include "imaging/image_loading.h"
+#include "zeph/barcode.h"
+
+namespace zeph {
+namespace {
+
+constexpr int kMostThreads = 64;
+
+[[noreturn]] void InvalidOption(const std::string& why) {
+    throw ReadError(ReadError::Kind::InvalidArgument, "invalid option: " + why);
+}
+
+void CheckOptions(const ReaderOptions& options) {
+    const uint32_t mask = options.symbologies.Mask();
+    if (mask == 0) InvalidOption("no symbology chosen");
+    if (mask & ~Symbologies::All().Mask()) {
+        InvalidOption("unknown symbology bits in mask " + std::to_string(mask));
+    }
+    const auto fraction = [](float v) { return std::isfinite(v) && v >= 0.0f && v <= 1.0f; };
+    if (!fraction(options.minConfidence)) InvalidOption("minimum confidence must lie in [0, 1]");
+    if (!fraction(options.contrastSensitivity)) {
+        InvalidOption("contrast sensitivity must lie in [0, 1]");
+    }
+    if (options.threads < 1 || options.threads > kMostThreads) {
+        InvalidOption("threads must lie in [1, " + std::to_string(kMostThreads) + "]");
+    }
+}
+
+struct ConfigRelease {
+    void operator()(ReaderConfig* config) const { XR_FreeConfig(ReaderConfigPtr(config)); }
+};
+
+Barcode ToBarcode(const MatchRecord& record) {
+    Barcode barcode;
+    barcode.rawBytes = std::string(XR_TextOf(record.rawData));
+    barcode.rawText = api::Utf8FromWindows1252(barcode.rawBytes);
+    barcode.text = api::Utf8FromWindows1252(XR_TextOf(record.data));
+    barcode.symbology = api::Utf8FromWindows1252(XR_TextOf(record.symbology));
+    barcode.type = api::Utf8FromWindows1252(XR_TextOf(record.barcodeType));
+    barcode.descriptor = api::Utf8FromWindows1252(XR_TextOf(record.descriptor));
+    barcode.confidence = record.confidence;
+    barcode.start = {record.startX, record.startY};
+    barcode.stop = {record.stopX, record.stopY};
+    return barcode;
+}
+
+// The search ZephScan's control runs, with the same defaults.
+std::vector<Barcode> Search(const GreyRaster& raster, const ReaderOptions& options) {
+    std::unique_ptr<ReaderConfig, ConfigRelease> config(XR_ParseConfig("").release());
+    if (!config) throw ReadError(ReadError::Kind::OutOfMemory, "out of memory");
+    config->protocolMask = static_cast<int32_t>(options.symbologies.Mask());
+    config->minConfidence = options.minConfidence;
+    config->sensitivity = options.contrastSensitivity;
+    std::unique_ptr<WorkCrew> crew;
+    if (options.threads > 1) {
+        crew = std::make_unique<WorkCrew>(options.threads);
+        config->crew = crew.get();
+    }
+    std::vector<MatchRecord> records(kMaxMatches);
+    int count = 0;
+    if (options.extended) {
+        count = XR_SearchExtended(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                  config.get(), records, kMaxMatches, options.thorough);
+    } else if (options.thorough) {
+        count = XR_SearchThorough(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                  config.get(), records, kMaxMatches);
+    } else {
+        count = XR_Search(raster.Values(), raster.height, raster.width, kMaxGrey, config.get(),
+                          records);
+    }
+    config->crew = nullptr;
+    if (count < 0) throw ReadError(ReadError::Kind::OutOfMemory, "the reader ran out of memory");
+    std::vector<Barcode> barcodes;
+    barcodes.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        barcodes.push_back(ToBarcode(records[static_cast<size_t>(i)]));
+    return barcodes;
+}
+
+ReadError::Kind KindOf(imaging::ImageFailure failure) {
+    switch (failure) {
+        case imaging::ImageFailure::Unreadable:
+            return ReadError::Kind::UnreadableFile;
+        case imaging::ImageFailure::UnknownFormat:
+            return ReadError::Kind::UnknownFormat;
+        case imaging::ImageFailure::TooLarge:
+            return ReadError::Kind::TooLarge;
+        case imaging::ImageFailure::OutOfMemory:
+            return ReadError::Kind::OutOfMemory;
+        default:
+            return ReadError::Kind::DamagedImage;
+    }
+}
+
+// Each thread keeps the grey raster of its last picture for its next call,
+// as the engine keeps its tables per thread: a picture of the same size then
+// needs no fresh pages (for 12 megapixels, 48 MB of them). Freed with the thread.
+GreyRaster& ThreadRaster() {
+    thread_local GreyRaster raster;
+    return raster;
+}
+
+std::vector<Barcode> ReadDecoded(imaging::DecodeResult decoded, const ReaderOptions& options) {
+    if (!decoded.image) throw ReadError(KindOf(decoded.failure), decoded.error);
+    GreyRaster& raster = ThreadRaster();
+    {
+        const imaging::DecodedImage image = std::move(*decoded.image);
+        decoded.image.reset();
+        api::RasterFromBgrRows({image.pixels.get(), image.Size()}, image.width, image.height,
+                               image.stride, raster);
+    }  // the decoded pixels go before the search
+    return Search(raster, options);
+}
+
+// Memory running out anywhere is the library's own error, like the others.
+template <typename Read>
+std::vector<Barcode> Guarded(Read read) {
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+        throw ReadError(ReadError::Kind::OutOfMemory, "out of memory");
+    }
+}
+
+}  // namespace
+
+std::vector<Barcode> ReadBarcodes(const ImageView& image, const ReaderOptions& options) {
+    return Guarded([&] {
+        CheckOptions(options);
+        GreyRaster& raster = ThreadRaster();
+        api::RasterFromView(image, raster);
+        return Search(raster, options);
+    });
+}
+
+std::vector<Barcode> ReadBarcodesFromFile(const std::filesystem::path& path,
+                                          const ReaderOptions& options) {
+    return Guarded([&] {
+        CheckOptions(options);
+        return ReadDecoded(imaging::DecodeImageFile(path.string()), options);
+    });
+}
+
+std::vector<Barcode> ReadBarcodesFromEncoded(std::span<const uint8_t> bytes,
+                                             const ReaderOptions& options) {
+    return Guarded([&] {
+        CheckOptions(options);
+        return ReadDecoded(imaging::DecodeImageBytes(bytes), options);
+    });
+}
+
+const char* Version() {
+    return "1.0.0";
+}
+
+}  // namespace zeph
