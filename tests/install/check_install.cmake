@@ -52,6 +52,15 @@ run(${CXX} -std=c++20 ${extra} ${SOURCE}/tests/install/client.cpp ${flags}
 run(${WORK}/pkg_config_client ${PICTURE})
 expect("pkg-config client" "${EXPECTED}")
 
+# The Python package, from the installed tree.
+if(PYTHON)
+    set(ENV{PYTHONPATH} ${prefix}/lib/python3/dist-packages)
+    run(${PYTHON} -c "import sys, zephbarcode\nprint([b.text for b in zephbarcode.read(sys.argv[1])])"
+        ${PICTURE})
+    expect("installed Python package" "${EXPECTED}")
+    unset(ENV{PYTHONPATH})
+endif()
+
 # The Debian package, unpacked where dpkg -x puts it.
 run(cpack -G DEB --config ${BUILD}/CPackConfig.cmake -B ${WORK}/deb)
 file(GLOB deb ${WORK}/deb/*.deb)
@@ -59,3 +68,9 @@ run(dpkg-deb --info ${deb})
 run(dpkg -x ${deb} ${WORK}/root)
 run(${WORK}/root/usr/bin/ZephScan ${PICTURE})
 expect("ZephScan from the .deb" "<Data>${EXPECTED}</Data>")
+if(PYTHON)
+    set(ENV{PYTHONPATH} ${WORK}/root/usr/lib/python3/dist-packages)
+    run(${PYTHON} -c "import sys, zephbarcode\nprint([b.text for b in zephbarcode.read(sys.argv[1])])"
+        ${PICTURE})
+    expect("Python package from the .deb" "${EXPECTED}")
+endif()

@@ -1,0 +1,50 @@
+"""zephbarcode.batch on a local cluster of two worker processes: results in
+file order, equal to ZephScan's, and a bad file reported without losing the
+others."""
+
+import shutil
+
+import pytest
+
+distributed = pytest.importorskip("distributed")
+
+from zephbarcode import batch
+from conftest import SAMPLES, as_report, zephscan_reads
+
+
+@pytest.fixture(scope="module")
+def client():
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster:
+        with distributed.Client(cluster) as client:
+            yield client
+
+
+def test_folder_on_two_workers_equals_zephscan(client, tmp_path):
+    for picture in SAMPLES.iterdir():
+        shutil.copy(picture, tmp_path)
+    (tmp_path / "broken.png").write_bytes(b"\x89PNG\r\n\x1a\nnot really")
+    (tmp_path / ".hidden.png").write_bytes(b"skipped")
+    results = batch.read_folder(client, tmp_path, chunk_size=2)
+    reads = zephscan_reads(tmp_path / "*")
+    assert [r.path for r in results] == sorted(reads)  # every file, in order
+    for result in results:
+        if result.path.endswith("broken.png"):
+            assert not result.ok and result.error.startswith("ValueError")
+            assert reads[result.path] == []  # ZephScan: failed open
+        else:
+            assert result.ok, result.error
+            assert as_report(result.barcodes) == reads[result.path], result.path
+
+
+def test_files_keep_their_order_and_bad_options_fail_early(client, tmp_path):
+    paths = [SAMPLES / "upca.bmp", tmp_path / "missing.jpg", SAMPLES / "ean8.gif"]
+    results = batch.read_files(client, paths, chunk_size=1, extended=False)
+    assert [r.path for r in results] == [str(p) for p in paths]
+    assert results[1].error.startswith("OSError")
+    assert [b.type for b in results[0].barcodes] == ["UPC-A"]
+    assert [b.text for b in results[2].barcodes] == ["96385074"]
+    with pytest.raises(ValueError):
+        batch.read_files(client, paths, threads=0)
+    with pytest.raises(TypeError):
+        batch.read_files(client, paths, colour="red")
