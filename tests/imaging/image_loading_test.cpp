@@ -1303,6 +1303,32 @@ TEST(ImageLoadingAnyFormat, HeadersClaimingMoreThanTheirDataAreRefused) {
         SetTiffSize(tiff, kSide, kSide);
         EXPECT_TRUE(tooLittle(tiff)) << "compression " << compression;
     }
+
+    // The formats that check their bytes their own way refuse such files too.
+    const auto refused = [](const Bytes& file) {
+        const Loaded loaded = Load(file);
+        return !loaded.bitmap && loaded.error.find("memory") == std::string::npos &&
+               !loaded.error.empty();
+    };
+    EXPECT_TRUE(refused(Text("P5 16000 16000 255\n\x01\x02")));
+    EXPECT_TRUE(refused(Text("P4 16000 16000\n\x01")));
+    Bytes bmp = EncodeBmp(1, 1, 24, [](int, int) { return Bytes{1, 2, 3}; });
+    for (int at : {18, 22})
+        bmp[at] = kSide & 0xFF, bmp[at + 1] = kSide >> 8;
+    EXPECT_TRUE(refused(bmp));
+    Bytes tga = EncodeTga(small, 24, false);
+    tga[12] = tga[14] = kSide & 0xFF;
+    tga[13] = tga[15] = kSide >> 8;
+    EXPECT_TRUE(refused(tga));
+    // A lossless WebP header claiming 16383 x 16383 over eight bytes.
+    Bytes webp = Text(std::string("RIFF\x19\0\0\0WEBPVP8L\x0d\0\0\0\x2f", 21));
+    ASSERT_EQ(webp.size(), 21u);
+    const uint32_t sizes = (16383 - 1) | (16383 - 1) << 14;
+    for (int i = 0; i < 4; ++i)
+        webp.push_back(uint8_t(sizes >> (8 * i)));
+    webp.resize(webp.size() + 8, 0);
+    EXPECT_TRUE(refused(webp));
+    EXPECT_NE(Load(webp).error.find("WebP"), std::string::npos) << Load(webp).error;
 }
 
 // The largest ratios the codings allow are still decoded: a picture of one
