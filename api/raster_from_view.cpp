@@ -4,59 +4,24 @@
 #include <string>
 #include <vector>
 
+#include "imaging/image_formats.h"
 #include "imaging/image_loading.h"
 
 namespace zeph::api {
 namespace {
 
-// 0 for a value outside the enumeration.
-size_t KnownPixelBytes(PixelFormat format) {
+// The decoders' conversions, so that a view gives the values a decoded file
+// of the same picture gives.
+imaging::detail::Layout LayoutOf(PixelFormat format) {
     switch (format) {
         case PixelFormat::Grey:
-            return 1;
-        case PixelFormat::Bgr:
+            return imaging::detail::Layout::Grey;
         case PixelFormat::Rgb:
-            return 3;
-        case PixelFormat::Bgra:
+            return imaging::detail::Layout::Rgb;
         case PixelFormat::Rgba:
-            return 4;
-    }
-    return 0;
-}
-
-// Transparency onto black, rounded as the image decoders round it.
-uint8_t OnBlack(uint8_t colour, uint8_t alpha) {
-    return static_cast<uint8_t>((colour * alpha + 127) / 255);
-}
-
-// One row of the view as blue-green-red.
-void ToBgr(PixelFormat format, const uint8_t* source, int32_t width, uint8_t* target) {
-    const auto count = static_cast<size_t>(width);
-    switch (format) {
-        case PixelFormat::Grey:
-            for (size_t x = 0; x < count; ++x)
-                target[3 * x] = target[3 * x + 1] = target[3 * x + 2] = source[x];
-            break;
-        case PixelFormat::Bgr:
-            break;  // read in place
-        case PixelFormat::Rgb:
-            for (size_t x = 0; x < count; ++x) {
-                target[3 * x] = source[3 * x + 2];
-                target[3 * x + 1] = source[3 * x + 1];
-                target[3 * x + 2] = source[3 * x];
-            }
-            break;
-        case PixelFormat::Bgra:
-        case PixelFormat::Rgba: {
-            const bool rgba = format == PixelFormat::Rgba;
-            for (size_t x = 0; x < count; ++x) {
-                const uint8_t* p = source + 4 * x;
-                target[3 * x] = OnBlack(p[rgba ? 2 : 0], p[3]);
-                target[3 * x + 1] = OnBlack(p[1], p[3]);
-                target[3 * x + 2] = OnBlack(p[rgba ? 0 : 2], p[3]);
-            }
-            break;
-        }
+            return imaging::detail::Layout::Rgba;
+        default:  // Bgra; Bgr rows are read in place
+            return imaging::detail::Layout::Bgra;
     }
 }
 
@@ -71,12 +36,14 @@ void ToBgr(PixelFormat format, const uint8_t* source, int32_t width, uint8_t* ta
 }  // namespace
 
 void RasterFromView(const ImageView& view, GreyRaster& raster) {
-    const size_t pixelBytes = KnownPixelBytes(view.format);
-    if (pixelBytes == 0) Invalid("unknown pixel format");
+    if (view.format < PixelFormat::Grey || view.format > PixelFormat::Rgba) {
+        Invalid("unknown pixel format");
+    }
+    const auto pixelBytes = static_cast<size_t>(BytesPerPixel(view.format));
     if (view.width <= 0 || view.height <= 0) Invalid("width and height must be positive");
     if (!view.data) Invalid("no pixels");
     if (uint64_t(view.width) * uint64_t(view.height) > imaging::kMaxImagePixels) {
-        throw ReadError(ReadError::Kind::TooLarge, "image too large (" +
+        throw ReadError(ReadError::Kind::TooLarge, std::string(imaging::detail::kTooLarge) + " (" +
                                                        std::to_string(view.width) + " x " +
                                                        std::to_string(view.height) + " pixels)");
     }
@@ -101,7 +68,7 @@ void RasterFromView(const ImageView& view, GreyRaster& raster) {
         const uint8_t* row = view.data + std::ptrdiff_t(y) * view.stride;
         const uint8_t* source = row;
         if (view.format != PixelFormat::Bgr) {
-            ToBgr(view.format, row, view.width, bgr.data());
+            imaging::detail::ConvertRow(LayoutOf(view.format), row, view.width, bgr.data());
             source = bgr.data();
         }
         XR_RasterBandFromBgrRows({source, bgrBytes}, bgrBytes, view.height - 1 - y, 1, raster);

@@ -1,5 +1,6 @@
 // The decoders behind image loading, one per file format, and the 24-bit
-// raster they all fill. Internal to the console program's imaging library.
+// raster they all fill. Internal to the imaging library; the library API
+// converts pixel views with ConvertRow too.
 #pragma once
 
 #include <cstddef>
