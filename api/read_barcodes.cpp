@@ -151,6 +151,10 @@ std::vector<Barcode> ReadBarcodesFromFile(const std::filesystem::path& path,
                                           const ReaderOptions& options) {
     return Guarded([&] {
         CheckOptions(options);
+        // The system would read the name only up to the NUL: another file.
+        if (path.native().find('\0') != std::string::npos) {
+            throw ReadError(ReadError::Kind::InvalidArgument, "invalid path: it holds a NUL byte");
+        }
         return ReadDecoded(imaging::DecodeImageFile(path.string()), options);
     });
 }
