@@ -6,15 +6,14 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -121,7 +120,10 @@ std::vector<ModuleCandidate> ModulesOf(const CLSID& clsid) {
     }
     for (const std::string& manifest : zeph::platform::ManifestPaths()) {
         for (zeph::platform::ManifestClass& entry : zeph::platform::ReadManifest(manifest)) {
-            if (entry.clsid == clsid) {
+            const bool named = std::any_of(
+                candidates.begin(), candidates.end(),
+                [&](const ModuleCandidate& earlier) { return earlier.path == entry.module; });
+            if (entry.clsid == clsid && !named) {
                 candidates.push_back({std::move(entry.module), "manifest " + manifest});
             }
         }

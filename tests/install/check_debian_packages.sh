@@ -25,7 +25,7 @@ mkdir -p "$work"
 changes=$(ls "$work"/debs/*.changes)
 
 echo "== lintian"
-lintian --info --show-overrides "$changes" | tee "$work/lintian.txt" || true
+lintian --display-level ">=pedantic" --display-experimental --show-overrides "$changes" | tee "$work/lintian.txt" || true
 if grep -E '^[EW]: ' "$work/lintian.txt"; then fail "lintian reports errors or warnings"; fi
 
 triplet=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
