@@ -1,6 +1,7 @@
 #include "api/raster_from_view.h"
 
-#include <cstdlib>
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,26 @@ imaging::detail::Layout LayoutOf(PixelFormat format) {
     throw ReadError(ReadError::Kind::OutOfMemory, "out of memory");
 }
 
+// Every row's address, data + y * stride, must be computable: the distance
+// from the first row to the far end of the last within ptrdiff_t, and the rows
+// not wrapping around the address space.
+void CheckRowAddresses(const ImageView& view, size_t rowBytes) {
+    if (view.stride == std::numeric_limits<std::ptrdiff_t>::min()) Invalid("stride out of range");
+    const auto step = static_cast<uint64_t>(view.stride < 0 ? -view.stride : view.stride);
+    if (step < rowBytes) Invalid("stride shorter than a row");
+    const uint64_t rowsAfterFirst = uint64_t(view.height) - 1;
+    constexpr auto kMostBytes = static_cast<uint64_t>(std::numeric_limits<std::ptrdiff_t>::max());
+    if (rowsAfterFirst > (kMostBytes - rowBytes) / step) {
+        Invalid("stride times height overflows");
+    }
+    const uint64_t reach = rowsAfterFirst * step;
+    const auto first = reinterpret_cast<uintptr_t>(view.data);
+    const bool wraps = view.stride < 0
+                           ? first < reach
+                           : first > std::numeric_limits<uintptr_t>::max() - reach - rowBytes;
+    if (wraps) Invalid("rows beyond the address space");
+}
+
 }  // namespace
 
 void RasterFromView(const ImageView& view, GreyRaster& raster) {
@@ -48,7 +69,7 @@ void RasterFromView(const ImageView& view, GreyRaster& raster) {
                                                        std::to_string(view.height) + " pixels)");
     }
     const size_t rowBytes = size_t(view.width) * pixelBytes;
-    if (size_t(std::llabs(view.stride)) < rowBytes) Invalid("stride shorter than a row");
+    CheckRowAddresses(view, rowBytes);
 
     if (XR_RasterResize(view.width, view.height, raster) != 1) OutOfMemory();
     const size_t bgrBytes = size_t(view.width) * 3;

@@ -4,10 +4,12 @@
 #include <cmath>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "api/own_thread.h"
 #include "api/raster_from_view.h"
 #include "api/texts.h"
 #include "engine/parallel/work_crew.h"
@@ -107,23 +109,50 @@ ReadError::Kind KindOf(imaging::ImageFailure failure) {
 }
 
 // Each thread keeps the grey raster of its last picture for its next call,
-// as the engine keeps its tables per thread: a picture of the same size then
-// needs no fresh pages (for 12 megapixels, 48 MB of them). Freed with the thread.
+// as the engine keeps its buffers and tables per thread: a picture of the
+// same size then needs no fresh pages (for 12 megapixels, 48 MB of them).
+// Freed with the thread.
 GreyRaster& ThreadRaster() {
     thread_local GreyRaster raster;
     return raster;
 }
 
+// Pictures up to this size are read with the calling thread's kept raster
+// and buffers. A larger one is read on a thread of its own, so that the
+// gigabytes it may need (the raster, the engine's buffers sized by it) are
+// not held between calls.
+constexpr uint64_t kMostKeptPixels = uint64_t{1} << 24;
+
+// `fill` puts the picture of `width` x `height` into the raster it is given.
+template <typename Fill>
+std::vector<Barcode> ReadPicture(int64_t width, int64_t height, Fill fill,
+                                 const ReaderOptions& options) {
+    if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) <= kMostKeptPixels) {
+        GreyRaster& raster = ThreadRaster();
+        fill(raster);
+        return Search(raster, options);
+    }
+    return api::OnThreadOfItsOwn([&] {
+        GreyRaster raster;
+        fill(raster);
+        return Search(raster, options);
+    });
+}
+
 std::vector<Barcode> ReadDecoded(imaging::DecodeResult decoded, const ReaderOptions& options) {
     if (!decoded.image) throw ReadError(KindOf(decoded.failure), decoded.error);
-    GreyRaster& raster = ThreadRaster();
-    {
-        const imaging::DecodedImage image = std::move(*decoded.image);
-        decoded.image.reset();
-        api::RasterFromBgrRows({image.pixels.get(), image.Size()}, image.width, image.height,
-                               image.stride, raster);
-    }  // the decoded pixels go before the search
-    return Search(raster, options);
+    std::optional<imaging::DecodedImage> image = std::move(decoded.image);
+    decoded.image.reset();
+    const int32_t width = image->width;
+    const int32_t height = image->height;
+    return ReadPicture(
+        width, height,
+        [&](GreyRaster& raster) {
+            api::RasterFromBgrRows({image->pixels.get(), image->Size()}, width, height,
+                                   image->stride, raster);
+            image.reset();  // the decoded pixels go before the search
+        },
+        options);
 }
 
 // Memory running out anywhere is the library's own error, like the others.
@@ -141,9 +170,9 @@ std::vector<Barcode> Guarded(Read read) {
 std::vector<Barcode> ReadBarcodes(const ImageView& image, const ReaderOptions& options) {
     return Guarded([&] {
         CheckOptions(options);
-        GreyRaster& raster = ThreadRaster();
-        api::RasterFromView(image, raster);
-        return Search(raster, options);
+        return ReadPicture(
+            image.width, image.height,
+            [&](GreyRaster& raster) { api::RasterFromView(image, raster); }, options);
     });
 }
 
@@ -151,6 +180,10 @@ std::vector<Barcode> ReadBarcodesFromFile(const std::filesystem::path& path,
                                           const ReaderOptions& options) {
     return Guarded([&] {
         CheckOptions(options);
+        // The system would read the name only up to the NUL: another file.
+        if (path.native().find('\0') != std::string::npos) {
+            throw ReadError(ReadError::Kind::InvalidArgument, "invalid path: it holds a NUL byte");
+        }
         return ReadDecoded(imaging::DecodeImageFile(path.string()), options);
     });
 }

@@ -97,8 +97,9 @@ int main(int argc, char** argv) {
         HRESULT hr = S_OK;
         ComPtr<IDispatch> control = CreateReaderControl(hr);
         if (!control) {
-            std::fprintf(stderr, "ZephScan: cannot create the reader control (0x%08X)\n",
-                         static_cast<unsigned>(hr));
+            std::fprintf(stderr, "ZephScan: cannot create the reader control (0x%08X): %s\n",
+                         static_cast<unsigned>(hr),
+                         zeph::platform::LastActivationFailure().c_str());
         } else {
             status = Run(*control.Get(), argc, argv);
         }

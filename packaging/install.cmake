@@ -6,17 +6,14 @@ include(CMakePackageConfigHelpers)
 
 install(TARGETS ZephScan zephreg RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The control module is loaded by path, never linked: a folder of its own.
-set(ZEPH_MODULE_DIR ${CMAKE_INSTALL_LIBDIR}/zephbarcode)
+# The control module is loaded by path, never linked: a folder of its own,
+# with the manifest that names it for ZephScan (module path relative to the
+# manifest's folder).
 install(TARGETS ZephBarcodeReader LIBRARY DESTINATION ${ZEPH_MODULE_DIR})
-# ZephScan reads the manifest beside itself; the module's path in it is
-# relative to that folder, so the tree works under any prefix or root.
-file(RELATIVE_PATH ZEPH_MODULE_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
-     ${CMAKE_INSTALL_PREFIX}/${ZEPH_MODULE_DIR}/$<TARGET_FILE_NAME:ZephBarcodeReader>)
-file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/packaging/ZephScan.manifest
-     CONTENT "progid=ZEPHBARCODEREADER.ZephBarcodeReaderCtrl.1\nclsid={D7C5A2E4-3B6F-4C1A-9E52-6A1F0B3C4D01}\nmodule=${ZEPH_MODULE_FROM_BIN}\n")
-install(FILES ${PROJECT_BINARY_DIR}/packaging/ZephScan.manifest
-        DESTINATION ${CMAKE_INSTALL_BINDIR})
+file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/packaging/${ZEPH_MODULE_MANIFEST}
+     CONTENT "progid=ZEPHBARCODEREADER.ZephBarcodeReaderCtrl.1\nclsid={D7C5A2E4-3B6F-4C1A-9E52-6A1F0B3C4D01}\nmodule=$<TARGET_FILE_NAME:ZephBarcodeReader>\n")
+install(FILES ${PROJECT_BINARY_DIR}/packaging/${ZEPH_MODULE_MANIFEST}
+        DESTINATION ${ZEPH_MODULE_DIR})
 
 # The library, its header and its CMake package: find_package(ZephBarcode)
 # gives ZephBarcode::ZephBarcode.

@@ -6,27 +6,24 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "platform/manifest.h"
 #include "platform/registry.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A manifest is a few lines per class; a bigger file is not a manifest.
-constexpr std::uintmax_t kMaxManifestSize = 1 << 20;
 
 using GetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT (*)();
@@ -100,105 +97,51 @@ std::optional<std::string> Utf8FromUtf16(const OLECHAR* text) {
     return out;
 }
 
-struct ManifestClass {
-    std::string progId;  // may be empty: creatable by CLSID only
-    CLSID clsid;
-    std::string module;  // absolute
+// Why the calling thread's last activation failed, for people.
+thread_local std::string lastFailure;
+
+// One place a class's module may be: the file and who named it.
+struct ModuleCandidate {
+    std::string path;
+    std::string source;  // "registered", "manifest <path>"
 };
 
-std::string_view Trim(std::string_view text) {
-    constexpr std::string_view kBlank = " \t\r";
-    const std::size_t first = text.find_first_not_of(kBlank);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(kBlank) - first + 1);
-}
-
-// The classes of the manifest; empty when there is none or when any part of
-// it is damaged, as a half-understood manifest must not register anything.
-std::vector<ManifestClass> ReadManifest() {
-    const std::string path = zeph::platform::ManifestPath();
-    if (path.empty()) return {};
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) return {};
-    const std::uintmax_t size = fs::file_size(path, error);
-    if (error || size > kMaxManifestSize) return {};
-    std::ifstream file(path, std::ios::binary);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    if (!file.read(text.data(), static_cast<std::streamsize>(text.size()))) return {};
-    if (text.find('\0') != std::string::npos) return {};
-    const fs::path folder = fs::path(path).parent_path();
-
-    std::vector<ManifestClass> classes;
-    struct Block {
-        std::optional<std::string> progId, clsid, module;
-    } block;
-    bool inBlock = false;
-    // Completes the current block; false when it lacks what a class needs.
-    auto finish = [&]() -> bool {
-        if (!inBlock) return true;
-        inBlock = false;
-        ManifestClass entry;
-        if (!block.clsid || !GuidFromString(*block.clsid, entry.clsid)) return false;
-        if (!block.module || block.module->empty()) return false;
-        if (block.progId && !zeph::platform::RegistrySegmentValid(*block.progId)) return false;
-        entry.progId = block.progId.value_or("");
-        const fs::path module(*block.module);
-        entry.module =
-            (module.is_absolute() ? module : folder / module).lexically_normal().string();
-        for (const ManifestClass& other : classes) {
-            // Two answers for one name or class would be a guess.
-            if (other.clsid == entry.clsid) return false;
-            if (!entry.progId.empty() && other.progId == entry.progId) return false;
-        }
-        classes.push_back(std::move(entry));
-        block = {};
-        return true;
-    };
-
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string_view line = Trim(std::string_view(text).substr(start, end - start));
-        start = end + 1;
-        if (line.empty()) {
-            if (!finish()) return {};
-            continue;
-        }
-        if (line.front() == '#') continue;
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) return {};
-        const std::string_view name = Trim(line.substr(0, equals));
-        const std::string value(Trim(line.substr(equals + 1)));
-        std::optional<std::string>* slot = name == "progid"   ? &block.progId
-                                           : name == "clsid"  ? &block.clsid
-                                           : name == "module" ? &block.module
-                                                              : nullptr;
-        if (!slot || *slot) return {};  // unknown or repeated name
-        *slot = value;
-        inBlock = true;
-    }
-    if (!finish()) return {};
-    return classes;
-}
-
-// The module file registered for the class: the registry's answer when it has
-// a usable one, else the manifest's.
-std::optional<std::string> ModuleOf(const CLSID& clsid) {
+// The module files named for the class: the registry's answer when it has a
+// usable one, then each manifest's, so that a stale registration does not
+// hide a working installation.
+std::vector<ModuleCandidate> ModulesOf(const CLSID& clsid) {
+    std::vector<ModuleCandidate> candidates;
     if (const std::optional<zeph::platform::RegistryValues> values =
             zeph::platform::RegistryRead("CLSID/" + GuidToString(clsid))) {
         const auto it = values->find(zeph::platform::kClassModuleValue);
-        if (it != values->end() && fs::path(it->second).is_absolute()) return it->second;
+        if (it != values->end() && fs::path(it->second).is_absolute()) {
+            candidates.push_back({it->second, "registered"});
+        }
     }
-    for (ManifestClass& entry : ReadManifest()) {
-        if (entry.clsid == clsid) return std::move(entry.module);
+    for (const std::string& manifest : zeph::platform::ManifestPaths()) {
+        for (zeph::platform::ManifestClass& entry : zeph::platform::ReadManifest(manifest)) {
+            const bool named = std::any_of(
+                candidates.begin(), candidates.end(),
+                [&](const ModuleCandidate& earlier) { return earlier.path == entry.module; });
+            if (entry.clsid == clsid && !named) {
+                candidates.push_back({std::move(entry.module), "manifest " + manifest});
+            }
+        }
     }
-    return std::nullopt;
+    return candidates;
 }
 
-// The module at `path` (canonical), loaded on first use. Called with the
-// state's mutex held.
-HRESULT FindOrLoad(ActivationState& state, const std::string& path, GetClassObjectFn& get) {
+std::string ListOfManifests() {
+    std::string list;
+    for (const std::string& manifest : zeph::platform::ManifestPaths())
+        list += (list.empty() ? "" : ", ") + manifest;
+    return list.empty() ? "none found" : list;
+}
+
+// The module at `path` (canonical), loaded on first use; `why` says what
+// failed. Called with the state's mutex held.
+HRESULT FindOrLoad(ActivationState& state, const std::string& path, GetClassObjectFn& get,
+                   std::string& why) {
     for (const LoadedModule& module : state.modules) {
         if (module.path == path) {
             get = module.getClassObject;
@@ -206,12 +149,19 @@ HRESULT FindOrLoad(ActivationState& state, const std::string& path, GetClassObje
         }
     }
     ModuleHandle handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
-    if (!handle) return CLASS_E_CLASSNOTAVAILABLE;
+    if (!handle) {
+        const char* error = dlerror();
+        why = error ? error : "cannot be loaded";
+        return CLASS_E_CLASSNOTAVAILABLE;
+    }
     LoadedModule module;
     // dlsym gives an object pointer; the exports are functions of known type.
     module.getClassObject =
         reinterpret_cast<GetClassObjectFn>(dlsym(handle.get(), "DllGetClassObject"));
-    if (!module.getClassObject) return CLASS_E_CLASSNOTAVAILABLE;
+    if (!module.getClassObject) {
+        why = "no DllGetClassObject export";
+        return CLASS_E_CLASSNOTAVAILABLE;
+    }
     module.canUnloadNow = reinterpret_cast<CanUnloadNowFn>(dlsym(handle.get(), "DllCanUnloadNow"));
     module.path = path;
     module.handle = std::move(handle);
@@ -266,8 +216,12 @@ HRESULT CLSIDFromProgID(const OLECHAR* progId, CLSID* clsid) {
     *clsid = CLSID{};
     if (!progId) return E_POINTER;
     try {
+        lastFailure.clear();
         const std::optional<std::string> name = Utf8FromUtf16(progId);
-        if (!name || !zeph::platform::RegistrySegmentValid(*name)) return CO_E_CLASSSTRING;
+        if (!name || !zeph::platform::RegistrySegmentValid(*name)) {
+            lastFailure = "not a valid ProgID";
+            return CO_E_CLASSSTRING;
+        }
         if (const std::optional<zeph::platform::RegistryValues> values =
                 zeph::platform::RegistryRead("ProgID/" + *name)) {
             const auto it = values->find(zeph::platform::kProgIdClassValue);
@@ -277,12 +231,18 @@ HRESULT CLSIDFromProgID(const OLECHAR* progId, CLSID* clsid) {
                 return S_OK;
             }
         }
-        for (const ManifestClass& entry : ReadManifest()) {
-            if (entry.progId == *name) {
-                *clsid = entry.clsid;
-                return S_OK;
+        for (const std::string& manifest : zeph::platform::ManifestPaths()) {
+            for (const zeph::platform::ManifestClass& entry :
+                 zeph::platform::ReadManifest(manifest)) {
+                if (entry.progId == *name) {
+                    *clsid = entry.clsid;
+                    return S_OK;
+                }
             }
         }
+        lastFailure = *name + " is not registered under " +
+                      zeph::platform::RegistryRoot().string() +
+                      " and no manifest names it (manifests: " + ListOfManifests() + ")";
         return CO_E_CLASSSTRING;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -300,32 +260,66 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, uint32_t context, REFI
     // kinds finds no class registered for them.
     if (!(context & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
     try {
-        const std::optional<std::string> module = ModuleOf(clsid);
-        if (!module) return REGDB_E_CLASSNOTREG;
-        std::error_code error;
-        if (!fs::is_regular_file(*module, error)) return REGDB_E_CLASSNOTREG;
-        const std::string path = fs::canonical(*module, error).string();
-        if (error) return REGDB_E_CLASSNOTREG;
-
-        ActivationState& state = State();
-        // Held until the object exists, so that the last CoUninitialize on
-        // another thread cannot close the module in between.
-        const std::lock_guard lock(state.mutex);
-        GetClassObjectFn getClassObject = nullptr;
-        if (const HRESULT hr = FindOrLoad(state, path, getClassObject); FAILED(hr)) return hr;
-
-        IClassFactory* raw = nullptr;
-        if (FAILED(getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&raw))) ||
-            !raw) {
-            return CLASS_E_CLASSNOTAVAILABLE;
+        lastFailure.clear();
+        const std::vector<ModuleCandidate> candidates = ModulesOf(clsid);
+        if (candidates.empty()) {
+            lastFailure = "class " + GuidToString(clsid) + " is not registered under " +
+                          zeph::platform::RegistryRoot().string() +
+                          " and no manifest names it (manifests: " + ListOfManifests() + ")";
+            return REGDB_E_CLASSNOTREG;
         }
-        const ComPtr<IClassFactory> factory = ComPtr<IClassFactory>::Attach(raw);
-        const HRESULT hr = factory->CreateInstance(nullptr, iid, object);
-        if (FAILED(hr)) {
-            *object = nullptr;
-            return hr;
+        // Each candidate in turn; the failures of all of them are the reason.
+        HRESULT failure = REGDB_E_CLASSNOTREG;
+        std::string reasons;
+        const auto note = [&](const ModuleCandidate& candidate, const std::string& why) {
+            reasons += (reasons.empty() ? "" : "; ") + candidate.path + " (" + candidate.source +
+                       "): " + why;
+        };
+        for (const ModuleCandidate& candidate : candidates) {
+            std::error_code error;
+            if (!fs::is_regular_file(candidate.path, error)) {
+                note(candidate,
+                     fs::exists(candidate.path, error) ? "not a regular file" : "no such file");
+                continue;
+            }
+            const std::string path = fs::canonical(candidate.path, error).string();
+            if (error) {
+                note(candidate, error.message());
+                continue;
+            }
+            failure = CLASS_E_CLASSNOTAVAILABLE;
+
+            ActivationState& state = State();
+            // Held until the object exists, so that the last CoUninitialize on
+            // another thread cannot close the module in between.
+            const std::lock_guard lock(state.mutex);
+            GetClassObjectFn getClassObject = nullptr;
+            std::string why;
+            if (FAILED(FindOrLoad(state, path, getClassObject, why))) {
+                note(candidate, why);
+                continue;
+            }
+            IClassFactory* raw = nullptr;
+            if (FAILED(getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&raw))) ||
+                !raw) {
+                note(candidate, "the module does not serve the class");
+                continue;
+            }
+            const ComPtr<IClassFactory> factory = ComPtr<IClassFactory>::Attach(raw);
+            const HRESULT hr = factory->CreateInstance(nullptr, iid, object);
+            if (FAILED(hr)) {
+                *object = nullptr;
+                note(candidate, "the class factory failed");
+                lastFailure = std::move(reasons);
+                return hr;
+            }
+            return *object ? hr : E_UNEXPECTED;
         }
-        return *object ? hr : E_UNEXPECTED;
+        if (candidates.size() == 1 && candidates.front().source == "registered") {
+            reasons += "; no manifest names the class (manifests: " + ListOfManifests() + ")";
+        }
+        lastFailure = std::move(reasons);
+        return failure;
     } catch (const std::bad_alloc&) {
         *object = nullptr;
         return E_OUTOFMEMORY;
@@ -341,15 +335,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, uint32_t context, REFI
 
 namespace zeph::platform {
 
-std::string ManifestPath() {
-    try {
-        std::error_code error;
-        const fs::path executable = fs::read_symlink("/proc/self/exe", error);
-        if (error) return {};
-        return executable.string() + ".manifest";
-    } catch (const std::exception&) {
-        return {};
-    }
+std::string LastActivationFailure() {
+    return lastFailure;
 }
 
 }  // namespace zeph::platform

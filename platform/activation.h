@@ -4,7 +4,10 @@
 // loaded while their objects live.
 #pragma once
 
+#include <string>
+
 #include "platform/com.h"
+#include "platform/manifest.h"
 
 inline constexpr uint32_t CLSCTX_INPROC_SERVER = 1;
 
@@ -18,19 +21,21 @@ void CoUninitialize();
 HRESULT CLSIDFromProgID(const OLECHAR* progId, CLSID* clsid);
 
 // Loads the class's module, asks its DllGetClassObject for the class factory
-// and creates one object, returned as interface iid. REGDB_E_CLASSNOTREG when
-// the class or its module file is unknown or missing, CLASS_E_CLASSNOTAVAILABLE
-// when the module lacks the exports or refuses the class,
-// CLASS_E_NOAGGREGATION for a non-null outer object.
+// and creates one object, returned as interface iid. The registered module is
+// tried first, then each manifest's (ManifestPaths), so a registration whose
+// module was deleted or broken does not hide an installed one.
+// REGDB_E_CLASSNOTREG when no module file named for the class exists,
+// CLASS_E_CLASSNOTAVAILABLE when the files there cannot be loaded, lack the
+// exports or refuse the class, CLASS_E_NOAGGREGATION for a non-null outer
+// object.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, uint32_t context, REFIID iid,
                          void** object);
 
 namespace zeph::platform {
 
-// The manifest consulted when the registry has no answer: "<executable>.manifest"
-// beside /proc/self/exe. Lines "name=value": progid, clsid, module (a path,
-// relative to the manifest's folder unless absolute); one class per block of
-// lines, blocks separated by an empty line; lines starting with '#' are comments.
-std::string ManifestPath();
+// Why the calling thread's last CLSIDFromProgID or CoCreateInstance failed,
+// for people: every module path tried, who named it and what went wrong, or
+// where the class was looked for. Empty after a success.
+std::string LastActivationFailure();
 
 }  // namespace zeph::platform

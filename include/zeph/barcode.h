@@ -46,7 +46,8 @@ class Symbologies {
   public:
     constexpr Symbologies() = default;
     constexpr Symbologies(Symbology one) : mask_(static_cast<uint32_t>(one)) {}
-    // Any mask of the values above; other bits are ignored by the reader.
+    // Any mask of the values above. The read functions refuse an empty mask
+    // and one with a bit outside All() (ReadError, InvalidArgument).
     static constexpr Symbologies FromMask(uint32_t mask) {
         Symbologies s;
         s.mask_ = mask;
@@ -103,7 +104,9 @@ constexpr int BytesPerPixel(PixelFormat format) {
 
 // Pixels in the caller's memory, top row first; not copied and not kept
 // beyond the call. `stride` is the distance in bytes from one row to the next
-// (negative for rows stored bottom first, `data` then pointing at the top row).
+// (negative for rows stored bottom first, `data` then pointing at the top row);
+// at least a row's bytes, and small enough that every row's address can be
+// computed (|stride| times height within PTRDIFF_MAX), else InvalidArgument.
 struct ImageView {
     const uint8_t* data = nullptr;
     int width = 0;
@@ -169,7 +172,8 @@ class ZEPH_BARCODE_API ReadError : public std::runtime_error {
 ZEPH_BARCODE_API std::vector<Barcode> ReadBarcodes(const ImageView& image,
                                                    const ReaderOptions& options = {});
 // An image file: JPEG, PNG, GIF, TIFF, WebP, BMP, PNM or TGA, chosen by its
-// content; the first frame or page, transparency on black.
+// content; the first frame or page, transparency on black. A path holding a
+// NUL byte names no file: InvalidArgument.
 ZEPH_BARCODE_API std::vector<Barcode> ReadBarcodesFromFile(const std::filesystem::path& path,
                                                            const ReaderOptions& options = {});
 // An encoded image file's bytes in memory.

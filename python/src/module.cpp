@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
@@ -36,6 +37,12 @@ zeph::ImageView PixelView(const py::buffer_info& info, int channels) {
     if (channels != 1 && channels != 3 && channels != 4) {
         throw py::value_error("pixels must have 1, 3 or 4 channels");
     }
+    // The library's sizes are ints: a larger dimension must not wrap into a
+    // small picture.
+    constexpr py::ssize_t kMostSide = std::numeric_limits<int>::max();
+    if (info.shape[0] > kMostSide || info.shape[1] > kMostSide) {
+        throw py::value_error("image too large: a side of 2^31 pixels or more");
+    }
     if (info.strides[1] != channels || (info.ndim == 3 && info.strides[2] != 1)) {
         throw py::value_error("pixels of a row must be packed");
     }
@@ -46,12 +53,18 @@ zeph::ImageView PixelView(const py::buffer_info& info, int channels) {
                            static_cast<int>(info.shape[0]), info.strides[0], format);
 }
 
-std::string Repr(const zeph::Barcode& b) {
-    return "Barcode(symbology=" + py::repr(py::str(b.symbology)).cast<std::string>() +
-           ", text=" + py::repr(py::str(b.text)).cast<std::string>() +
-           ", confidence=" + std::to_string(b.confidence).substr(0, 5) + ", start=(" +
-           std::to_string(b.start.x) + ", " + std::to_string(b.start.y) + "), stop=(" +
-           std::to_string(b.stop.x) + ", " + std::to_string(b.stop.y) + "))";
+// One read as a tuple; the package makes its Barcode objects of them.
+py::tuple AsTuple(const zeph::Barcode& b) {
+    return py::make_tuple(b.rawText, py::bytes(b.rawBytes), b.text, b.symbology, b.type,
+                          b.descriptor, b.confidence, py::make_tuple(b.start.x, b.start.y),
+                          py::make_tuple(b.stop.x, b.stop.y));
+}
+
+py::list AsTuples(const std::vector<zeph::Barcode>& barcodes) {
+    py::list out;
+    for (const zeph::Barcode& b : barcodes)
+        out.append(AsTuple(b));
+    return out;
 }
 
 }  // namespace
@@ -59,52 +72,12 @@ std::string Repr(const zeph::Barcode& b) {
 PYBIND11_MODULE(_zephbarcode, m) {
     m.doc() = "The reader's C++ library; use the zephbarcode package instead.";
 
-    py::class_<zeph::Barcode>(m, "Barcode", "One barcode read in a picture.")
-        .def_readonly("raw_text", &zeph::Barcode::rawText,
-                      "The symbol's characters as read (check and function characters "
-                      "included).")
-        .def_property_readonly(
-            "raw_bytes", [](const zeph::Barcode& b) { return py::bytes(b.rawBytes); },
-            "The raw text as the reader gives it: Windows-1252 bytes, as ZephScan prints them.")
-        .def_readonly("text", &zeph::Barcode::text,
-                      "The data for people: GS1 fields, prices and the like spelled out.")
-        .def_readonly("symbology", &zeph::Barcode::symbology, "'EAN-13', 'Code 128', ...")
-        .def_readonly("type", &zeph::Barcode::type, "The more specific type: 'UPC-A', ...")
-        .def_readonly("descriptor", &zeph::Barcode::descriptor, "What the data means.")
-        .def_readonly("confidence", &zeph::Barcode::confidence, "0 to 1.")
-        .def_property_readonly(
-            "start", [](const zeph::Barcode& b) { return py::make_tuple(b.start.x, b.start.y); },
-            "(x, y) of the read line's start, in pixels from the top left corner.")
-        .def_property_readonly(
-            "stop", [](const zeph::Barcode& b) { return py::make_tuple(b.stop.x, b.stop.y); },
-            "(x, y) of the read line's end.")
-        // Results travel between processes (a cluster's workers and their client).
-        .def(py::pickle(
-            [](const zeph::Barcode& b) {
-                return py::make_tuple(b.rawText, py::bytes(b.rawBytes), b.text, b.symbology, b.type,
-                                      b.descriptor, b.confidence, b.start.x, b.start.y, b.stop.x,
-                                      b.stop.y);
-            },
-            [](const py::tuple& t) {
-                if (t.size() != 11) throw std::runtime_error("not a pickled Barcode");
-                zeph::Barcode b;
-                b.rawText = t[0].cast<std::string>();
-                b.rawBytes = t[1].cast<std::string>();
-                b.text = t[2].cast<std::string>();
-                b.symbology = t[3].cast<std::string>();
-                b.type = t[4].cast<std::string>();
-                b.descriptor = t[5].cast<std::string>();
-                b.confidence = t[6].cast<float>();
-                b.start = {t[7].cast<int>(), t[8].cast<int>()};
-                b.stop = {t[9].cast<int>(), t[10].cast<int>()};
-                return b;
-            }))
-        .def("__repr__", &Repr)
-        .def("__eq__", [](const zeph::Barcode& a, const zeph::Barcode& b) { return a == b; })
-        .def("__hash__", [](const zeph::Barcode& b) {
-            return py::hash(py::make_tuple(b.rawBytes, b.text, b.symbology, b.start.x, b.start.y,
-                                           b.stop.x, b.stop.y));
-        });
+    // A file that cannot be read: the package turns it into the OSError of
+    // the file's own failure (FileNotFoundError, with errno and filename, ...).
+    py::exception<zeph::ReadError>(m, "UnreadableFile", PyExc_OSError);
+    // Not owning: the module holds the class for as long as translations run.
+    static py::handle unreadable;
+    unreadable = m.attr("UnreadableFile");
 
     // Errors of the library become the Python exceptions callers expect.
     py::register_exception_translator([](std::exception_ptr error) {
@@ -113,7 +86,7 @@ PYBIND11_MODULE(_zephbarcode, m) {
         } catch (const zeph::ReadError& e) {
             switch (e.kind()) {
                 case zeph::ReadError::Kind::UnreadableFile:
-                    PyErr_SetString(PyExc_OSError, e.what());
+                    PyErr_SetString(unreadable.ptr(), e.what());
                     return;
                 case zeph::ReadError::Kind::OutOfMemory:
                     PyErr_SetString(PyExc_MemoryError, e.what());
@@ -131,8 +104,12 @@ PYBIND11_MODULE(_zephbarcode, m) {
            float contrast, bool thorough, bool extended, int threads) {
             const zeph::ReaderOptions options =
                 Options(symbologies, minConfidence, contrast, thorough, extended, threads);
-            py::gil_scoped_release unlocked;
-            return zeph::ReadBarcodesFromFile(path, options);
+            std::vector<zeph::Barcode> found;
+            {
+                py::gil_scoped_release unlocked;
+                found = zeph::ReadBarcodesFromFile(path, options);
+            }
+            return AsTuples(found);
         },
         py::arg("path"), py::arg("symbologies"), py::arg("min_confidence"), py::arg("contrast"),
         py::arg("thorough"), py::arg("extended"), py::arg("threads"));
@@ -149,8 +126,12 @@ PYBIND11_MODULE(_zephbarcode, m) {
                 Options(symbologies, minConfidence, contrast, thorough, extended, threads);
             const std::span<const uint8_t> data(static_cast<const uint8_t*>(info.ptr),
                                                 static_cast<size_t>(info.size));
-            py::gil_scoped_release unlocked;
-            return zeph::ReadBarcodesFromEncoded(data, options);
+            std::vector<zeph::Barcode> found;
+            {
+                py::gil_scoped_release unlocked;
+                found = zeph::ReadBarcodesFromEncoded(data, options);
+            }
+            return AsTuples(found);
         },
         py::arg("data"), py::arg("symbologies"), py::arg("min_confidence"), py::arg("contrast"),
         py::arg("thorough"), py::arg("extended"), py::arg("threads"));
@@ -163,8 +144,12 @@ PYBIND11_MODULE(_zephbarcode, m) {
             const zeph::ImageView view = PixelView(info, channels);
             const zeph::ReaderOptions options =
                 Options(symbologies, minConfidence, contrast, thorough, extended, threads);
-            py::gil_scoped_release unlocked;
-            return zeph::ReadBarcodes(view, options);
+            std::vector<zeph::Barcode> found;
+            {
+                py::gil_scoped_release unlocked;
+                found = zeph::ReadBarcodes(view, options);
+            }
+            return AsTuples(found);
         },
         py::arg("pixels"), py::arg("channels"), py::arg("symbologies"), py::arg("min_confidence"),
         py::arg("contrast"), py::arg("thorough"), py::arg("extended"), py::arg("threads"));
@@ -186,4 +171,8 @@ PYBIND11_MODULE(_zephbarcode, m) {
         py::arg("pixels"), py::arg("channels"));
 
     m.attr("__version__") = zeph::Version();
+    // The library's masks and size limit, so that the package does not repeat them.
+    m.attr("DEFAULT_MASK") = zeph::Symbologies::Default().Mask();
+    m.attr("ALL_MASK") = zeph::Symbologies::All().Mask();
+    m.attr("MOST_PIXELS") = uint64_t{1} << 28;
 }

@@ -39,5 +39,5 @@ def zephscan_reads(mask):
 
 def as_report(barcodes):
     """The library's results in the report's terms."""
-    return [(b.text, b.symbology, b.type, b.descriptor, f"{b.confidence:.3f}", *b.start, *b.stop)
+    return [(b.text, b.symbology_name, b.type, b.descriptor, f"{b.confidence:.3f}", *b.start, *b.stop)
             for b in barcodes]

@@ -91,9 +91,10 @@ def test_options(rgb, expected):
 def test_barcode_objects(expected):
     b = expected[0]
     assert b.raw_text == "5901234123457" and b.raw_bytes == b"5901234123457"
-    assert b.symbology == "EAN-13" and b.descriptor == "Product Identifier - Poland"
+    assert b.symbology == Symbology.EAN13 and b.symbology_name == "EAN-13"
+    assert b.descriptor == "Product Identifier - Poland"
     assert isinstance(b.start, tuple) and len(b.stop) == 2
-    assert "EAN-13" in repr(b) and "(590) 123412345" in repr(b)
+    assert "Symbology.EAN13" in repr(b) and "(590) 123412345" in repr(b)
     assert b == zephbarcode.read(EAN)[0] and hash(b) == hash(zephbarcode.read(EAN)[0])
     assert b != zephbarcode.read(SAMPLES / "ean8.gif")[0]
 
@@ -153,3 +154,51 @@ def test_reads_equal_zephscans_on_rendered_pictures():
 def test_reads_equal_zephscans_on_the_corpus():
     for folder in sorted(p for p in CORPUS.iterdir() if p.is_dir()):
         _same_as_zephscan(folder, "*.png")
+
+
+def test_numpy_scalars_are_option_values(rgb, expected):
+    assert zephbarcode.read(rgb, min_confidence=np.float32(0.81), contrast=np.float64(0.07),
+                            threads=np.int64(2), symbologies=np.int32(1)) == expected
+    assert zephbarcode.read(rgb, min_confidence=np.float16(0.5), threads=np.uint8(1)) == expected
+    for options, error in [({"min_confidence": np.float32(1.5)}, ValueError),
+                           ({"min_confidence": np.float32("nan")}, ValueError),
+                           ({"threads": np.int64(0)}, ValueError),
+                           ({"threads": np.float32(2)}, TypeError),
+                           ({"min_confidence": np.bool_(True)}, TypeError),
+                           ({"threads": np.bool_(True)}, TypeError),
+                           ({"symbologies": np.int64(2**40)}, ValueError)]:
+        with pytest.raises(error):
+            zephbarcode.read(rgb, **options)
+
+
+def test_unreadable_files_raise_the_systems_error_with_errno_and_filename(tmp_path):
+    import errno
+    import os
+
+    missing = tmp_path / "nowhere.png"
+    with pytest.raises(FileNotFoundError) as raised:
+        zephbarcode.read(missing)
+    assert raised.value.errno == errno.ENOENT and raised.value.filename == str(missing)
+    with pytest.raises(IsADirectoryError) as raised:
+        zephbarcode.read(tmp_path)
+    assert raised.value.errno == errno.EISDIR and raised.value.filename == str(tmp_path)
+    fifo = tmp_path / "pipe.png"
+    os.mkfifo(fifo)
+    with pytest.raises(OSError, match="not a regular file") as raised:
+        zephbarcode.read(fifo)
+    assert raised.value.errno == errno.EINVAL and raised.value.filename == str(fifo)
+    if os.geteuid() != 0:  # root reads any file
+        locked = tmp_path / "locked.png"
+        locked.write_bytes(EAN.read_bytes())
+        locked.chmod(0)
+        with pytest.raises(PermissionError):
+            zephbarcode.read(locked)
+
+
+def test_a_nul_in_a_path_is_a_value_error_naming_the_function(tmp_path):
+    # The name up to the NUL is a readable picture: it must not be read instead.
+    picture = tmp_path / "picture.jpg"
+    picture.write_bytes(EAN.read_bytes())
+    for path in (str(picture) + "\0.png", pathlib.Path(str(picture) + "\0x")):
+        with pytest.raises(ValueError, match="^read: .*NUL"):
+            zephbarcode.read(path)

@@ -2,7 +2,7 @@
 
     import zephbarcode
     for barcode in zephbarcode.read("label.jpg"):
-        print(barcode.symbology, barcode.text)
+        print(barcode.symbology_name, barcode.text)
 
 ``read`` takes a file path (``str`` or ``os.PathLike``), the ``bytes`` of an
 encoded image (JPEG, PNG, GIF, TIFF, WebP, BMP, PNM or TGA), a NumPy array of
@@ -11,100 +11,81 @@ Pillow image, and returns a list of :class:`Barcode`. The reading runs without
 the interpreter lock: threads of one process read in parallel.
 """
 
-import enum
+import errno
+import numbers
 import os
+import stat
 import sys
 
-from ._zephbarcode import Barcode, __version__
-from . import _zephbarcode
+from . import _images, _zephbarcode
+from ._barcode import Barcode, from_library
+from ._symbology import Symbology
 
+__version__ = _zephbarcode.__version__
 __all__ = ["Barcode", "Symbology", "read", "__version__"]
 
 
-class Symbology(enum.Flag):
-    """The symbologies, with the values of ZephScan's ``-bctypes`` mask."""
-
-    EAN13 = 1  # EAN-13 and UPC-A, with their add-ons
-    CODE128 = 2  # GS1-128 included
-    CODE39 = 4
-    CODE93 = 8
-    EAN8 = 16
-    UPCE = 32
-    ADD_ON = 64  # 2- or 5-digit add-ons on their own
-    ITF = 128  # Interleaved 2 of 5
-    CODABAR = 256
-    PATCH = 512
-
-    @classmethod
-    def default(cls):
-        """Every symbology but add-ons on their own (ZephScan's 959)."""
-        return cls(959)
-
-
-
-
 def _number(name, value, low, high):
-    if isinstance(value, bool) or not isinstance(value, (int, float)):
+    # NumPy's scalars are numbers.Real too; bool is not a number here.
+    if isinstance(value, bool) or not isinstance(value, numbers.Real):
         raise TypeError(f"{name} must be a number, not {type(value).__name__}")
+    value = float(value)
     if not low <= value <= high:  # NaN fails too
         raise ValueError(f"{name} must lie in [{low}, {high}], not {value!r}")
-    return float(value)
+    return value
+
+
+def _integer(name, value):
+    if isinstance(value, bool) or not isinstance(value, numbers.Integral):
+        raise TypeError(f"{name} must be an int, not {type(value).__name__}")
+    return int(value)
 
 
 def _options(symbologies, min_confidence, contrast, thorough, extended, threads):
     if isinstance(symbologies, Symbology):
         mask = symbologies.value
-    elif isinstance(symbologies, int) and not isinstance(symbologies, bool):
-        mask = symbologies
+    elif isinstance(symbologies, numbers.Integral) and not isinstance(symbologies, bool):
+        mask = int(symbologies)
     else:
         raise TypeError(
             f"symbologies must be a Symbology or an int mask, not {type(symbologies).__name__}")
-    if mask <= 0 or mask & ~1023:
-        raise ValueError(f"symbologies: {mask} is not a mask of known symbologies (1 to 1023)")
+    every = _zephbarcode.ALL_MASK
+    if mask <= 0 or mask & ~every:
+        raise ValueError(f"symbologies: {mask} is not a mask of known symbologies (1 to {every})")
     for name, flag in (("thorough", thorough), ("extended", extended)):
         if not isinstance(flag, bool):
             raise TypeError(f"{name} must be True or False, not {type(flag).__name__}")
-    if isinstance(threads, bool) or not isinstance(threads, int):
-        raise TypeError(f"threads must be an int, not {type(threads).__name__}")
+    threads = _integer("threads", threads)
     if not 1 <= threads <= 64:
         raise ValueError(f"threads must lie in [1, 64], not {threads}")
     return (mask, _number("min_confidence", min_confidence, 0.0, 1.0),
             _number("contrast", contrast, 0.0, 1.0), thorough, extended, threads)
 
 
-def _pixels(array):
-    """The array as rows of packed pixels the library reads, and its channels."""
-    import numpy as np
-
-    if array.dtype != np.uint8:
-        raise TypeError(f"pixel arrays must be uint8, not {array.dtype}")
-    if array.ndim == 2:
-        channels = 1
-    elif array.ndim == 3 and array.shape[2] in (3, 4):
-        channels = array.shape[2]
-    else:
-        raise ValueError(
-            f"pixel arrays must be H x W, H x W x 3 or H x W x 4, not {'x'.join(map(str, array.shape))}")
-    if array.shape[0] == 0 or array.shape[1] == 0:
-        raise ValueError("the picture has no pixels")
-    # Rows may lie anywhere; within a row, pixels and samples must be packed.
-    if array.strides[1] != channels or (channels > 1 and array.strides[2] != 1):
-        array = np.ascontiguousarray(array)
-    return array, channels
+def _path(function, image):
+    """The path as text, refused when it holds a NUL (the system would read a
+    shorter name: another file)."""
+    path = os.fsdecode(image)
+    if "\0" in path:
+        raise ValueError(f"{function}: the path {path!r} holds a NUL character")
+    return path
 
 
-def _pillow(image):
-    import numpy as np
-
-    if image.mode in ("L", "RGB", "RGBA"):
-        rgb = image
-    elif image.mode in ("LA", "PA") or "transparency" in image.info:
-        rgb = image.convert("RGBA")
-    elif image.mode in ("1", "I", "I;16", "F"):
-        rgb = image.convert("L")
-    else:
-        rgb = image.convert("RGB")
-    return np.asarray(rgb)
+def _unreadable(path, reason):
+    """The OSError of a file the library could not read, with errno and
+    filename: the system's own error for it when it has one."""
+    try:
+        descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK | os.O_CLOEXEC | os.O_NOCTTY)
+    except OSError as error:  # FileNotFoundError, PermissionError, ...
+        return error
+    try:
+        status = os.fstat(descriptor)
+    finally:
+        os.close(descriptor)
+    if stat.S_ISDIR(status.st_mode):
+        return IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR), path)
+    code = errno.EFBIG if stat.S_ISREG(status.st_mode) else errno.EINVAL
+    return OSError(code, reason, path)
 
 
 def read(image, *, symbologies=Symbology.default(), min_confidence=0.81, contrast=0.07,
@@ -113,7 +94,7 @@ def read(image, *, symbologies=Symbology.default(), min_confidence=0.81, contras
 
     image: a path (str or os.PathLike), the bytes of an encoded image, a NumPy
         uint8 array (H x W grey, H x W x 3 RGB, H x W x 4 RGBA; transparency on
-        black) or a Pillow image.
+        black) or a Pillow image (16-bit and float modes over their full range).
     symbologies: a :class:`Symbology` flag, or an int mask of its values.
     min_confidence: reads below this (0 to 1) are left out.
     contrast: the contrast a region must show to be searched (0 to 1).
@@ -122,22 +103,34 @@ def read(image, *, symbologies=Symbology.default(), min_confidence=0.81, contras
     threads: threads one picture's search is spread over (1 to 64).
 
     Raises TypeError for an image or option of the wrong type, ValueError for
-    an option out of range or a picture that cannot be decoded (unknown
-    format, damaged, too large), OSError for a file that cannot be read.
+    an option out of range, a path holding a NUL or a picture that cannot be
+    decoded (unknown format, damaged, too large), OSError (FileNotFoundError,
+    PermissionError, IsADirectoryError, ...) for a file that cannot be read.
     """
     options = _options(symbologies, min_confidence, contrast, thorough, extended, threads)
     if isinstance(image, (str, os.PathLike)):
-        return _zephbarcode.read_file(os.fspath(image), *options)
-    if isinstance(image, (bytes, bytearray, memoryview)):
-        return _zephbarcode.read_encoded(bytes(image) if isinstance(image, memoryview) else image,
-                                         *options)
+        path = _path("read", image)
+        try:
+            found = _zephbarcode.read_file(path, *options)
+        except _zephbarcode.UnreadableFile as error:
+            raise _unreadable(path, str(error)) from None
+    elif isinstance(image, (bytes, bytearray, memoryview)):
+        if isinstance(image, memoryview) and not (image.c_contiguous and image.itemsize == 1):
+            image = image.tobytes()
+        found = _zephbarcode.read_encoded(image, *options)
+    else:
+        found = _read_pixels(image, options)
+    return [from_library(b) for b in found]
+
+
+def _read_pixels(image, options):
     # A caller with such an image has imported its module already.
     pil = sys.modules.get("PIL.Image")
     if pil is not None and isinstance(image, pil.Image):
-        image = _pillow(image)
+        image = _images.pillow(image)
     numpy = sys.modules.get("numpy")
     if numpy is not None and isinstance(image, numpy.ndarray):
-        pixels, channels = _pixels(image)
+        pixels, channels = _images.pixels(image)
         return _zephbarcode.read_pixels(pixels, channels, *options)
     raise TypeError(
         "image must be a path, bytes of an encoded image, a NumPy array or a Pillow image, "

@@ -17,26 +17,33 @@ class Symbology(enum.Flag):
     PATCH: int
     @classmethod
     def default(cls) -> "Symbology": ...
+    @classmethod
+    def all(cls) -> "Symbology": ...
 
 class Barcode:
-    @property
-    def raw_text(self) -> str: ...
-    @property
-    def raw_bytes(self) -> bytes: ...
-    @property
-    def text(self) -> str: ...
-    @property
-    def symbology(self) -> str: ...
-    @property
-    def type(self) -> str: ...
-    @property
-    def descriptor(self) -> str: ...
-    @property
-    def confidence(self) -> float: ...
-    @property
-    def start(self) -> tuple[int, int]: ...
-    @property
-    def stop(self) -> tuple[int, int]: ...
+    raw_text: str
+    raw_bytes: bytes
+    text: str
+    symbology: Symbology
+    symbology_name: str
+    type: str
+    descriptor: str
+    confidence: float
+    start: tuple[int, int]
+    stop: tuple[int, int]
+    def __init__(
+        self,
+        raw_text: str,
+        raw_bytes: bytes,
+        text: str,
+        symbology: Symbology,
+        symbology_name: str,
+        type: str,
+        descriptor: str,
+        confidence: float,
+        start: tuple[int, int],
+        stop: tuple[int, int],
+    ) -> None: ...
     def __eq__(self, other: object) -> bool: ...
     def __hash__(self) -> int: ...
 

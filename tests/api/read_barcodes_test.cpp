@@ -247,6 +247,56 @@ TEST(ReadBarcodes, BadInputsAreErrorsOfTheirKind) {
     EXPECT_EQ(view({pixel, 60000, 60000, 60000, PixelFormat::Grey}), Kind::TooLarge);
 }
 
+// A stride whose rows cannot all be addressed is refused before a row is
+// touched, whichever way it overflows.
+TEST(ReadBarcodes, StridesBeyondTheAddressRangeAreRefused) {
+    using Kind = ReadError::Kind;
+    constexpr std::ptrdiff_t kMost = std::numeric_limits<std::ptrdiff_t>::max();
+    constexpr std::ptrdiff_t kLeast = std::numeric_limits<std::ptrdiff_t>::min();
+    const uint8_t pixels[8] = {};
+    const auto view = [&](int height, std::ptrdiff_t stride) {
+        return KindOf([&] { zeph::ReadBarcodes({pixels, 1, height, stride, PixelFormat::Grey}); });
+    };
+    EXPECT_EQ(view(1, kLeast), Kind::InvalidArgument);  // its magnitude is no ptrdiff_t
+    EXPECT_EQ(view(2, kLeast), Kind::InvalidArgument);
+    EXPECT_EQ(view(2, kMost), Kind::InvalidArgument);          // the last row's end overflows
+    EXPECT_EQ(view(3, kMost / 2 + 1), Kind::InvalidArgument);  // stride times rows overflows
+    EXPECT_EQ(view(2, -(kMost / 2)), Kind::InvalidArgument);   // rows below address zero
+    // The same rows with an ordinary stride read.
+    EXPECT_TRUE(zeph::ReadBarcodes({pixels, 1, 8, 1, PixelFormat::Grey}).empty());
+    EXPECT_TRUE(zeph::ReadBarcodes({pixels + 7, 1, 8, -1, PixelFormat::Grey}).empty());
+}
+
+// A NUL ends the name the system sees: the file before it must not be read
+// in place of the one named.
+TEST(ReadBarcodes, PathHoldingANulIsRefused) {
+    const TempFolder folder;
+    const fs::path picture = folder.Write("picture.ppm", Ppm(Ean()));
+    ASSERT_EQ(zeph::ReadBarcodesFromFile(picture).size(), 1u);
+    const std::string named = picture.string() + std::string(1, '\0') + "other.ppm";
+    EXPECT_EQ(KindOf([&] { zeph::ReadBarcodesFromFile(named); }), ReadError::Kind::InvalidArgument);
+}
+
+// Every symbology of All() alone is a valid mask; the first bit beyond it and
+// an empty mask are refused, as the header says.
+TEST(ReadBarcodes, SymbologyMasksOutsideAllAreRefused) {
+    const Bytes ppm = Ppm(Ean());
+    const uint32_t all = zeph::Symbologies::All().Mask();
+    ReaderOptions options;
+    options.extended = false;
+    for (uint32_t bit = 1; bit != 0 && bit <= all; bit <<= 1) {
+        if (!(all & bit)) continue;
+        options.symbologies = zeph::Symbologies::FromMask(bit);
+        EXPECT_NO_THROW(zeph::ReadBarcodesFromEncoded(ppm, options)) << bit;
+    }
+    uint32_t beyond = 1;
+    while (beyond <= all)
+        beyond <<= 1;
+    options.symbologies = zeph::Symbologies::FromMask(all | beyond);
+    EXPECT_EQ(KindOf([&] { zeph::ReadBarcodesFromEncoded(ppm, options); }),
+              ReadError::Kind::InvalidArgument);
+}
+
 // Calls share nothing: two threads reading different pictures at once each
 // get what one thread alone gets.
 TEST(ReadBarcodes, TwoThreadsReadAtOnce) {

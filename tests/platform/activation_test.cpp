@@ -353,6 +353,50 @@ TEST_F(ActivationTest, ModulesThatCannotServeTheClassMakeItUnavailable) {
     }
 }
 
+// A failed creation says, for people, which module files were tried, who
+// named them and why each failed; a success leaves no reason behind.
+TEST_F(ActivationTest, FailuresNameTheModulesTried) {
+    const fs::path missing = registry_.Root() / "deleted-module.so";
+    ASSERT_TRUE(Register(kOtherClsid, "Zeph.Other", missing.string()));
+    void* object = Sentinel();
+    EXPECT_EQ(CoCreateInstance(kOtherClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &object),
+              REGDB_E_CLASSNOTREG);
+    std::string why = zeph::platform::LastActivationFailure();
+    EXPECT_NE(why.find(missing.string() + " (registered): no such file"), std::string::npos) << why;
+
+    ASSERT_TRUE(Register(kOtherClsid, "Zeph.Other", kModuleWithoutExports));
+    EXPECT_EQ(CoCreateInstance(kOtherClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &object),
+              CLASS_E_CLASSNOTAVAILABLE);
+    why = zeph::platform::LastActivationFailure();
+    EXPECT_NE(why.find("no DllGetClassObject"), std::string::npos) << why;
+
+    CLSID clsid;
+    EXPECT_EQ(CLSIDFromProgID(u"Zeph.Nowhere", &clsid), CO_E_CLASSSTRING);
+    why = zeph::platform::LastActivationFailure();
+    EXPECT_NE(why.find("Zeph.Nowhere"), std::string::npos) << why;
+    EXPECT_NE(why.find(registry_.Root().string()), std::string::npos) << why;
+    EXPECT_NE(why.find(zeph::platform::ManifestPath()), std::string::npos) << why;
+
+    ASSERT_TRUE(Register(kClsid, kProgId, kModule));
+    ComPtr<IDispatch> created;
+    ASSERT_EQ(Create(kClsid, created), S_OK);
+    EXPECT_EQ(zeph::platform::LastActivationFailure(), "");
+}
+
+// The manifest beside the program comes first, then the one installed in the
+// modules' folder, found from the program's folder.
+TEST_F(ActivationTest, ManifestsBesideTheProgramThenInTheModulesFolder) {
+    const std::vector<std::string> paths = zeph::platform::ManifestPaths();
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_EQ(paths[0], zeph::platform::ManifestPath());
+    EXPECT_EQ(paths[0], fs::read_symlink("/proc/self/exe").string() + ".manifest");
+    const fs::path installed(paths[1]);
+    EXPECT_TRUE(installed.is_absolute());
+    EXPECT_EQ(installed, installed.lexically_normal());
+    EXPECT_EQ(installed.filename(), "ZephBarcodeReader.manifest");
+    EXPECT_EQ(installed.parent_path().filename(), "zephbarcode");
+}
+
 TEST_F(ActivationTest, AggregationIsRefused) {
     ASSERT_TRUE(Register(kClsid, kProgId, kModule));
     ComPtr<IDispatch> outer;
@@ -537,6 +581,38 @@ TEST_F(ActivationTest, ManifestRegistersClassesTheRegistryLacks) {
         ASSERT_EQ(CLSIDFromProgID(progId, &found), S_OK);
         EXPECT_EQ(found, kOtherClsid);
         ASSERT_TRUE(zeph::platform::RegistryDelete("ProgID/Zeph.TestObject.Manifest"));
+    }
+    {
+        // A registration whose module was deleted, or replaced by a file that
+        // does not load, must not hide the module the manifest names.
+        SCOPED_TRACE("stale registration");
+        const ScopedManifest manifest("progid=Zeph.TestObject.Manifest\nclsid=" + clsid +
+                                      "\nmodule=" + module.string() + "\n");
+        const fs::path deleted = registry_.Root() / "deleted.so";
+        const fs::path broken = registry_.Root() / "broken.so";
+        std::ofstream(broken) << "not a library\n";
+        for (const fs::path& stale : {deleted, broken}) {
+            ASSERT_TRUE(Register(kClsid, "Zeph.TestObject.Manifest", stale.string()));
+            expectCreated();
+        }
+        ASSERT_TRUE(zeph::platform::UnregisterClass(kClsid, "Zeph.TestObject.Manifest"));
+    }
+    {
+        SCOPED_TRACE("stale registration and a manifest naming a missing module");
+        const fs::path gone = folder / "gone.so";
+        const ScopedManifest manifest("progid=Zeph.TestObject.Manifest\nclsid=" + clsid +
+                                      "\nmodule=gone.so\n");
+        const fs::path deleted = registry_.Root() / "deleted.so";
+        ASSERT_TRUE(Register(kClsid, "Zeph.TestObject.Manifest", deleted.string()));
+        void* object = Sentinel();
+        EXPECT_EQ(CoCreateInstance(kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &object),
+                  REGDB_E_CLASSNOTREG);
+        EXPECT_EQ(object, nullptr);
+        const std::string why = zeph::platform::LastActivationFailure();
+        EXPECT_NE(why.find(deleted.string() + " (registered)"), std::string::npos) << why;
+        EXPECT_NE(why.find(gone.string() + " (manifest " + manifestPath + ")"), std::string::npos)
+            << why;
+        ASSERT_TRUE(zeph::platform::UnregisterClass(kClsid, "Zeph.TestObject.Manifest"));
     }
     {
         SCOPED_TRACE("module path relative to the manifest's folder");
