@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/image_formats.h"
 #include "imaging/image_loading.h"
+#include "imaging/raster.h"
 
 namespace zeph::api {
 namespace {

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "api/raster_from_view.h"
-#include "api/texts.h"
 #include "engine/parallel/work_crew.h"
 #include "engine/reader.h"
 #include "imaging/image_loading.h"
+#include "platform/codepage.h"
 #include "zeph/barcode.h"
 
 namespace zeph {
@@ -47,11 +47,11 @@ struct ConfigRelease {
 Barcode ToBarcode(const MatchRecord& record) {
     Barcode barcode;
     barcode.rawBytes = std::string(XR_TextOf(record.rawData));
-    barcode.rawText = api::Utf8FromWindows1252(barcode.rawBytes);
-    barcode.text = api::Utf8FromWindows1252(XR_TextOf(record.data));
-    barcode.symbology = api::Utf8FromWindows1252(XR_TextOf(record.symbology));
-    barcode.type = api::Utf8FromWindows1252(XR_TextOf(record.barcodeType));
-    barcode.descriptor = api::Utf8FromWindows1252(XR_TextOf(record.descriptor));
+    barcode.rawText = platform::Utf8FromWindows1252(barcode.rawBytes);
+    barcode.text = platform::Utf8FromWindows1252(XR_TextOf(record.data));
+    barcode.symbology = platform::Utf8FromWindows1252(XR_TextOf(record.symbology));
+    barcode.type = platform::Utf8FromWindows1252(XR_TextOf(record.barcodeType));
+    barcode.descriptor = platform::Utf8FromWindows1252(XR_TextOf(record.descriptor));
     barcode.confidence = record.confidence;
     barcode.start = {record.startX, record.startY};
     barcode.stop = {record.stopX, record.stopY};
@@ -114,16 +114,40 @@ GreyRaster& ThreadRaster() {
     return raster;
 }
 
-std::vector<Barcode> ReadDecoded(imaging::DecodeResult decoded, const ReaderOptions& options) {
-    if (!decoded.image) throw ReadError(KindOf(decoded.failure), decoded.error);
+std::vector<Barcode> ReadImage(imaging::DecodedImage&& decoded, const ReaderOptions& options) {
     GreyRaster& raster = ThreadRaster();
     {
-        const imaging::DecodedImage image = std::move(*decoded.image);
-        decoded.image.reset();
+        const imaging::DecodedImage image = std::move(decoded);
         api::RasterFromBgrRows({image.pixels.get(), image.Size()}, image.width, image.height,
                                image.stride, raster);
     }  // the decoded pixels go before the search
     return Search(raster, options);
+}
+
+// Page by page: each page's pixels go before the next is decoded.
+std::vector<Barcode> ReadPages(imaging::ImagePages pages, const ReaderOptions& options,
+                               const std::string& name) {
+    std::vector<Barcode> barcodes;
+    for (;;) {
+        imaging::DecodeResult page = pages.Next();
+        if (page.End()) return barcodes;
+        if (!page.image) {
+            if (pages.Page() == 1) throw ReadError(KindOf(page.failure), name + page.error);
+            throw ReadError(KindOf(page.failure),
+                            name + "page " + std::to_string(pages.Page()) + ": " + page.error,
+                            std::move(barcodes));
+        }
+        for (Barcode& b : ReadImage(std::move(*page.image), options)) {
+            b.page = pages.Page();
+            barcodes.push_back(std::move(b));
+        }
+    }
+}
+
+imaging::LoadSettings LoadSettingsOf(const ReaderOptions& options) {
+    imaging::LoadSettings settings;
+    settings.allPages = options.allPages;
+    return settings;
 }
 
 // Memory running out anywhere is the library's own error, like the others.
@@ -151,7 +175,8 @@ std::vector<Barcode> ReadBarcodesFromFile(const std::filesystem::path& path,
                                           const ReaderOptions& options) {
     return Guarded([&] {
         CheckOptions(options);
-        return ReadDecoded(imaging::DecodeImageFile(path.string()), options);
+        return ReadPages(imaging::ImagePages::OfFile(path.string(), LoadSettingsOf(options)),
+                         options, "cannot read '" + path.string() + "': ");
     });
 }
 
@@ -159,7 +184,7 @@ std::vector<Barcode> ReadBarcodesFromEncoded(std::span<const uint8_t> bytes,
                                              const ReaderOptions& options) {
     return Guarded([&] {
         CheckOptions(options);
-        return ReadDecoded(imaging::DecodeImageBytes(bytes), options);
+        return ReadPages(imaging::ImagePages::OfBytes(bytes, LoadSettingsOf(options)), options, "");
     });
 }
 
