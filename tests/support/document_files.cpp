@@ -134,6 +134,9 @@ FileBytes HeifOfImage(const Image& image, PhoneCoding coding, int quality) {
     if (heif_context_get_encoder_for_format(context.get(), format, &rawEncoder).code) return {};
     std::unique_ptr<heif_encoder, Release> encoder(rawEncoder);
     heif_encoder_set_lossy_quality(encoder.get(), quality);
+    // AV1's default effort takes many seconds a picture; the pictures are
+    // for reading, not for the smallest file.
+    if (coding == PhoneCoding::Av1) heif_encoder_set_parameter(encoder.get(), "speed", "8");
     heif_image* rawImage = nullptr;
     if (heif_image_create(image.width, image.height, heif_colorspace_RGB,
                           heif_chroma_interleaved_RGB, &rawImage)
