@@ -1727,14 +1727,28 @@ TEST(ImageLoadingSeeds, TinyFilesOfEveryKindLoad) {
     samples.push_back({"tga-alpha", EncodeTga(tiny, 32, true)});
     samples.push_back(
         {"gif-interlaced", EncodeGif(14, 9, {{1, 1, 12, 8, tiny.Channels({1}), 5, true}})});
+    // Files of several pages, for every page's code.
+    samples.push_back({"gif-frames", EncodeGif(14, 9,
+                                               {{1, 1, 12, 8, tiny.Channels({1}), 5},
+                                                {0, 0, 6, 4, Bytes(24, 9), 9},
+                                                {3, 2, 8, 5, Bytes(40, 3), -1}})});
+    samples.push_back(
+        {"tiff-pages", EncodeTiff({RgbPage(Opaque(tiny)), RgbPage(Opaque(tiny))}, false)});
     for (const Sample& sample : samples) {
         ASSERT_LT(sample.file.size(), 2048u) << sample.name;
         std::string error;
         EXPECT_TRUE(DecodeBytes(sample.file, &error)) << sample.name << ": " << error;
+        EXPECT_GE(EveryPage(sample.file).size(), 1u) << sample.name;
         if (!folder) continue;
         std::ofstream out(fs::path(folder) / sample.name, std::ios::binary);
         out.write(reinterpret_cast<const char*>(sample.file.data()),
                   std::streamsize(sample.file.size()));
+    }
+    // PDF pages are ZephScan's own format, read where the fuzz target has it.
+    if (folder) {
+        const Bytes pdf = zeph::test::PdfOfPages({ImageOfPicture(tiny), ImageOfPicture(tiny)}, 20);
+        std::ofstream(fs::path(folder) / "pdf-pages", std::ios::binary)
+            .write(reinterpret_cast<const char*>(pdf.data()), std::streamsize(pdf.size()));
     }
 }
 
