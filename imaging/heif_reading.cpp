@@ -79,12 +79,14 @@ std::optional<Raster> DecodeHeif(std::span<const uint8_t> bytes, const char* for
         return std::nullopt;
     }
     const Heif<heif_image_handle> handle(primary);
-    // The stored size and the size after the file's own transformations:
-    // both must be within the limit before anything is decoded.
+    // The size after the file's own transformations, and the stored size
+    // where the file gives one: both within the limit before any decoding.
+    const int storedWidth = heif_image_handle_get_ispe_width(primary);
+    const int storedHeight = heif_image_handle_get_ispe_height(primary);
     if (!CheckImageSize(heif_image_handle_get_width(primary), heif_image_handle_get_height(primary),
                         error) ||
-        !CheckImageSize(heif_image_handle_get_ispe_width(primary),
-                        heif_image_handle_get_ispe_height(primary), error)) {
+        ((storedWidth > 0 || storedHeight > 0) &&
+         !CheckImageSize(storedWidth, storedHeight, error))) {
         return std::nullopt;
     }
     const Heif<heif_decoding_options> options(heif_decoding_options_alloc());
