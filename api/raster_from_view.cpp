@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/image_formats.h"
 #include "imaging/image_loading.h"
+#include "imaging/raster.h"
 
 namespace zeph::api {
 namespace {

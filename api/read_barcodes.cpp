@@ -11,10 +11,10 @@
 
 #include "api/own_thread.h"
 #include "api/raster_from_view.h"
-#include "api/texts.h"
 #include "engine/parallel/work_crew.h"
 #include "engine/reader.h"
 #include "imaging/image_loading.h"
+#include "platform/codepage.h"
 #include "zeph/barcode.h"
 
 namespace zeph {
@@ -49,11 +49,11 @@ struct ConfigRelease {
 Barcode ToBarcode(const MatchRecord& record) {
     Barcode barcode;
     barcode.rawBytes = std::string(XR_TextOf(record.rawData));
-    barcode.rawText = api::Utf8FromWindows1252(barcode.rawBytes);
-    barcode.text = api::Utf8FromWindows1252(XR_TextOf(record.data));
-    barcode.symbology = api::Utf8FromWindows1252(XR_TextOf(record.symbology));
-    barcode.type = api::Utf8FromWindows1252(XR_TextOf(record.barcodeType));
-    barcode.descriptor = api::Utf8FromWindows1252(XR_TextOf(record.descriptor));
+    barcode.rawText = platform::Utf8FromWindows1252(barcode.rawBytes);
+    barcode.text = platform::Utf8FromWindows1252(XR_TextOf(record.data));
+    barcode.symbology = platform::Utf8FromWindows1252(XR_TextOf(record.symbology));
+    barcode.type = platform::Utf8FromWindows1252(XR_TextOf(record.barcodeType));
+    barcode.descriptor = platform::Utf8FromWindows1252(XR_TextOf(record.descriptor));
     barcode.confidence = record.confidence;
     barcode.start = {record.startX, record.startY};
     barcode.stop = {record.stopX, record.stopY};
@@ -139,10 +139,8 @@ std::vector<Barcode> ReadPicture(int64_t width, int64_t height, Fill fill,
     });
 }
 
-std::vector<Barcode> ReadDecoded(imaging::DecodeResult decoded, const ReaderOptions& options) {
-    if (!decoded.image) throw ReadError(KindOf(decoded.failure), decoded.error);
-    std::optional<imaging::DecodedImage> image = std::move(decoded.image);
-    decoded.image.reset();
+std::vector<Barcode> ReadImage(imaging::DecodedImage&& decoded, const ReaderOptions& options) {
+    std::optional<imaging::DecodedImage> image = std::move(decoded);
     const int32_t width = image->width;
     const int32_t height = image->height;
     return ReadPicture(
@@ -153,6 +151,32 @@ std::vector<Barcode> ReadDecoded(imaging::DecodeResult decoded, const ReaderOpti
             image.reset();  // the decoded pixels go before the search
         },
         options);
+}
+
+// Page by page: each page's pixels go before the next is decoded.
+std::vector<Barcode> ReadPages(imaging::ImagePages pages, const ReaderOptions& options,
+                               const std::string& name) {
+    std::vector<Barcode> barcodes;
+    for (;;) {
+        imaging::DecodeResult page = pages.Next();
+        if (page.End()) return barcodes;
+        if (!page.image) {
+            if (pages.Page() == 1) throw ReadError(KindOf(page.failure), name + page.error);
+            throw ReadError(KindOf(page.failure),
+                            name + "page " + std::to_string(pages.Page()) + ": " + page.error,
+                            std::move(barcodes));
+        }
+        for (Barcode& b : ReadImage(std::move(*page.image), options)) {
+            b.page = pages.Page();
+            barcodes.push_back(std::move(b));
+        }
+    }
+}
+
+imaging::LoadSettings LoadSettingsOf(const ReaderOptions& options) {
+    imaging::LoadSettings settings;
+    settings.allPages = options.allPages;
+    return settings;
 }
 
 // Memory running out anywhere is the library's own error, like the others.
@@ -184,7 +208,8 @@ std::vector<Barcode> ReadBarcodesFromFile(const std::filesystem::path& path,
         if (path.native().find('\0') != std::string::npos) {
             throw ReadError(ReadError::Kind::InvalidArgument, "invalid path: it holds a NUL byte");
         }
-        return ReadDecoded(imaging::DecodeImageFile(path.string()), options);
+        return ReadPages(imaging::ImagePages::OfFile(path.string(), LoadSettingsOf(options)),
+                         options, "cannot read '" + path.string() + "': ");
     });
 }
 
@@ -192,7 +217,7 @@ std::vector<Barcode> ReadBarcodesFromEncoded(std::span<const uint8_t> bytes,
                                              const ReaderOptions& options) {
     return Guarded([&] {
         CheckOptions(options);
-        return ReadDecoded(imaging::DecodeImageBytes(bytes), options);
+        return ReadPages(imaging::ImagePages::OfBytes(bytes, LoadSettingsOf(options)), options, "");
     });
 }
 

@@ -1,14 +1,9 @@
 #include "cli/control_setup.h"
 
 #include <algorithm>
-#include <exception>
 
 #include "cli/control_calls.h"
-#include "cli/picture_loading.h"
-#include "cli/report.h"
-#include "control/type_library.h"
 #include "platform/activation.h"
-#include "platform/picture.h"
 
 namespace zeph::cli {
 
@@ -26,7 +21,7 @@ ComPtr<IDispatch> CreateReaderControl(HRESULT& hr) {
     return control;
 }
 
-bool SetUpControl(IDispatch& control, const std::vector<Option>& options) {
+bool SetUpControl(IDispatch& control, const std::vector<Option>& options, const Option** refused) {
     PutProperty(control, kProtocolMask, Variant(int16_t{959}));
     PutProperty(control, kConfidenceThreshold, Variant(0.81));
     PutProperty(control, kContrastSensitivity, Variant(0.07));
@@ -50,29 +45,24 @@ bool SetUpControl(IDispatch& control, const std::vector<Option>& options) {
                 hr = PutProperty(control, kExtendedSearch, Variant(o.integer != 0));
                 break;
             case OptionKind::kThreads:
+            case OptionKind::kFormat:
+            case OptionKind::kPages:
+            case OptionKind::kDotsPerInch:
+            case OptionKind::kProgress:
                 break;
         }
-        if (FAILED(hr)) return false;
+        if (FAILED(hr)) {
+            if (refused) *refused = &o;
+            return false;
+        }
     }
     return true;
 }
 
-std::string ReadFileBlock(IDispatch& control, const std::string& path) noexcept {
-    try {
-        std::string block = ProcessImageFile(control, path);
-        const uint8_t white[4] = {255, 255, 255, 0};
-        ComPtr<IDispatch> dot =
-            BitmapToPicture(CreateBitmap24(1, 1, white, 4), PICTYPE_BITMAP, nullptr);
-        if (dot) PutProperty(control, kPicture, Variant(dot.Get()));
-        return block;
-    } catch (const std::exception&) {
-        return InternalErrorBlock(path);
-    }
-}
-
 std::unique_ptr<ControlFileReader> ControlFileReader::Make(const std::vector<Option>& options,
+                                                           const ReportSettings& settings,
                                                            int32_t searchThreads) {
-    std::unique_ptr<ControlFileReader> reader(new ControlFileReader);
+    std::unique_ptr<ControlFileReader> reader(new ControlFileReader(settings));
     if (FAILED(CoInitialize(nullptr))) return nullptr;
     reader->started_ = true;
     HRESULT hr = S_OK;
@@ -80,7 +70,7 @@ std::unique_ptr<ControlFileReader> ControlFileReader::Make(const std::vector<Opt
     if (!reader->control_ || !SetUpControl(*reader->control_.Get(), options)) return nullptr;
     if (searchThreads > 1) {
         PutProperty(*reader->control_.Get(), kSearchThreads,
-                    Variant(std::min(searchThreads, zeph::control::kMostSearchThreads)));
+                    Variant(std::min(searchThreads, kMostSearchThreads)));
     }
     return reader;
 }
@@ -90,8 +80,8 @@ ControlFileReader::~ControlFileReader() {
     if (started_) CoUninitialize();
 }
 
-std::string ControlFileReader::Read(const std::string& path) noexcept {
-    return ReadFileBlock(*control_.Get(), path);
+FileReport ControlFileReader::Read(const std::string& path) noexcept {
+    return ReportFile(*control_.Get(), path, settings_);
 }
 
 }  // namespace zeph::cli

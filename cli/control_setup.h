@@ -18,14 +18,11 @@ namespace zeph::cli {
 ComPtr<IDispatch> CreateReaderControl(HRESULT& hr);
 
 // The start values, as the types clients have always passed them, then the
-// options in order ("-THREADS" is ZephScan's own and not the control's).
-// False when an option cannot be applied.
-bool SetUpControl(IDispatch& control, const std::vector<Option>& options);
-
-// The file's block. Afterwards the control is handed a one-pixel picture, so
-// that it lets go of the file's picture and raster before the next file is
-// decoded. An exception inside (memory) makes the block an internal error.
-std::string ReadFileBlock(IDispatch& control, const std::string& path) noexcept;
+// options in order (those of ZephScan's own, "-THREADS", "-FORMAT",
+// "-PAGES", "-DPI" and "-PROGRESS", are not the control's). False when an
+// option cannot be applied, that option then in `refused` when given.
+bool SetUpControl(IDispatch& control, const std::vector<Option>& options,
+                  const Option** refused = nullptr);
 
 // A worker thread's own control: starts the component layer on the thread,
 // creates and sets up the control there, and ends both with the reader.
@@ -33,12 +30,14 @@ class ControlFileReader final : public FileReader {
   public:
     // nullptr when the thread's control cannot be had.
     static std::unique_ptr<ControlFileReader> Make(const std::vector<Option>& options,
+                                                   const ReportSettings& settings,
                                                    int32_t searchThreads);
     ~ControlFileReader() override;
-    std::string Read(const std::string& path) noexcept override;
+    FileReport Read(const std::string& path) noexcept override;
 
   private:
-    ControlFileReader() = default;
+    explicit ControlFileReader(const ReportSettings& settings) : settings_(settings) {}
+    const ReportSettings& settings_;
     bool started_ = false;
     ComPtr<IDispatch> control_;
 };
@@ -46,13 +45,15 @@ class ControlFileReader final : public FileReader {
 // The calling thread's existing control as a reader.
 class BorrowedFileReader final : public FileReader {
   public:
-    explicit BorrowedFileReader(IDispatch& control) : control_(control) {}
-    std::string Read(const std::string& path) noexcept override {
-        return ReadFileBlock(control_, path);
+    BorrowedFileReader(IDispatch& control, const ReportSettings& settings)
+        : control_(control), settings_(settings) {}
+    FileReport Read(const std::string& path) noexcept override {
+        return ReportFile(control_, path, settings_);
     }
 
   private:
     IDispatch& control_;
+    const ReportSettings& settings_;
 };
 
 }  // namespace zeph::cli

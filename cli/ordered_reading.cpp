@@ -42,7 +42,7 @@ class Listing {
                 if (next_ >= paths_.size()) break;
                 i = next_++;
             }
-            std::string block = reader->Read(paths_[i]);
+            FileReport block = reader->Read(paths_[i]);
             {
                 const std::lock_guard lock(mutex_);
                 done_[i % window_] = std::move(block);
@@ -58,9 +58,9 @@ class Listing {
     }
 
     // The writer's side, on the calling thread.
-    void WriteAll(FileReader& fallback, const std::function<void(const std::string&)>& write) {
+    void WriteAll(FileReader& fallback, const std::function<void(const FileReport&)>& write) {
         for (size_t i = 0; i < paths_.size(); ++i) {
-            std::optional<std::string> block;
+            std::optional<FileReport> block;
             {
                 std::unique_lock lock(mutex_);
                 changed_.wait(lock, [&] {
@@ -98,10 +98,10 @@ class Listing {
     const size_t window_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    size_t next_ = 0;                               // the next file to start
-    size_t written_ = 0;                            // blocks written
-    std::vector<std::optional<std::string>> done_;  // finished blocks by index % window_
-    int starting_;                                  // workers still making their readers
+    size_t next_ = 0;                              // the next file to start
+    size_t written_ = 0;                           // blocks written
+    std::vector<std::optional<FileReport>> done_;  // finished blocks by index % window_
+    int starting_;                                 // workers still making their readers
     int working_ = 0;  // workers with a reader, until the listing runs out
 };
 
@@ -109,7 +109,7 @@ class Listing {
 
 void ReadInListingOrder(const std::vector<std::string>& paths, int workers,
                         const ReaderFactory& make, FileReader& fallback,
-                        const std::function<void(const std::string&)>& write) {
+                        const std::function<void(const FileReport&)>& write) {
     workers = std::max(workers, 1);
     Listing listing(paths, workers);
     std::vector<std::thread> threads;

@@ -1,6 +1,8 @@
 #include "cli/picture_loading.h"
 
-#include "imaging/image_loading.h"
+#include <cstring>
+#include <memory>
+
 #include "platform/picture.h"
 
 namespace zeph::cli {
@@ -23,8 +25,20 @@ ComPtr<IDispatch> BitmapToPicture(HBITMAP bitmap, int16_t type, HPALETTE palette
     return {};
 }
 
-ComPtr<IDispatch> LoadPicturePlus(const std::string& path) {
-    HBITMAP bitmap = imaging::LoadImageFile(path);
+HBITMAP BitmapOfImage(imaging::DecodedImage&& image) {
+    // Decoders leave the row padding as it was allocated; the bitmap's rows
+    // are whole.
+    const size_t rowBytes = 3 * static_cast<size_t>(image.width);
+    for (int32_t y = 0; y < image.height; ++y)
+        std::memset(image.RowFromTop(y) + rowBytes, 0, image.stride - rowBytes);
+    const size_t size = image.Size();
+    auto reserved = std::make_shared<imaging::PixelBudget::Reservation>(std::move(image.reserved));
+    return AdoptBitmap24(image.width, image.height, std::move(image.pixels), size,
+                         std::move(reserved));
+}
+
+ComPtr<IDispatch> PictureOfImage(imaging::DecodedImage&& image) {
+    HBITMAP bitmap = BitmapOfImage(std::move(image));
     if (!bitmap) return {};
     return BitmapToPicture(bitmap, PICTYPE_BITMAP, nullptr);
 }

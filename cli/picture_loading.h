@@ -1,9 +1,10 @@
-// Image files into standard pictures, the form the reader control takes.
+// Decoded pictures as standard pictures, the form the reader control takes:
+// the bitmap takes the decoded rows over, so a picture is held once.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
+#include "imaging/decoded_image.h"
 #include "platform/com.h"
 #include "platform/gdi.h"
 
@@ -13,7 +14,10 @@ namespace zeph::cli {
 // dispatch interface); an empty pointer when that fails, the bitmap then
 // deleted.
 ComPtr<IDispatch> BitmapToPicture(HBITMAP bitmap, int16_t type, HPALETTE palette);
-// Loads the file into a picture; an empty pointer when it cannot be loaded.
-ComPtr<IDispatch> LoadPicturePlus(const std::string& path);
+// The decoded picture as a bitmap that keeps the pixels' place in the
+// process's budget for as long as it has them; nullptr when memory runs out.
+HBITMAP BitmapOfImage(imaging::DecodedImage&& image);
+// Both: a bitmap picture of the decoded picture, empty when it cannot be made.
+ComPtr<IDispatch> PictureOfImage(imaging::DecodedImage&& image);
 
 }  // namespace zeph::cli

@@ -1,17 +1,13 @@
 #include "cli/report.h"
 
-#include <array>
 #include <cstdio>
-#include <optional>
 
-#include "cli/control_calls.h"
-#include "cli/picture_loading.h"
+#include "cli/file_reading.h"
+#include "cli/utf8_text.h"
 #include "platform/codepage.h"
 
 namespace zeph::cli {
 namespace {
-
-using namespace zeph::reader_dispid;
 
 constexpr std::string_view kCrLf = "\r\n";
 
@@ -22,74 +18,23 @@ std::string Element(std::string_view indent, std::string_view name, std::string_
     return line;
 }
 
-// Calls a result method with a 1-based index and converts the answer; nullopt
-// when the call or the conversion fails.
-std::optional<Variant> CallIndexed(IDispatch& control, DISPID id, int16_t index, VARTYPE type) {
-    Variant argument(index);
-    Variant result;
-    DISPPARAMS params{argument.Get(), nullptr, 1, 0};
-    if (FAILED(control.Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, result.Get(), nullptr,
-                              nullptr))) {
-        return std::nullopt;
-    }
-    if (FAILED(VariantChangeType(result.Get(), result.Get(), 0, type))) return std::nullopt;
-    return result;
-}
-
-std::optional<std::string> Text(IDispatch& control, DISPID id, int16_t index) {
-    std::optional<Variant> v = CallIndexed(control, id, index, VT_BSTR);
-    if (!v) return std::nullopt;
-    const BSTR s = v->Get()->bstrVal;
-    return platform::NarrowWindows1252(std::u16string_view(s ? s : u"", SysStringLen(s)));
-}
-
-std::optional<int32_t> Integer(IDispatch& control, DISPID id, int16_t index) {
-    std::optional<Variant> v = CallIndexed(control, id, index, VT_I4);
-    if (!v) return std::nullopt;
-    return v->Get()->lVal;
-}
-
-// One match block, or nullopt when any of its results cannot be read. The
-// results are asked for in a fixed order.
-std::optional<std::string> MatchBlock(IDispatch& control, int16_t i) {
-    const std::optional<std::string> raw = Text(control, kRawData, i);
-    if (!raw) return std::nullopt;
-    std::optional<Variant> confidence = CallIndexed(control, kConfidence, i, VT_R4);
-    if (!confidence) return std::nullopt;
-    std::array<int32_t, 4> points{};
-    const DISPID pointIds[] = {kStartx, kStarty, kStopx, kStopy};
-    for (size_t k = 0; k < points.size(); ++k) {
-        const std::optional<int32_t> v = Integer(control, pointIds[k], i);
-        if (!v) return std::nullopt;
-        points[k] = *v;
-    }
-    std::array<std::string, 4> texts;
-    const DISPID textIds[] = {kSymbology, kBarcodeType, kDataDescriptor, kData};
-    for (size_t k = 0; k < texts.size(); ++k) {
-        std::optional<std::string> v = Text(control, textIds[k], i);
-        if (!v) return std::nullopt;
-        texts[k] = std::move(*v);
-    }
-
+std::string MatchBlock(const MatchResult& match, bool pages) {
     char number[32];
-    std::snprintf(number, sizeof number, "%.3f", double(confidence->Get()->fltVal));
+    std::snprintf(number, sizeof number, "%.3f", double(match.confidence));
     std::string block = "\t<BarcodeMatch>\r\n";
-    block += Element("\t\t", "RawData", EscapeText(FilterRawData(*raw)));
-    block += Element("\t\t", "Symbology", EscapeText(texts[0]));
-    block += Element("\t\t", "BarcodeType", EscapeText(texts[1]));
-    block += Element("\t\t", "DataDescriptor", EscapeText(texts[2]));
-    block += Element("\t\t", "Data", EscapeText(texts[3]));
+    block += Element("\t\t", "RawData", EscapeText(FilterRawData(match.raw)));
+    block += Element("\t\t", "Symbology", XmlText(match.symbology));
+    block += Element("\t\t", "BarcodeType", XmlText(match.type));
+    block += Element("\t\t", "DataDescriptor", XmlText(match.descriptor));
+    block += Element("\t\t", "Data", XmlText(match.data));
     block += Element("\t\t", "Confidence", number);
-    const char* names[] = {"Startx", "Starty", "Stopx", "Stopy"};
-    for (size_t k = 0; k < points.size(); ++k) {
-        block += Element("\t\t", names[k], std::to_string(points[k]));
-    }
+    block += Element("\t\t", "Startx", std::to_string(match.startx));
+    block += Element("\t\t", "Starty", std::to_string(match.starty));
+    block += Element("\t\t", "Stopx", std::to_string(match.stopx));
+    block += Element("\t\t", "Stopy", std::to_string(match.stopy));
+    if (pages) block += Element("\t\t", "Page", std::to_string(match.page));
     block += "\t</BarcodeMatch>\r\n";
     return block;
-}
-
-std::string InternalError() {
-    return Element("\t", "Status", "ERROR: Internal error caught from within ZephBarcode's core");
 }
 
 }  // namespace
@@ -103,10 +48,11 @@ std::string FilterRawData(std::string_view raw) {
     return filtered;
 }
 
-std::string EscapeText(std::string_view text) {
+std::string EscapeText(std::string_view utf8) {
     std::string escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
+    escaped.reserve(utf8.size());
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
         switch (c) {
             case '&':
                 escaped += "&amp;";
@@ -117,11 +63,30 @@ std::string EscapeText(std::string_view text) {
             case '>':
                 escaped += "&gt;";
                 break;
-            default:
+            case '\r':
+                escaped += "&#13;";
+                break;
+            case '\t':
+            case '\n':
                 escaped += c;
+                break;
+            default:
+                if (u < 0x20) {
+                    AppendUtf8(escaped, char32_t(0x2400 + u));
+                } else {
+                    escaped += c;
+                }
         }
     }
     return escaped;
+}
+
+std::string XmlText(std::string_view windows1252) {
+    return EscapeText(platform::Utf8FromWindows1252(windows1252));
+}
+
+std::string XmlName(std::string_view path) {
+    return EscapeText(ValidUtf8(path));
 }
 
 std::string FormatTimestamp(const std::tm& t) {
@@ -144,40 +109,35 @@ std::string ReportHead(const std::tm& local) {
     return head;
 }
 
-std::string InternalErrorBlock(const std::string& path) {
-    return "<ZephScanResult>\r\n" + Element("\t", "FileName", EscapeText(path)) + InternalError() +
-           "</ZephScanResult>\r\n";
+std::string XmlBlock(const FileResult& result, bool pages) {
+    const std::string name = XmlName(result.path);
+    std::string block = "<ZephScanResult>\r\n";
+    block += Element("\t", "FileName", name);
+    const std::string end = "</ZephScanResult>\r\n";
+    const std::string internalError =
+        Element("\t", "Status", "ERROR: Internal error caught from within ZephBarcode's core");
+    if (!result.counted) {
+        // Nothing was read: the reading ended on the first page.
+        if (result.failure == FileFailure::FailedOpen) {
+            return block + Element("\t", "Status", "ERROR: Failed to open " + name) + end;
+        }
+        return block + internalError + end;
+    }
+    block += "\t<Status>OK</Status>\r\n";
+    block += Element("\t", "NbCodes", std::to_string(result.count));
+    for (const MatchResult& match : result.matches)
+        block += MatchBlock(match, pages);
+    if (result.failure == FileFailure::InternalError) block += internalError;
+    if (result.failure == FileFailure::FailedOpen) {
+        block += Element(
+            "\t", "Status",
+            "ERROR: Failed to open page " + std::to_string(result.failedPage) + " of " + name);
+    }
+    return block + end;
 }
 
 std::string ProcessImageFile(IDispatch& control, const std::string& path) {
-    std::string block = "<ZephScanResult>\r\n";
-    block += Element("\t", "FileName", EscapeText(path));
-    const std::string end = "</ZephScanResult>\r\n";
-
-    ComPtr<IDispatch> picture = LoadPicturePlus(path);
-    if (picture && FAILED(PutProperty(control, kPicture, Variant(picture.Get())))) {
-        picture.Reset();
-    }
-    if (!picture) {
-        return block + Element("\t", "Status", "ERROR: Failed to open " + EscapeText(path)) + end;
-    }
-
-    Variant count;
-    if (FAILED(GetProperty(control, kNbCodesFound, count)) ||
-        FAILED(VariantChangeType(count.Get(), count.Get(), 0, VT_I2))) {
-        return block + InternalError() + end;
-    }
-    const int16_t n = count.Get()->iVal;
-    // A negative count is the engine's failure, not a picture without codes.
-    if (n < 0) return block + InternalError() + end;
-    block += "\t<Status>OK</Status>\r\n";
-    block += Element("\t", "NbCodes", std::to_string(n));
-    for (int i = 1; i <= n; ++i) {
-        std::optional<std::string> match = MatchBlock(control, static_cast<int16_t>(i));
-        if (!match) return block + InternalError() + end;
-        block += *match;
-    }
-    return block + end;
+    return XmlBlock(ReadFile(control, path, {}), false);
 }
 
 }  // namespace zeph::cli

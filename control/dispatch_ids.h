@@ -32,4 +32,7 @@ enum : DISPID {
     kSearchThreads = 20,
 };
 
+// The most threads SearchThreads takes; larger values are refused.
+inline constexpr int32_t kMostSearchThreads = 64;
+
 }  // namespace zeph::reader_dispid

@@ -77,9 +77,6 @@ inline constexpr std::array<Member, 21> kMembers = {{
      "gives the same results (default: 1, the calling thread alone)"},
 }};
 
-// The most threads one picture's search may use.
-inline constexpr int32_t kMostSearchThreads = 64;
-
 // The indexed methods take one 16-bit integer, named "index".
 inline constexpr std::string_view kIndexParameter = "index";
 

@@ -1,6 +1,6 @@
-// Any arguments through ZephScan's command line: joining, splitting into
-// tokens, the option scan and the mask. Nothing faults, and what comes out
-// keeps the promises the reader relies on.
+// Any arguments through ZephScan's command line: tokens, the option scan, the
+// masks and their folders. Nothing faults, and what comes out keeps the
+// promises the reader relies on.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -30,32 +30,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    const std::string joined = ArgumentString(static_cast<int>(arguments.size()), argv.data());
-    const std::vector<std::string> tokens = ParseCommandLine(joined);
-    if (tokens.size() > kMaxTokens) std::abort();
+    const std::vector<std::string> tokens =
+        ArgumentTokens(static_cast<int>(arguments.size()), argv.data());
+    if (tokens.size() >= arguments.size()) std::abort();
     for (const std::string& t : tokens) {
-        if (t.empty()) std::abort();
+        if (t.find_first_not_of(' ') == std::string::npos) std::abort();
     }
-    if (tokens.empty()) return 0;
+    Requested(tokens);
 
-    if (const auto options = ScanOptions(tokens)) {
-        for (const Option& o : *options) {
-            if (o.kind == OptionKind::kThreads && (o.integer < 1 || o.integer > kMostThreads))
-                std::abort();
-            if (o.kind == OptionKind::kExtended && o.integer != 0 && o.integer != 1) std::abort();
-            // A real the control's single precision cannot hold (or a NaN,
-            // which slips past every comparison) is a bad command line.
-            if ((o.kind == OptionKind::kMinConfidence || o.kind == OptionKind::kMinContrast) &&
-                !(std::fabs(o.real) <= std::numeric_limits<float>::max())) {
-                std::abort();
-            }
+    BadCommandLine bad;
+    const auto line = ScanCommandLine(tokens, &bad);
+    if (!line) {
+        if (bad.why.empty()) std::abort();
+        return 0;
+    }
+    // Every token is an option's, a value's or a mask: none is lost.
+    if (line->masks.size() + 2 * line->options.size() != tokens.size()) std::abort();
+    if (line->masks.empty()) std::abort();  // the last token is never an option
+    for (const Option& o : line->options) {
+        if (o.position + 2 >= tokens.size()) std::abort();
+        if (o.kind == OptionKind::kThreads && (o.integer < 1 || o.integer > kMostThreads))
+            std::abort();
+        if (o.kind == OptionKind::kDotsPerInch && (o.integer < 1 || o.integer > kMostDotsPerInch))
+            std::abort();
+        if ((o.kind == OptionKind::kExtended || o.kind == OptionKind::kProgress ||
+             o.kind == OptionKind::kPages) &&
+            o.integer != 0 && o.integer != 1) {
+            std::abort();
+        }
+        // A real the control's single precision cannot hold (or a NaN,
+        // which slips past every comparison) is a bad command line.
+        if ((o.kind == OptionKind::kMinConfidence || o.kind == OptionKind::kMinContrast) &&
+            !(std::fabs(o.real) <= std::numeric_limits<float>::max())) {
+            std::abort();
         }
     }
-    for (const char* program : {"/usr/bin", "", "/"}) {
-        const FileMask mask = ResolveMask(tokens.back(), program);
-        if (mask.folder.find('\\') != std::string::npos) std::abort();
-        if (mask.pattern.find('/') != std::string::npos) std::abort();
-        if (!mask.folder.empty() && mask.folder.back() != '/') std::abort();
+    for (const std::string& m : line->masks) {
+        for (const char* program : {"/usr/bin", "", "/"}) {
+            const FileMask mask = ResolveMask(m, program);
+            if (mask.folder.find('\\') != std::string::npos) std::abort();
+            if (mask.pattern.find('/') != std::string::npos) std::abort();
+            if (!mask.folder.empty() && mask.folder.back() != '/') std::abort();
+        }
     }
     return 0;
 }

@@ -41,4 +41,24 @@ std::string NarrowWindows1252(std::u16string_view text) {
     return narrow;
 }
 
+std::string Utf8FromWindows1252(std::string_view text) {
+    std::string utf8;
+    utf8.reserve(text.size());
+    // Every character of the code page lies in the basic plane.
+    for (const unsigned char byte : text) {
+        const char16_t c = Widen(byte);
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else if (c < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xE0 | (c >> 12));
+            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return utf8;
+}
+
 }  // namespace zeph::platform

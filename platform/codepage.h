@@ -12,5 +12,7 @@ namespace zeph::platform {
 std::u16string WidenWindows1252(std::string_view text);
 // Characters outside the code page become '?'.
 std::string NarrowWindows1252(std::u16string_view text);
+// The same characters in UTF-8, one to three bytes each.
+std::string Utf8FromWindows1252(std::string_view text);
 
 }  // namespace zeph::platform

@@ -1,5 +1,7 @@
 #include "bench/soak/soak_files.h"
 
+#include "tests/support/document_files.h"
+
 #include <gif_lib.h>
 #include <png.h>
 #include <tiffio.h>
@@ -199,11 +201,33 @@ Bytes Tga(const Pixels& p) {
     return bytes;
 }
 
+// The pixels as the test renderer's picture, for the writers of documents
+// and phone photos.
+zeph::test::Image ImageOf(const Pixels& p) {
+    zeph::test::Image image = zeph::test::BlankImage(p.width, p.height, 0);
+    const size_t channels = Channels(p);
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            const uint8_t* s = p.data.data() + (size_t(y) * p.width + x) * channels;
+            uint8_t* t = image.At(x, y);
+            t[0] = s[channels - 1], t[1] = s[channels / 2], t[2] = s[0];
+        }
+    }
+    return image;
+}
+
+Bytes ThreePages(const Pixels& p, bool pdf) {
+    const zeph::test::Image image = ImageOf(p);
+    const std::vector<zeph::test::Image> pages = {image, zeph::test::BlankImage(p.width, p.height),
+                                                  image};
+    return pdf ? zeph::test::PdfOfPages(pages) : zeph::test::TiffOfPages(pages);
+}
+
 }  // namespace
 
 const char* Extension(Format format) {
-    static constexpr const char* kNames[kFormats] = {"jpg",  "png", "gif", "tif",
-                                                     "webp", "bmp", "pnm", "tga"};
+    static constexpr const char* kNames[kFormats] = {"jpg", "png", "gif",  "tif",  "webp", "bmp",
+                                                     "pnm", "tga", "heic", "avif", "tiff", "pdf"};
     return kNames[int(format)];
 }
 
@@ -225,6 +249,14 @@ std::vector<uint8_t> Encode(Format format, const Pixels& pixels) {
             return Pnm(pixels);
         case Format::Tga:
             return Tga(pixels);
+        case Format::Heic:
+            return zeph::test::HeifOfImage(ImageOf(pixels), zeph::test::PhoneCoding::Hevc, 80);
+        case Format::Avif:
+            return zeph::test::HeifOfImage(ImageOf(pixels), zeph::test::PhoneCoding::Av1, 80);
+        case Format::TiffPages:
+            return ThreePages(pixels, false);
+        case Format::Pdf:
+            return ThreePages(pixels, true);
     }
     return {};
 }

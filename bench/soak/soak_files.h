@@ -9,8 +9,10 @@
 
 namespace zeph::bench {
 
-enum class Format { Jpeg, Png, Gif, Tiff, Webp, Bmp, Pnm, Tga };
-inline constexpr int kFormats = 8;
+// TiffPages and Pdf hold three pages: the picture, a blank page, the picture
+// again.
+enum class Format { Jpeg, Png, Gif, Tiff, Webp, Bmp, Pnm, Tga, Heic, Avif, TiffPages, Pdf };
+inline constexpr int kFormats = 12;
 
 // Pixels top row first: one byte a pixel when grey, else red, green, blue.
 struct Pixels {

@@ -17,6 +17,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #if defined(ZEPH_BARCODE_BUILDING)
@@ -86,6 +87,10 @@ struct ReaderOptions {
     // Threads one picture's search is spread over (1 to 64); the results are
     // the same for any number.
     int threads = 1;
+    // Files: every page of a multi-page TIFF and every frame of a GIF or
+    // animated WebP, one at a time (each Barcode names its page); otherwise
+    // the first alone.
+    bool allPages = false;
 };
 
 enum class PixelFormat {
@@ -145,9 +150,12 @@ struct Barcode {
     std::string descriptor;
     // 0 to 1.
     float confidence = 0;
-    // The read line's ends, in pixels from the top left corner.
+    // The read line's ends, in pixels from the top left corner of the
+    // picture as stored (an orientation the file records is not applied).
     Point start;
     Point stop;
+    // The page or frame it was read on, from 1.
+    int page = 1;
     friend bool operator==(const Barcode&, const Barcode&) = default;
 };
 
@@ -161,19 +169,25 @@ class ZEPH_BARCODE_API ReadError : public std::runtime_error {
         TooLarge,         // over the pixel cap (2^28 pixels)
         OutOfMemory,
     };
-    ReadError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+    ReadError(Kind kind, const std::string& message, std::vector<Barcode> read = {})
+        : std::runtime_error(message), kind_(kind), read_(std::move(read)) {}
     Kind kind() const { return kind_; }
+    // Reading every page, a page after the first failed: the barcodes of the
+    // pages before it (the message names the page). Empty otherwise.
+    const std::vector<Barcode>& barcodesRead() const { return read_; }
 
   private:
     Kind kind_;
+    std::vector<Barcode> read_;
 };
 
 // Pixels in memory.
 ZEPH_BARCODE_API std::vector<Barcode> ReadBarcodes(const ImageView& image,
                                                    const ReaderOptions& options = {});
-// An image file: JPEG, PNG, GIF, TIFF, WebP, BMP, PNM or TGA, chosen by its
-// content; the first frame or page, transparency on black. A path holding a
-// NUL byte names no file: InvalidArgument.
+// An image file: JPEG, PNG, GIF, TIFF, WebP, HEIC, AVIF, BMP, PNM or TGA,
+// chosen by its content; the first frame or page (or every one, with
+// allPages), transparency on black. A path holding a NUL byte names no file:
+// InvalidArgument.
 ZEPH_BARCODE_API std::vector<Barcode> ReadBarcodesFromFile(const std::filesystem::path& path,
                                                            const ReaderOptions& options = {});
 // An encoded image file's bytes in memory.

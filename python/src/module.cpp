@@ -17,7 +17,7 @@ namespace py = pybind11;
 namespace {
 
 zeph::ReaderOptions Options(uint32_t symbologies, float minConfidence, float contrast,
-                            bool thorough, bool extended, int threads) {
+                            bool thorough, bool extended, int threads, bool allPages) {
     zeph::ReaderOptions options;
     options.symbologies = zeph::Symbologies::FromMask(symbologies);
     options.minConfidence = minConfidence;
@@ -25,6 +25,7 @@ zeph::ReaderOptions Options(uint32_t symbologies, float minConfidence, float con
     options.thorough = thorough;
     options.extended = extended;
     options.threads = threads;
+    options.allPages = allPages;
     return options;
 }
 
@@ -57,7 +58,7 @@ zeph::ImageView PixelView(const py::buffer_info& info, int channels) {
 py::tuple AsTuple(const zeph::Barcode& b) {
     return py::make_tuple(b.rawText, py::bytes(b.rawBytes), b.text, b.symbology, b.type,
                           b.descriptor, b.confidence, py::make_tuple(b.start.x, b.start.y),
-                          py::make_tuple(b.stop.x, b.stop.y));
+                          py::make_tuple(b.stop.x, b.stop.y), b.page);
 }
 
 py::list AsTuples(const std::vector<zeph::Barcode>& barcodes) {
@@ -101,9 +102,9 @@ PYBIND11_MODULE(_zephbarcode, m) {
     m.def(
         "read_file",
         [](const std::filesystem::path& path, uint32_t symbologies, float minConfidence,
-           float contrast, bool thorough, bool extended, int threads) {
+           float contrast, bool thorough, bool extended, int threads, bool allPages) {
             const zeph::ReaderOptions options =
-                Options(symbologies, minConfidence, contrast, thorough, extended, threads);
+                Options(symbologies, minConfidence, contrast, thorough, extended, threads, allPages);
             std::vector<zeph::Barcode> found;
             {
                 py::gil_scoped_release unlocked;
@@ -112,18 +113,18 @@ PYBIND11_MODULE(_zephbarcode, m) {
             return AsTuples(found);
         },
         py::arg("path"), py::arg("symbologies"), py::arg("min_confidence"), py::arg("contrast"),
-        py::arg("thorough"), py::arg("extended"), py::arg("threads"));
+        py::arg("thorough"), py::arg("extended"), py::arg("threads"), py::arg("all_pages"));
 
     m.def(
         "read_encoded",
         [](py::buffer bytes, uint32_t symbologies, float minConfidence, float contrast,
-           bool thorough, bool extended, int threads) {
+           bool thorough, bool extended, int threads, bool allPages) {
             const py::buffer_info info = bytes.request();
             if (info.ndim != 1 || info.itemsize != 1 || info.strides[0] != 1) {
                 throw py::type_error("encoded image bytes must be a contiguous bytes-like object");
             }
             const zeph::ReaderOptions options =
-                Options(symbologies, minConfidence, contrast, thorough, extended, threads);
+                Options(symbologies, minConfidence, contrast, thorough, extended, threads, allPages);
             const std::span<const uint8_t> data(static_cast<const uint8_t*>(info.ptr),
                                                 static_cast<size_t>(info.size));
             std::vector<zeph::Barcode> found;
@@ -134,16 +135,16 @@ PYBIND11_MODULE(_zephbarcode, m) {
             return AsTuples(found);
         },
         py::arg("data"), py::arg("symbologies"), py::arg("min_confidence"), py::arg("contrast"),
-        py::arg("thorough"), py::arg("extended"), py::arg("threads"));
+        py::arg("thorough"), py::arg("extended"), py::arg("threads"), py::arg("all_pages"));
 
     m.def(
         "read_pixels",
         [](py::buffer pixels, int channels, uint32_t symbologies, float minConfidence,
-           float contrast, bool thorough, bool extended, int threads) {
+           float contrast, bool thorough, bool extended, int threads, bool allPages) {
             const py::buffer_info info = pixels.request();
             const zeph::ImageView view = PixelView(info, channels);
             const zeph::ReaderOptions options =
-                Options(symbologies, minConfidence, contrast, thorough, extended, threads);
+                Options(symbologies, minConfidence, contrast, thorough, extended, threads, allPages);
             std::vector<zeph::Barcode> found;
             {
                 py::gil_scoped_release unlocked;
@@ -152,7 +153,7 @@ PYBIND11_MODULE(_zephbarcode, m) {
             return AsTuples(found);
         },
         py::arg("pixels"), py::arg("channels"), py::arg("symbologies"), py::arg("min_confidence"),
-        py::arg("contrast"), py::arg("thorough"), py::arg("extended"), py::arg("threads"));
+        py::arg("contrast"), py::arg("thorough"), py::arg("extended"), py::arg("threads"), py::arg("all_pages"));
 
     // For bench/python_bench.py: the C++ API's own time on the same pixels,
     // in this process, without the package around it (milliseconds).

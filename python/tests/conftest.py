@@ -22,14 +22,17 @@ def zephscan_reads(mask):
     program = os.environ.get("ZEPHSCAN")
     if not program:
         pytest.skip("ZEPHSCAN (the built program) is not set")
-    report = subprocess.run([program, str(mask)], capture_output=True, check=True).stdout
+    run = subprocess.run([program, str(mask)], capture_output=True)
+    # 3: some file could not be read (its block says so); the others are in the report.
+    assert run.returncode in (0, 3), run.stderr
+    report = run.stdout
     reads = {}
     for block in _BLOCK.findall(report):
         name = re.search(rb"<FileName>(.*?)</FileName>", block).group(1)
         matches = []
         for match in re.findall(rb"<BarcodeMatch>(.*?)</BarcodeMatch>", block, re.S):
             fields = dict(_FIELD.findall(match))
-            text = lambda key: html.unescape(fields[key].decode("cp1252"))
+            text = lambda key: html.unescape(fields[key].decode("utf-8"))
             matches.append((text(b"Data"), text(b"Symbology"), text(b"BarcodeType"),
                              text(b"DataDescriptor"), fields[b"Confidence"].decode(),
                              *(int(fields[k]) for k in (b"Startx", b"Starty", b"Stopx", b"Stopy"))))

@@ -88,3 +88,14 @@ def test_results_pickle_at_every_protocol(client, protocol):
     results = batch.read_files(client, sorted(SAMPLES.iterdir()), chunk_size=3)
     assert sum(len(r.barcodes) for r in results) >= 6
     assert pickle.loads(pickle.dumps(results, protocol)) == results
+
+
+def test_pages_travel_with_the_results(client, tmp_path):
+    import PIL.Image
+    pictures = [PIL.Image.open(SAMPLES / name).convert("RGB")
+                for name in ("ean13.jpg", "code128.png")]
+    document = tmp_path / "two.tif"
+    pictures[0].save(document, save_all=True, append_images=pictures[1:])
+    [result] = batch.read_files(client, [document], all_pages=True)
+    assert result.ok, result.error
+    assert sorted(b.page for b in result.barcodes) == [1, 2]

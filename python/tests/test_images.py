@@ -67,7 +67,7 @@ def test_arrays_with_a_side_of_2_to_the_31_are_refused_before_any_copy():
     # The library's own check, for a caller of the binding.
     packed = np.lib.stride_tricks.as_strided(one, shape=(1, 2**32 + 5), strides=(0, 1))
     with pytest.raises(ValueError, match="2\\^31"):
-        zephbarcode._zephbarcode.read_pixels(packed, 1, 1, 0.81, 0.07, True, True, 1)
+        zephbarcode._zephbarcode.read_pixels(packed, 1, 1, 0.81, 0.07, True, True, 1, False)
     # Below 2^31 a side, over the pixel cap: refused as too large too.
     wide = np.lib.stride_tricks.as_strided(one, shape=(2, 2**28), strides=(0, 0))
     with pytest.raises(ValueError, match="too large"):

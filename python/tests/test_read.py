@@ -202,3 +202,20 @@ def test_a_nul_in_a_path_is_a_value_error_naming_the_function(tmp_path):
     for path in (str(picture) + "\0.png", pathlib.Path(str(picture) + "\0x")):
         with pytest.raises(ValueError, match="^read: .*NUL"):
             zephbarcode.read(path)
+
+
+def test_every_page_of_a_file_when_asked(tmp_path):
+    pictures = [PIL.Image.open(SAMPLES / name).convert("RGB")
+                for name in ("ean13.jpg", "code128.png", "ean8.gif")]
+    document = tmp_path / "three.tif"
+    pictures[0].save(document, save_all=True, append_images=pictures[1:])
+    first = zephbarcode.read(document)
+    assert {b.page for b in first} == {1}
+    every = zephbarcode.read(document, all_pages=True)
+    assert sorted({b.page for b in every}) == [1, 2, 3]
+    by_page = {page: [b.symbology for b in every if b.page == page] for page in (1, 2, 3)}
+    assert by_page == {1: [Symbology.EAN13], 2: [Symbology.CODE128], 3: [Symbology.EAN8]}
+    # The pages of encoded bytes too; a pixel array is one page.
+    assert zephbarcode.read(document.read_bytes(), all_pages=True) == every
+    with pytest.raises(TypeError):
+        zephbarcode.read(document, all_pages=1)

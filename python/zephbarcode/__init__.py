@@ -41,7 +41,7 @@ def _integer(name, value):
     return int(value)
 
 
-def _options(symbologies, min_confidence, contrast, thorough, extended, threads):
+def _options(symbologies, min_confidence, contrast, thorough, extended, threads, all_pages):
     if isinstance(symbologies, Symbology):
         mask = symbologies.value
     elif isinstance(symbologies, numbers.Integral) and not isinstance(symbologies, bool):
@@ -52,14 +52,14 @@ def _options(symbologies, min_confidence, contrast, thorough, extended, threads)
     every = _zephbarcode.ALL_MASK
     if mask <= 0 or mask & ~every:
         raise ValueError(f"symbologies: {mask} is not a mask of known symbologies (1 to {every})")
-    for name, flag in (("thorough", thorough), ("extended", extended)):
+    for name, flag in (("thorough", thorough), ("extended", extended), ("all_pages", all_pages)):
         if not isinstance(flag, bool):
             raise TypeError(f"{name} must be True or False, not {type(flag).__name__}")
     threads = _integer("threads", threads)
     if not 1 <= threads <= 64:
         raise ValueError(f"threads must lie in [1, 64], not {threads}")
     return (mask, _number("min_confidence", min_confidence, 0.0, 1.0),
-            _number("contrast", contrast, 0.0, 1.0), thorough, extended, threads)
+            _number("contrast", contrast, 0.0, 1.0), thorough, extended, threads, all_pages)
 
 
 def _path(function, image):
@@ -89,7 +89,7 @@ def _unreadable(path, reason):
 
 
 def read(image, *, symbologies=Symbology.default(), min_confidence=0.81, contrast=0.07,
-         thorough=True, extended=True, threads=1):
+         thorough=True, extended=True, threads=1, all_pages=False):
     """The barcodes in a picture, as a list of :class:`Barcode`.
 
     image: a path (str or os.PathLike), the bytes of an encoded image, a NumPy
@@ -101,13 +101,17 @@ def read(image, *, symbologies=Symbology.default(), min_confidence=0.81, contras
     thorough: read every likely place, not only the most likely one.
     extended: add the further passes for small, faint, tilted or cut-off symbols.
     threads: threads one picture's search is spread over (1 to 64).
+    all_pages: read every page of a multi-page TIFF and every frame of a GIF or
+        animated WebP (a file or encoded bytes), not only the first; each
+        Barcode's page says where it was read.
 
     Raises TypeError for an image or option of the wrong type, ValueError for
     an option out of range, a path holding a NUL or a picture that cannot be
     decoded (unknown format, damaged, too large), OSError (FileNotFoundError,
     PermissionError, IsADirectoryError, ...) for a file that cannot be read.
     """
-    options = _options(symbologies, min_confidence, contrast, thorough, extended, threads)
+    options = _options(symbologies, min_confidence, contrast, thorough, extended, threads,
+                       all_pages)
     if isinstance(image, (str, os.PathLike)):
         path = _path("read", image)
         try:

@@ -31,6 +31,7 @@ class Barcode:
     confidence: float
     start: tuple[int, int]
     stop: tuple[int, int]
+    page: int
     def __init__(
         self,
         raw_text: str,
@@ -43,6 +44,7 @@ class Barcode:
         confidence: float,
         start: tuple[int, int],
         stop: tuple[int, int],
+        page: int = 1,
     ) -> None: ...
     def __eq__(self, other: object) -> bool: ...
     def __hash__(self) -> int: ...
@@ -59,4 +61,5 @@ def read(
     thorough: bool = True,
     extended: bool = True,
     threads: int = 1,
+    all_pages: bool = False,
 ) -> list[Barcode]: ...

@@ -20,11 +20,12 @@ class Barcode:
     confidence: float  # 0 to 1
     start: tuple  # (x, y) of the read line's start, in pixels from the top left corner
     stop: tuple  # (x, y) of the read line's end
+    page: int = 1  # the page or frame of the file it was read on, from 1
 
     def __repr__(self):
         return (f"Barcode(symbology={self.symbology!s}, text={self.text!r}, "
                 f"raw_text={self.raw_text!r}, confidence={self.confidence:.3f}, "
-                f"start={self.start}, stop={self.stop})")
+                f"start={self.start}, stop={self.stop}, page={self.page})")
 
 
 Barcode.__module__ = "zephbarcode"  # pickles name the public class
@@ -32,6 +33,6 @@ Barcode.__module__ = "zephbarcode"  # pickles name the public class
 
 def from_library(read):
     """A Barcode of one read as the library gives it."""
-    raw_text, raw_bytes, text, name, kind, descriptor, confidence, start, stop = read
+    raw_text, raw_bytes, text, name, kind, descriptor, confidence, start, stop, page = read
     return Barcode(raw_text, raw_bytes, text, symbology_of(name), name, kind, descriptor,
-                   confidence, start, stop)
+                   confidence, start, stop, page)

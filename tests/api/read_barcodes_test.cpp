@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/document_files.h"
 #include "tests/support/image_renderer.h"
 
 namespace {
@@ -320,6 +321,51 @@ TEST(ReadBarcodes, TwoThreadsReadAtOnce) {
     EXPECT_EQ(eanThere, eanAlone);
     EXPECT_EQ(codeThere, codeAlone);
     EXPECT_STREQ(zeph::Version(), "1.0.0");
+}
+
+// Every page of a multi-page file when asked, each barcode naming its page;
+// the first page alone otherwise, as before.
+TEST(ReadBarcodes, EveryPageWhenAskedEachReadNamingItsPage) {
+    const Bytes tiff = zeph::test::TiffOfPages({Rendered(BARCODE_EANX, "590123412345"),
+                                                zeph::test::BlankImage(200, 100),
+                                                Rendered(BARCODE_CODE128, "PAGE-3")});
+    const std::vector<Barcode> first = zeph::ReadBarcodesFromEncoded(tiff);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].page, 1);
+    ReaderOptions all;
+    all.allPages = true;
+    const std::vector<Barcode> pages = zeph::ReadBarcodesFromEncoded(tiff, all);
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[0].rawText, "5901234123457");
+    EXPECT_EQ(pages[0].page, 1);
+    EXPECT_EQ(pages[1].rawText, "PAGE-3");
+    EXPECT_EQ(pages[1].page, 3);
+    // A page that cannot be read after the first: the error names it and
+    // keeps what the pages before it gave.
+    Bytes cut(tiff.begin(), tiff.begin() + tiff.size() * 9 / 10);
+    try {
+        zeph::ReadBarcodesFromEncoded(cut, all);
+        ADD_FAILURE() << "a cut file read whole";
+    } catch (const ReadError& e) {
+        EXPECT_NE(std::string(e.what()).find("page "), std::string::npos) << e.what();
+        ASSERT_FALSE(e.barcodesRead().empty());
+        EXPECT_EQ(e.barcodesRead()[0].rawText, "5901234123457");
+    }
+}
+
+TEST(ReadBarcodes, PhonePhotosReadLikeTheirJpeg) {
+    const zeph::test::Image photo = Rendered(BARCODE_EANX, "400638133393");
+    const std::vector<Barcode> jpeg = zeph::ReadBarcodesFromEncoded(zeph::test::JpegOfImage(photo));
+    ASSERT_EQ(jpeg.size(), 1u);
+    for (const auto coding : {zeph::test::PhoneCoding::Hevc, zeph::test::PhoneCoding::Av1}) {
+        const Bytes file = zeph::test::HeifOfImage(photo, coding);
+        ASSERT_FALSE(file.empty());
+        const std::vector<Barcode> read = zeph::ReadBarcodesFromEncoded(file);
+        ASSERT_EQ(read.size(), 1u);
+        EXPECT_EQ(read[0].rawText, jpeg[0].rawText);
+        EXPECT_NEAR(read[0].start.x, jpeg[0].start.x, 3);
+        EXPECT_NEAR(read[0].stop.x, jpeg[0].stop.x, 3);
+    }
 }
 
 }  // namespace

@@ -11,36 +11,35 @@ namespace {
 using namespace zeph::cli;
 using Tokens = std::vector<std::string>;
 
-TEST(ParseCommandLine, BlanksSeparateAndQuotesGroup) {
-    EXPECT_EQ(ParseCommandLine("-bctypes 6 x.jpg"), (Tokens{"-bctypes", "6", "x.jpg"}));
-    EXPECT_EQ(ParseCommandLine("  a   b  "), (Tokens{"a", "b"}));
-    // Quotes anywhere in a token: dropped, and the blank between them kept.
-    EXPECT_EQ(ParseCommandLine("a\"b c\"d"), (Tokens{"ab cd"}));
-    EXPECT_EQ(ParseCommandLine("\"my pics\\a b.jpg\""), (Tokens{"my pics\\a b.jpg"}));
-    // Only the blank separates: a tab belongs to the token.
-    EXPECT_EQ(ParseCommandLine("a\tb c"), (Tokens{"a\tb", "c"}));
-    // An empty pair of quotes starts no token.
-    EXPECT_EQ(ParseCommandLine("\"\" x"), (Tokens{"x"}));
-    EXPECT_TRUE(ParseCommandLine("").empty());
-    EXPECT_TRUE(ParseCommandLine("     ").empty());
+std::vector<std::string> Arguments(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    std::string program = "ZephScan";
+    argv.push_back(program.data());
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    return ArgumentTokens(static_cast<int>(argv.size()), argv.data());
 }
 
-TEST(ParseCommandLine, TwentyTokensAtMost) {
-    std::string twenty;
-    for (int i = 0; i < 20; ++i)
-        twenty.append("t").append(std::to_string(i)).append(" ");
-    EXPECT_EQ(ParseCommandLine(twenty).size(), 20u);
-    EXPECT_TRUE(ParseCommandLine(twenty + "one-more").empty());
+TEST(ArgumentTokens, EveryArgumentIsOneTokenAsTheShellSplitIt) {
+    // Blanks, quotes and tabs inside an argument belong to it: a file name
+    // holding a double quote is that file's name.
+    EXPECT_EQ(Arguments({"-minconf", "0.5", "my pics/a b.jpg", "say \"cheese\".png", "a\tb"}),
+              (Tokens{"-minconf", "0.5", "my pics/a b.jpg", "say \"cheese\".png", "a\tb"}));
+    // Empty arguments and arguments of blanks alone give no token.
+    EXPECT_TRUE(Arguments({}).empty());
+    EXPECT_TRUE(Arguments({"", "   "}).empty());
+    EXPECT_EQ(Arguments({" x.jpg", ""}), (Tokens{" x.jpg"}));
 }
 
-TEST(ArgumentString, ArgumentsWithBlanksStayWhole) {
-    char a0[] = "ZephScan", a1[] = "-minconf", a2[] = "0.5", a3[] = "my pics/a b.jpg";
-    char* argv[] = {a0, a1, a2, a3};
-    EXPECT_EQ(ParseCommandLine(ArgumentString(4, argv)),
-              (Tokens{"-minconf", "0.5", "my pics/a b.jpg"}));
-    char blanks[] = "   ";
-    char* onlyBlanks[] = {a0, blanks};
-    EXPECT_TRUE(ParseCommandLine(ArgumentString(2, onlyBlanks)).empty());
+TEST(ArgumentTokens, AnyNumberOfTokens) {
+    // The shell's expansion of a mask gives as many files as there are.
+    std::vector<std::string> many;
+    for (int i = 0; i < 5000; ++i)
+        many.push_back("/data/f" + std::to_string(i) + ".png");
+    EXPECT_EQ(Arguments(many).size(), 5000u);
+    const auto line = ScanCommandLine(Arguments(many));
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->masks.size(), 5000u);
 }
 
 TEST(ScanOptions, OptionsBeforeTheMaskInAnyCase) {
@@ -86,6 +85,69 @@ TEST(ScanOptions, BadValuesAreABadCommandLine) {
     // A value is examined as a name at the next position too.
     const auto chained = ScanOptions({"-minconf", "-bctypes", "3", "x.jpg"});
     EXPECT_FALSE(chained);
+}
+
+TEST(ScanCommandLine, EveryTokenNotAnOptionIsAMaskInOrder) {
+    // Masks before, between and after the options, as a shell expands them.
+    const auto line = ScanCommandLine(
+        {"a.png", "-bctypes", "6", "b.png", "-MINCONF", "0.5", "c.png", "d.png", "e.png"});
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->masks, (Tokens{"a.png", "b.png", "c.png", "d.png", "e.png"}));
+    ASSERT_EQ(line->options.size(), 2u);
+    EXPECT_EQ(line->options[0].position, 1u);
+    EXPECT_EQ(line->options[1].position, 4u);
+    // The last two tokens are never options: named, they are masks, so that
+    // nothing named goes without a word.
+    const auto late = ScanCommandLine({"img.jpg", "-minconf", "0.5"});
+    ASSERT_TRUE(late);
+    EXPECT_TRUE(late->options.empty());
+    EXPECT_EQ(late->masks, (Tokens{"img.jpg", "-minconf", "0.5"}));
+    const auto one = ScanCommandLine({"-minconf", "x.jpg"});
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->masks, (Tokens{"-minconf", "x.jpg"}));
+}
+
+TEST(ScanCommandLine, ABadCommandLineNamesItsToken) {
+    BadCommandLine bad;
+    EXPECT_FALSE(ScanCommandLine({}, &bad));
+    EXPECT_EQ(bad.why, "no file mask");
+    EXPECT_FALSE(ScanCommandLine({"-minconf", "abc", "1", "x.jpg"}, &bad));
+    EXPECT_EQ(bad.token, "-minconf abc");
+    EXPECT_NE(bad.why.find("number"), std::string::npos) << bad.why;
+    EXPECT_FALSE(ScanCommandLine({"-Format", "html", "a", "b"}, &bad));
+    EXPECT_EQ(bad.token, "-Format html");
+    EXPECT_NE(bad.why.find("xml, json or text"), std::string::npos) << bad.why;
+}
+
+TEST(ScanOptions, ZephScansOwnOptions) {
+    const auto options =
+        ScanOptions({"-format", "JSON", "-pages", "all", "-dpi", "150", "-progress", "1", "-FORMAT",
+                     "text", "-PAGES", "First", "a.pdf", "b.pdf"});
+    ASSERT_TRUE(options);
+    ASSERT_EQ(options->size(), 6u);
+    EXPECT_EQ((*options)[0].kind, OptionKind::kFormat);
+    EXPECT_EQ((*options)[0].integer, int(ReportFormat::kJson));
+    EXPECT_EQ((*options)[1].kind, OptionKind::kPages);
+    EXPECT_EQ((*options)[1].integer, 1);
+    EXPECT_EQ((*options)[2].kind, OptionKind::kDotsPerInch);
+    EXPECT_EQ((*options)[2].integer, 150);
+    EXPECT_EQ((*options)[3].kind, OptionKind::kProgress);
+    EXPECT_EQ((*options)[4].integer, int(ReportFormat::kText));
+    EXPECT_EQ((*options)[5].integer, 0);
+    for (const Tokens& bad :
+         {Tokens{"-format", "html", "1", "x"}, Tokens{"-pages", "2", "1", "x"},
+          Tokens{"-dpi", "0", "1", "x"}, Tokens{"-dpi", "2401", "1", "x"},
+          Tokens{"-dpi", "300.0", "1", "x"}, Tokens{"-progress", "yes", "1", "x"}})
+        EXPECT_FALSE(ScanOptions(bad)) << bad[0] << " " << bad[1];
+    EXPECT_TRUE(ScanOptions({"-dpi", "2400", "1", "x"}));
+}
+
+TEST(Requested, HelpAndVersionWordsAnywhere) {
+    for (const char* word : {"--help", "-help", "-h", "-?", "-HELP", "--Help", "-H"})
+        EXPECT_EQ(Requested({"-bctypes", "6", word, "x.jpg"}), Request::kHelp) << word;
+    EXPECT_EQ(Requested({"--version"}), Request::kVersion);
+    EXPECT_EQ(Requested({"--version", "-h"}), Request::kVersion) << "the first counts";
+    EXPECT_EQ(Requested({"-help.png", "help", "-version", "x"}), Request::kRead);
 }
 
 TEST(ScanOptions, TheExtendedSearchIsSwitchedByZeroOrOne) {

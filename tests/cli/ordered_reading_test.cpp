@@ -29,14 +29,16 @@ class SlowReader final : public FileReader {
     ~SlowReader() override {
         if (std::this_thread::get_id() != thread_) shared_.madeElsewhere.fetch_add(1);
     }
-    std::string Read(const std::string& path) noexcept override {
+    FileReport Read(const std::string& path) noexcept override {
         const size_t index = std::stoul(path);
         const size_t ahead = index - shared_.written.load();
         size_t most = shared_.mostAhead.load();
         while (ahead > most && !shared_.mostAhead.compare_exchange_weak(most, ahead)) {
         }
         std::this_thread::sleep_for(std::chrono::microseconds(random_() % 1000));
-        return path + ";";
+        FileReport report;
+        report.output = path + ";";
+        return report;
     }
 
   private:
@@ -66,8 +68,8 @@ TEST(ReadInListingOrder, BlocksComeInListingOrderAndFewFilesRunAhead) {
         std::string out;
         ReadInListingOrder(
             Paths(150), workers, [&] { return std::make_unique<SlowReader>(shared); }, fallback,
-            [&](const std::string& block) {
-                out += block;
+            [&](const FileReport& block) {
+                out += block.output;
                 shared.written.fetch_add(1);
             });
         EXPECT_EQ(out, Expected(150)) << workers << " workers";
@@ -90,7 +92,7 @@ TEST(ReadInListingOrder, FilesNoWorkerCanTakeAreReadByTheFallback) {
                 if (asked.fetch_add(1) < failing) return nullptr;
                 return std::make_unique<SlowReader>(shared);
             },
-            fallback, [&](const std::string& block) { out += block; });
+            fallback, [&](const FileReport& block) { out += block.output; });
         EXPECT_EQ(out, Expected(20)) << failing << " workers without a reader";
         EXPECT_EQ(asked.load(), 3);
     }
@@ -99,7 +101,7 @@ TEST(ReadInListingOrder, FilesNoWorkerCanTakeAreReadByTheFallback) {
     std::string out;
     ReadInListingOrder(
         {}, 2, [&] { return std::make_unique<SlowReader>(shared); }, fallback,
-        [&](const std::string& block) { out += block; });
+        [&](const FileReport& block) { out += block.output; });
     EXPECT_EQ(out, "");
 }
 

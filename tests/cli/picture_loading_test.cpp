@@ -1,4 +1,4 @@
-// Decoded files and bitmaps as the standard pictures the reader control takes.
+// Decoded pictures and bitmaps as the standard pictures the reader control takes.
 #include "cli/picture_loading.h"
 
 #include <gtest/gtest.h>
@@ -9,20 +9,28 @@
 #include <string>
 
 #include "imaging/image_loading.h"
+#include "imaging/pixel_budget.h"
 #include "platform/picture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using zeph::cli::BitmapOfImage;
 using zeph::cli::BitmapToPicture;
-using zeph::cli::LoadPicturePlus;
+using zeph::cli::PictureOfImage;
 
 // A 5 x 3 grey picture.
 const std::string kPnm = "P5 5 3 255\n" + std::string(15, '\x60');
 
-HBITMAP Decoded() {
-    return zeph::imaging::LoadImageBytes(
+zeph::imaging::DecodedImage DecodedPnm() {
+    zeph::imaging::DecodeResult result = zeph::imaging::DecodeImageBytes(
         {reinterpret_cast<const uint8_t*>(kPnm.data()), kPnm.size()});
+    EXPECT_TRUE(result.image) << result.error;
+    return std::move(*result.image);
+}
+
+HBITMAP Decoded() {
+    return BitmapOfImage(DecodedPnm());
 }
 
 void ExpectBitmapPicture(const ComPtr<IDispatch>& picture, int32_t width, int32_t height) {
@@ -42,18 +50,28 @@ void ExpectBitmapPicture(const ComPtr<IDispatch>& picture, int32_t width, int32_
     EXPECT_NE(handle, 0u);
 }
 
-TEST(PictureLoading, BitmapsAndFilesBecomeStandardPictures) {
+TEST(PictureLoading, DecodedPicturesBecomeStandardPictures) {
     ExpectBitmapPicture(BitmapToPicture(Decoded(), PICTYPE_BITMAP, nullptr), 5, 3);
+    ExpectBitmapPicture(PictureOfImage(DecodedPnm()), 5, 3);
+}
 
-    const fs::path folder =
-        fs::temp_directory_path() / ("zeph-pictures-" + std::to_string(getpid()));
-    fs::create_directories(folder);
-    std::ofstream(folder / "grey.pgm", std::ios::binary) << kPnm;
-    ExpectBitmapPicture(LoadPicturePlus((folder / "grey.pgm").string()), 5, 3);
-    // Files that give no bitmap give no picture.
-    EXPECT_FALSE(LoadPicturePlus((folder / "missing.pgm").string()));
-    EXPECT_FALSE(LoadPicturePlus(folder.string()));
-    fs::remove_all(folder);
+// The bitmap takes the decoded rows over, and their place in the process's
+// budget with them: the place is free only when the last reference goes.
+TEST(PictureLoading, BitmapsHoldTheirPixelsInTheBudgetUntilDeleted) {
+    zeph::imaging::PixelBudget& budget = zeph::imaging::DecodedPixelBudget();
+    const uint64_t before = budget.Held();
+    HBITMAP bitmap = Decoded();
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(budget.Held(), before + 15);
+    HBITMAP shared = RetainBitmap(bitmap);
+    DeleteObject(bitmap);
+    EXPECT_EQ(budget.Held(), before + 15) << "a reference is left";
+    // The rows came over whole: padding cleared, pixels as decoded.
+    BITMAP description;
+    ASSERT_EQ(GetObject(shared, sizeof description, &description), int(sizeof description));
+    EXPECT_EQ(description.bmWidth, 5);
+    DeleteObject(shared);
+    EXPECT_EQ(budget.Held(), before);
 }
 
 TEST(PictureLoading, RefusedDescriptionsDeleteTheBitmap) {

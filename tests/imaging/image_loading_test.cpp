@@ -21,17 +21,20 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "imaging/format_table.h"
+#include "imaging/pixel_budget.h"
+#include "tests/support/document_files.h"
 #include "tests/support/image_renderer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using zeph::imaging::LoadImageBytes;
-using zeph::imaging::LoadImageFile;
+using zeph::imaging::DecodedImage;
 using zeph::test::Image;
 using Bytes = std::vector<uint8_t>;
 
@@ -107,34 +110,39 @@ Picture ColourSymbol(bool alpha) {
 // ---------------------------------------------------------------------------
 // Loading and reading back
 
-struct BitmapDeleter {
-    void operator()(GdiBitmap* bitmap) const { DeleteObject(bitmap); }
-};
-using Bitmap = std::unique_ptr<GdiBitmap, BitmapDeleter>;
+using Decoded = std::optional<DecodedImage>;
 
-// The bitmap's rows as the engine reads them.
-Image ReadBitmap(HBITMAP bitmap) {
-    BITMAP description;
-    EXPECT_EQ(GetObject(bitmap, sizeof description, &description), int(sizeof description));
+// The first page of the bytes, or nothing with the reason in `error`.
+Decoded DecodeBytes(std::span<const uint8_t> bytes, std::string* error = nullptr) {
+    zeph::imaging::DecodeResult result = zeph::imaging::DecodeImageBytes(bytes);
+    if (error) *error = result.error;
+    return std::move(result.image);
+}
+
+Decoded DecodeFile(const fs::path& path, std::string* error = nullptr) {
+    zeph::imaging::DecodeResult result = zeph::imaging::DecodeImageFile(path.string());
+    if (error) *error = result.error;
+    return std::move(result.image);
+}
+
+// The decoded rows as the engine reads them: bottom row first, each padded
+// to 4 bytes with zeros.
+Image ImageOf(const DecodedImage& decoded) {
     Image image;
-    image.width = description.bmWidth;
-    image.height = description.bmHeight;
+    image.width = decoded.width;
+    image.height = decoded.height;
     image.stride = (size_t(image.width) * 3 + 3) & ~size_t{3};
+    EXPECT_EQ(decoded.stride, image.stride);
     image.pixels.assign(image.stride * image.height, 0);
-    HDC dc = CreateCompatibleDC(nullptr);
-    BITMAPINFO info;
-    info.bmiHeader.biWidth = image.width;
-    info.bmiHeader.biHeight = image.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    EXPECT_EQ(GetDIBits(dc, bitmap, 0, uint32_t(image.height), image.pixels, &info, DIB_RGB_COLORS),
-              image.height);
-    DeleteDC(dc);
+    for (int y = 0; y < image.height; ++y) {
+        std::memcpy(image.pixels.data() + size_t(y) * image.stride,
+                    decoded.pixels.get() + size_t(y) * decoded.stride, size_t(image.width) * 3);
+    }
     return image;
 }
 
 struct Loaded {
-    Bitmap bitmap;
+    Decoded bitmap;
     std::string error;
     Image image;
 };
@@ -142,8 +150,8 @@ struct Loaded {
 Loaded Load(std::span<const uint8_t> bytes) {
     Loaded loaded;
     loaded.error = "(not set)";
-    loaded.bitmap.reset(LoadImageBytes(bytes, &loaded.error));
-    if (loaded.bitmap) loaded.image = ReadBitmap(loaded.bitmap.get());
+    loaded.bitmap = DecodeBytes(bytes, &loaded.error);
+    if (loaded.bitmap) loaded.image = ImageOf(*loaded.bitmap);
     return loaded;
 }
 
@@ -205,7 +213,7 @@ void ExpectLoads(const Bytes& file, const Picture& picture, int tolerance,
 
 void ExpectRefused(std::span<const uint8_t> bytes, const std::string& why) {
     std::string error;
-    Bitmap bitmap(LoadImageBytes(bytes, &error));
+    const Decoded bitmap = DecodeBytes(bytes, &error);
     EXPECT_FALSE(bitmap) << why;
     EXPECT_FALSE(error.empty()) << why;
 }
@@ -836,6 +844,28 @@ TEST(ImageLoadingGif, ScreenFarLargerThanTheFrameGivesTheFrame) {
     EXPECT_EQ(kept.image.At(701, 900)[2], GifColour(41).Red);
 }
 
+// The screen rule comes before the size check: a small frame on a screen
+// beyond the pixel limit is read as the frame alone, as it is on a screen at
+// the limit, and a screen worth keeping is still checked.
+TEST(ImageLoadingGif, ScreenTooLargeToHoldGivesTheFrameLikeOneAtTheLimit) {
+    Bytes indices(339 * 165);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = uint8_t(i % 7 * 30);
+    const GifFrame frame{0, 0, 339, 165, indices};
+    for (int screenWidth : {16384, 16385}) {
+        const Loaded loaded = Load(EncodeGif(screenWidth, 16384, {frame}));
+        ASSERT_TRUE(loaded.bitmap) << screenWidth << ": " << loaded.error;
+        EXPECT_EQ(loaded.image.width, 339);
+        EXPECT_EQ(loaded.image.height, 165);
+        EXPECT_EQ(loaded.image.At(1, 0)[2], GifColour(30).Red);
+    }
+    // A frame that is a fair share of a screen too large: the screen counts.
+    Bytes large(size_t(9000) * 8000, 1);
+    const Loaded refused = Load(EncodeGif(16385, 16384, {{0, 0, 9000, 8000, large}}));
+    EXPECT_FALSE(refused.bitmap);
+    EXPECT_NE(refused.error.find("too large"), std::string::npos) << refused.error;
+}
+
 // ---------------------------------------------------------------------------
 // TIFF
 
@@ -1105,6 +1135,25 @@ struct Sample {
     Bytes file;
 };
 
+// The picture flattened onto black, as the renderer's image.
+Image ImageOfPicture(const Picture& picture) {
+    Image image = zeph::test::BlankImage(picture.width, picture.height, 0);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const uint8_t* p = picture.At(x, y);
+            uint8_t* q = image.At(x, y);
+            q[0] = Flatten(p[2], p[3]), q[1] = Flatten(p[1], p[3]), q[2] = Flatten(p[0], p[3]);
+        }
+    }
+    return image;
+}
+
+Bytes EncodeHeif(const Picture& picture, zeph::test::PhoneCoding coding) {
+    Bytes file = zeph::test::HeifOfImage(ImageOfPicture(picture), coding, 90);
+    EXPECT_FALSE(file.empty()) << "libheif cannot encode";
+    return file;
+}
+
 // One opaque single-frame file of each format (and variant) from the picture.
 std::vector<Sample> Samples(const Picture& colour) {
     const Picture grey = Opaque(colour);
@@ -1129,6 +1178,8 @@ std::vector<Sample> Samples(const Picture& colour) {
         {"pbm", EncodePnm(colour, '4')},
         {"ppm-plain", EncodePnm(colour, '3')},
         {"tga", EncodeTga(colour, 24, false)},
+        {"heic", EncodeHeif(grey, zeph::test::PhoneCoding::Hevc)},
+        {"avif", EncodeHeif(grey, zeph::test::PhoneCoding::Av1)},
     };
     return samples;
 }
@@ -1175,12 +1226,10 @@ TEST(ImageLoadingAnyFormat, CorruptedFilesNeverCrash) {
                 file[at] = static_cast<uint8_t>(random());
             }
             std::string error;
-            Bitmap bitmap(LoadImageBytes(file, &error));
+            const Decoded bitmap = DecodeBytes(file, &error);
             if (bitmap) {
-                BITMAP description;
-                ASSERT_EQ(GetObject(bitmap.get(), sizeof description, &description),
-                          int(sizeof description));
-                EXPECT_GT(description.bmWidth, 0);
+                EXPECT_GT(bitmap->width, 0);
+                EXPECT_GT(bitmap->height, 0);
                 EXPECT_TRUE(error.empty());
             } else {
                 EXPECT_FALSE(error.empty()) << sample.name;
@@ -1226,7 +1275,7 @@ TEST(ImageLoadingAnyFormat, OversizedHeadersAreRefusedBeforeDecoding) {
     std::string error;
     const auto tooLarge = [&](const Bytes& file) {
         error.clear();
-        Bitmap bitmap(LoadImageBytes(file, &error));
+        const Decoded bitmap = DecodeBytes(file, &error);
         return !bitmap && error.find("too large") != std::string::npos;
     };
     // PNG: a 100000 x 100000 header over a single row of data.
@@ -1241,8 +1290,10 @@ TEST(ImageLoadingAnyFormat, OversizedHeadersAreRefusedBeforeDecoding) {
 
     // GIF, JPEG, TIFF, PNM, TGA: the sample's size fields set near their largest.
     const Picture small = Uniform(4, 4, {10, 20, 30, 255});
+    // The screen and the frame (after the 256 colours and ',') 65535 square.
     Bytes gif = EncodeGif(4, 4, {{0, 0, 4, 4, Bytes(16, 1)}});
-    gif[6] = gif[7] = gif[8] = gif[9] = 0xFF;
+    for (size_t at : {size_t(6), size_t(8), size_t(13 + 768 + 5), size_t(13 + 768 + 7)})
+        gif[at] = gif[at + 1] = 0xFF;
     EXPECT_TRUE(tooLarge(gif)) << error;
 
     Bytes jpeg = EncodeJpeg(small, TJPF_RGB, TJSAMP_444, 90, small.Rgb());
@@ -1368,11 +1419,11 @@ TEST(ImageLoadingAnyFormat, UnknownAndEmptyInputs) {
     ExpectRefused(Text("P7\nWIDTH 1\n"), "PAM");
     ExpectRefused(Bytes(64, 0), "zeros");
     std::string error;
-    Bitmap bitmap(LoadImageBytes(Text("GIF89a"), &error));
+    const Decoded bitmap = DecodeBytes(Text("GIF89a"), &error);
     EXPECT_FALSE(bitmap);
     EXPECT_NE(error.find("GIF"), std::string::npos) << error;
-    // No error text wanted: still nullptr, no crash.
-    EXPECT_EQ(LoadImageBytes(Text("nothing")), nullptr);
+    // No error text wanted: still no picture, no crash.
+    EXPECT_FALSE(DecodeBytes(Text("nothing")));
 }
 
 // Callers that act on why a file gave no picture (the library's errors) get
@@ -1401,7 +1452,203 @@ TEST(ImageLoadingAnyFormat, FailuresAreClassified) {
     const TempFile missing("missing.png");
     const zeph::imaging::DecodeResult none = zeph::imaging::DecodeImageFile(missing.Path());
     EXPECT_EQ(none.failure, ImageFailure::Unreadable);
-    EXPECT_NE(none.error.find("missing.png"), std::string::npos) << none.error;
+    EXPECT_NE(none.error.find("No such file"), std::string::npos) << none.error;
+}
+
+// ---------------------------------------------------------------------------
+// Pages: every page or frame in turn, one held at a time
+
+using zeph::imaging::ImagePages;
+using zeph::imaging::LoadSettings;
+
+LoadSettings AllPages() {
+    LoadSettings settings;
+    settings.allPages = true;
+    return settings;
+}
+
+// Every page's picture, as the renderer's images.
+std::vector<Image> EveryPage(const Bytes& file, std::string* error = nullptr) {
+    ImagePages pages = ImagePages::OfBytes(file, AllPages());
+    std::vector<Image> images;
+    for (;;) {
+        zeph::imaging::DecodeResult page = pages.Next();
+        if (!page.image) {
+            if (error) *error = page.error;
+            EXPECT_EQ(page.End(), page.error.empty());
+            return images;
+        }
+        EXPECT_EQ(pages.Page(), int(images.size()) + 1);
+        images.push_back(ImageOf(*page.image));
+    }
+}
+
+TEST(ImagePages, EveryTiffPageInOrderOrTheFirstAlone) {
+    const Picture colour = ColourSymbol(false);
+    const Picture white = Uniform(colour.width + 3, colour.height - 2, {255, 255, 255, 255});
+    const Picture grey = GreySymbol();
+    const Bytes file = EncodeTiff({RgbPage(colour), RgbPage(white), RgbPage(grey)}, true);
+    const std::vector<Image> pages = EveryPage(file);
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(Compare(pages[0], colour).largest, 0);
+    ASSERT_EQ(pages[1].width, white.width);
+    EXPECT_EQ(Compare(pages[1], white).largest, 0);
+    EXPECT_EQ(Compare(pages[2], grey).largest, 0);
+    // Unless every page is asked for, the first is the last.
+    ImagePages first = ImagePages::OfBytes(file);
+    EXPECT_TRUE(first.Next().image);
+    EXPECT_TRUE(first.Next().End());
+    EXPECT_EQ(std::string(first.FormatName()), "TIFF");
+}
+
+TEST(ImagePages, ADamagedLaterPageIsAFailureAfterThePagesBeforeIt) {
+    const Picture colour = ColourSymbol(false);
+    Bytes file = EncodeTiff({RgbPage(colour), RgbPage(colour)}, false);
+    file.resize(file.size() - 40);  // into the last directory
+    std::string error;
+    const std::vector<Image> pages = EveryPage(file, &error);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_NE(error.find("TIFF"), std::string::npos) << error;
+}
+
+// A thousand pages read one after the other: at every page the process's
+// budget holds that page's pixels alone, so memory does not grow with pages.
+TEST(ImagePages, AThousandPagesHoldOnePageAtATime) {
+    const Picture page = Uniform(300, 200, {90, 90, 90, 255});
+    TiffPage grey{page.width, page.height, PHOTOMETRIC_MINISBLACK,    1,
+                  8,          0,           COMPRESSION_ADOBE_DEFLATE, page.Channels({0})};
+    const Bytes file = EncodeTiff(std::vector<TiffPage>(1000, grey), false);
+    const zeph::imaging::PixelBudget& budget = zeph::imaging::DecodedPixelBudget();
+    const uint64_t before = budget.Held();
+    ImagePages pages = ImagePages::OfBytes(file, AllPages());
+    uint64_t most = 0;
+    int count = 0;
+    for (zeph::imaging::DecodeResult p = pages.Next(); p.image; p = pages.Next()) {
+        most = std::max(most, budget.Held() - before);
+        ++count;
+    }
+    EXPECT_EQ(count, 1000);
+    EXPECT_EQ(most, uint64_t(page.width) * page.height);
+    EXPECT_EQ(budget.Held(), before);
+}
+
+TEST(ImagePages, GifFramesAreComposedAsAViewerShowsThem) {
+    // Frame 1 fills the screen; frame 2, partly transparent, is drawn over it
+    // and asks to be cleared to the background; frame 3 is drawn on what is
+    // left and asks to be undone; frame 4 then sees frame 2's area cleared.
+    constexpr int kWidth = 12, kHeight = 8;
+    const auto gcb = [](int disposal, int transparent) {
+        return GraphicsControlBlock{disposal, false, 10, transparent};
+    };
+    struct Step {
+        GifFrame frame;
+        GraphicsControlBlock control;
+    };
+    const std::vector<Step> steps = {
+        {{0, 0, kWidth, kHeight, Bytes(kWidth * kHeight, 10)}, gcb(DISPOSE_DO_NOT, -1)},
+        {{2, 2, 4, 3, Bytes{20, 7, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20}},
+         gcb(DISPOSE_BACKGROUND, 7)},
+        {{6, 0, 3, 2, Bytes(6, 30)}, gcb(DISPOSE_PREVIOUS, -1)},
+        {{0, 6, 1, 1, Bytes{40}}, gcb(DISPOSE_DO_NOT, -1)},
+    };
+    // The giflib writer, with each frame's own control block.
+    Bytes file;
+    int code = 0;
+    GifFileType* gif = EGifOpen(&file, WriteGifBytes, &code);
+    GifColorType colours[256];
+    for (int i = 0; i < 256; ++i)
+        colours[i] = GifColour(i);
+    ColorMapObject* map = GifMakeMapObject(256, colours);
+    EGifSetGifVersion(gif, true);
+    ASSERT_EQ(EGifPutScreenDesc(gif, kWidth, kHeight, 8, 0, map), GIF_OK);
+    for (const Step& step : steps) {
+        GifByteType extension[4];
+        EGifGCBToExtension(&step.control, extension);
+        ASSERT_EQ(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension), GIF_OK);
+        const GifFrame& f = step.frame;
+        ASSERT_EQ(EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, false, nullptr), GIF_OK);
+        for (int row = 0; row < f.height; ++row) {
+            Bytes line(f.indices.begin() + row * f.width, f.indices.begin() + (row + 1) * f.width);
+            ASSERT_EQ(EGifPutLine(gif, line.data(), f.width), GIF_OK);
+        }
+    }
+    ASSERT_EQ(EGifCloseFile(gif, &code), GIF_OK);
+    GifFreeMapObject(map);
+
+    const std::vector<Image> frames = EveryPage(file);
+    ASSERT_EQ(frames.size(), 4u);
+    const auto red = [&](int frame, int x, int y) { return int(frames[frame].At(x, y)[2]); };
+    EXPECT_EQ(red(0, 5, 5), GifColour(10).Red);
+    EXPECT_EQ(red(1, 2, 2), GifColour(20).Red);
+    EXPECT_EQ(red(1, 3, 2), GifColour(10).Red) << "transparent: frame 1 shows through";
+    EXPECT_EQ(red(2, 2, 2), 0) << "frame 2 cleared to the black background";
+    EXPECT_EQ(red(2, 7, 1), GifColour(30).Red);
+    EXPECT_EQ(red(3, 7, 1), GifColour(10).Red) << "frame 3 undone";
+    EXPECT_EQ(red(3, 0, 6), GifColour(40).Red);
+    EXPECT_EQ(red(3, 3, 3), 0);
+    // The first frame alone, as a single page.
+    const Loaded first = Load(file);
+    ASSERT_TRUE(first.bitmap) << first.error;
+    EXPECT_EQ(first.image.At(3, 2)[2], GifColour(10).Red);
+}
+
+TEST(ImagePages, WebpAnimationFramesOnTheirCanvas) {
+    const Picture alpha = ColourSymbol(true);
+    const Picture white = Uniform(alpha.width, alpha.height, {255, 255, 255, 255});
+    const Picture grey = GreySymbol();
+    const std::vector<Image> frames = EveryPage(EncodeWebpAnimation({alpha, white, grey}));
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(Compare(frames[0], alpha).largest, 0);
+    EXPECT_EQ(Compare(frames[1], white).largest, 0);
+    EXPECT_EQ(Compare(frames[2], grey).largest, 0);
+}
+
+TEST(ImagePages, PhonePhotosDecodeCloseToTheirSource) {
+    const Picture colour = Opaque(ColourSymbol(false));
+    for (const auto coding : {zeph::test::PhoneCoding::Hevc, zeph::test::PhoneCoding::Av1}) {
+        SCOPED_TRACE(coding == zeph::test::PhoneCoding::Hevc ? "HEIC" : "AVIF");
+        const Bytes file = EncodeHeif(GreySymbol(), coding);
+        ExpectLoads(file, GreySymbol(), 60, 3.0);
+        ImagePages pages = ImagePages::OfBytes(file);
+        EXPECT_TRUE(pages.Next().image);
+        EXPECT_EQ(std::string(pages.FormatName()),
+                  coding == zeph::test::PhoneCoding::Hevc ? "HEIC" : "AVIF");
+        // A header alone, and the file cut short, name the format.
+        for (const size_t keep : {size_t(40), file.size() / 2}) {
+            const Loaded cut = Load(std::span<const uint8_t>(file.data(), keep));
+            EXPECT_FALSE(cut.bitmap);
+            EXPECT_EQ(cut.error.rfind(std::string(pages.FormatName()) + ": ", 0), 0u) << cut.error;
+        }
+    }
+}
+
+TEST(FormatTable, EveryFormatOnceInSniffOrderAndCallersFormatsBeforeGuesses) {
+    static const zeph::imaging::ImageFormat kOwn = {
+        "OWN", [](std::span<const uint8_t> b) { return b.size() >= 3 && b[0] == 'O'; },
+        [](std::span<const uint8_t>, const zeph::imaging::DecodeSettings&,
+           std::string& error) -> std::unique_ptr<zeph::imaging::PageDecoder> {
+            error = "OWN: not really";
+            return nullptr;
+        }};
+    const std::vector<const zeph::imaging::ImageFormat*> more = {&kOwn};
+    const auto table = zeph::imaging::FormatTable(more);
+    std::vector<std::string> names;
+    for (const auto* f : table)
+        names.push_back(std::string(f->name));
+    EXPECT_EQ(names, (std::vector<std::string>{"JPEG", "PNG", "GIF", "TIFF", "WebP", "HEIC", "AVIF",
+                                               "BMP", "PNM", "OWN", "TGA"}));
+    // A TGA header whose first byte is the caller's signature: the signature
+    // is tried first.
+    Bytes tga = EncodeTga(Uniform(2, 2, {1, 2, 3, 255}), 24, false);
+    tga[0] = 'O';
+    EXPECT_EQ(zeph::imaging::FindFormat(tga, more), &kOwn);
+    EXPECT_EQ(std::string(zeph::imaging::FindFormat(tga)->name), "TGA");
+    LoadSettings settings;
+    settings.moreFormats = more;
+    zeph::imaging::DecodeResult own = ImagePages::OfBytes(tga, settings).Next();
+    EXPECT_FALSE(own.image);
+    EXPECT_EQ(own.error, "OWN: not really");
+    EXPECT_EQ(own.failure, zeph::imaging::ImageFailure::Damaged);
 }
 
 // ---------------------------------------------------------------------------
@@ -1413,35 +1660,35 @@ TEST(ImageLoadingFiles, FilesLoadByContentNotName) {
     const Bytes rgb = colour.Rgb();
     file.Write(EncodePng(colour, PNG_FORMAT_RGB, rgb.data()));
     std::string error;
-    Bitmap bitmap(LoadImageFile(file.Path().string(), &error));
+    const Decoded bitmap = DecodeFile(file.Path(), &error);
     ASSERT_TRUE(bitmap) << error;
-    EXPECT_EQ(Compare(ReadBitmap(bitmap.get()), colour).largest, 0);
+    EXPECT_EQ(Compare(ImageOf(*bitmap), colour).largest, 0);
 
     const TempFile text("notes.jpg");
     text.Write(Text("just some text\n"));
-    Bitmap none(LoadImageFile(text.Path().string(), &error));
+    const Decoded none = DecodeFile(text.Path(), &error);
     EXPECT_FALSE(none);
     EXPECT_FALSE(error.empty());
 
     const TempFile empty("empty.png");
     empty.Write({});
-    EXPECT_EQ(LoadImageFile(empty.Path().string(), &error), nullptr);
+    EXPECT_FALSE(DecodeFile(empty.Path(), &error));
     EXPECT_FALSE(error.empty());
 }
 
 TEST(ImageLoadingFiles, FoldersAndMissingFilesAreRefused) {
     const TempFile file("missing.png");
     std::string error;
-    EXPECT_EQ(LoadImageFile(file.Path().string(), &error), nullptr);
-    EXPECT_NE(error.find("missing.png"), std::string::npos) << error;
+    EXPECT_FALSE(DecodeFile(file.Path(), &error));
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
     error.clear();
-    EXPECT_EQ(LoadImageFile(file.Folder().string(), &error), nullptr);
+    EXPECT_FALSE(DecodeFile(file.Folder(), &error));
     EXPECT_NE(error.find("directory"), std::string::npos) << error;
 
     // A FIFO with no writer is refused at once rather than waited on.
     ASSERT_EQ(mkfifo(file.Path().c_str(), 0600), 0);
     error.clear();
-    EXPECT_EQ(LoadImageFile(file.Path().string(), &error), nullptr);
+    EXPECT_FALSE(DecodeFile(file.Path(), &error));
     EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
     fs::remove(file.Path());
 }
@@ -1480,16 +1727,28 @@ TEST(ImageLoadingSeeds, TinyFilesOfEveryKindLoad) {
     samples.push_back({"tga-alpha", EncodeTga(tiny, 32, true)});
     samples.push_back(
         {"gif-interlaced", EncodeGif(14, 9, {{1, 1, 12, 8, tiny.Channels({1}), 5, true}})});
+    // Files of several pages, for every page's code.
+    samples.push_back({"gif-frames", EncodeGif(14, 9,
+                                               {{1, 1, 12, 8, tiny.Channels({1}), 5},
+                                                {0, 0, 6, 4, Bytes(24, 9), 9},
+                                                {3, 2, 8, 5, Bytes(40, 3), -1}})});
+    samples.push_back(
+        {"tiff-pages", EncodeTiff({RgbPage(Opaque(tiny)), RgbPage(Opaque(tiny))}, false)});
     for (const Sample& sample : samples) {
         ASSERT_LT(sample.file.size(), 2048u) << sample.name;
         std::string error;
-        HBITMAP bitmap = zeph::imaging::LoadImageBytes(sample.file, &error);
-        EXPECT_NE(bitmap, nullptr) << sample.name << ": " << error;
-        if (bitmap) DeleteObject(bitmap);
+        EXPECT_TRUE(DecodeBytes(sample.file, &error)) << sample.name << ": " << error;
+        EXPECT_GE(EveryPage(sample.file).size(), 1u) << sample.name;
         if (!folder) continue;
         std::ofstream out(fs::path(folder) / sample.name, std::ios::binary);
         out.write(reinterpret_cast<const char*>(sample.file.data()),
                   std::streamsize(sample.file.size()));
+    }
+    // PDF pages are ZephScan's own format, read where the fuzz target has it.
+    if (folder) {
+        const Bytes pdf = zeph::test::PdfOfPages({ImageOfPicture(tiny), ImageOfPicture(tiny)}, 20);
+        std::ofstream(fs::path(folder) / "pdf-pages", std::ios::binary)
+            .write(reinterpret_cast<const char*>(pdf.data()), std::streamsize(pdf.size()));
     }
 }
 

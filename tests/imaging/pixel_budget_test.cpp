@@ -1,5 +1,5 @@
 // The process-wide budget of decoded pixels: reservations wait for room
-// rather than fail, and a decoded bitmap holds its place until its pixels go.
+// rather than fail, and a decoded picture holds its place until its pixels go.
 #include "imaging/pixel_budget.h"
 
 #include <gtest/gtest.h>
@@ -63,23 +63,23 @@ TEST(PixelBudget, HeldPixelsNeverExceedTheLimit) {
     EXPECT_EQ(budget.Held(), 0u);
 }
 
-TEST(PixelBudget, DecodedBitmapsHoldTheirPixelsUntilDeleted) {
+TEST(PixelBudget, DecodedPicturesHoldTheirPixelsUntilDestroyed) {
     PixelBudget& budget = DecodedPixelBudget();
     EXPECT_EQ(budget.Limit(), zeph::imaging::kMaxImagePixels);
     const uint64_t before = budget.Held();
     const std::string pnm = "P5 30 20 255\n" + std::string(600, '\x80');
-    HBITMAP bitmap =
-        zeph::imaging::LoadImageBytes({reinterpret_cast<const uint8_t*>(pnm.data()), pnm.size()});
-    ASSERT_NE(bitmap, nullptr);
-    EXPECT_EQ(budget.Held(), before + 600);
-    HBITMAP shared = RetainBitmap(bitmap);
-    DeleteObject(bitmap);
-    EXPECT_EQ(budget.Held(), before + 600) << "a reference is left";
-    DeleteObject(shared);
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(pnm.data()), pnm.size());
+    {
+        zeph::imaging::DecodeResult decoded = zeph::imaging::DecodeImageBytes(bytes);
+        ASSERT_TRUE(decoded.image);
+        EXPECT_EQ(budget.Held(), before + 600);
+        const zeph::imaging::DecodedImage moved = std::move(*decoded.image);
+        decoded.image.reset();
+        EXPECT_EQ(budget.Held(), before + 600) << "the pixels moved, their place with them";
+    }
     EXPECT_EQ(budget.Held(), before);
     // A refused file holds nothing.
-    EXPECT_EQ(zeph::imaging::LoadImageBytes({reinterpret_cast<const uint8_t*>(pnm.data()), 20}),
-              nullptr);
+    EXPECT_FALSE(zeph::imaging::DecodeImageBytes(bytes.first(20)).image);
     EXPECT_EQ(budget.Held(), before);
 }
 

@@ -7,6 +7,7 @@
 namespace {
 
 using zeph::platform::NarrowWindows1252;
+using zeph::platform::Utf8FromWindows1252;
 using zeph::platform::WidenWindows1252;
 
 TEST(Windows1252, EveryByteRoundTrips) {
@@ -26,6 +27,15 @@ TEST(Windows1252, KnownCharacters) {
     EXPECT_EQ(WidenWindows1252("\x81\x8D\x8F\x90\x9D"), u"\u0081\u008D\u008F\u0090\u009D");
     EXPECT_EQ(NarrowWindows1252(u"\u20AC"), "\x80");
     EXPECT_EQ(NarrowWindows1252(u"A\u4E2D\u0100"), "A??");
+}
+
+TEST(Windows1252, Utf8OfEveryKindOfByte) {
+    EXPECT_EQ(Utf8FromWindows1252("A~"), "A~");
+    EXPECT_EQ(Utf8FromWindows1252("\xA3"), "\xC2\xA3");      // two bytes
+    EXPECT_EQ(Utf8FromWindows1252("\x80"), "\xE2\x82\xAC");  // the euro sign: three
+    EXPECT_EQ(Utf8FromWindows1252("\xE9\xFF"), "\xC3\xA9\xC3\xBF");
+    EXPECT_EQ(Utf8FromWindows1252("\x81"), "\xC2\x81");  // undefined: U+0081
+    EXPECT_EQ(Utf8FromWindows1252(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
 
 }  // namespace

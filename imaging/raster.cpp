@@ -1,9 +1,11 @@
 // The 24-bit raster every decoder fills, and the pixel conversions into it.
+#include "imaging/raster.h"
+
+#include <cstring>
 #include <memory>
 #include <new>
 
 #include "engine/core/huge_pages.h"
-#include "imaging/image_formats.h"
 #include "imaging/image_loading.h"
 
 namespace zeph::imaging::detail {
@@ -36,9 +38,15 @@ std::optional<Raster> NewRaster(int64_t width, int64_t height, std::string& erro
     raster.pixels.reset(new (std::nothrow) uint8_t[raster.Size()]);
     if (raster.pixels) zeph::AdviseHugePages(raster.pixels.get(), raster.Size());
     if (!raster.pixels) {
-        error = "out of memory";
+        error = kOutOfMemory;
         return std::nullopt;
     }
+    return raster;
+}
+
+std::optional<Raster> NewBlackRaster(int64_t width, int64_t height, std::string& error) {
+    std::optional<Raster> raster = NewRaster(width, height, error);
+    if (raster) std::memset(raster->pixels.get(), 0, raster->Size());
     return raster;
 }
 

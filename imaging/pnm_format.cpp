@@ -1,7 +1,8 @@
 // PNM: P1 and P4 bitmaps (1 is black), P2 and P5 grey, P3 and P6 colour; plain
 // (text) kinds hold decimal numbers, binary kinds bytes, or big-endian 16-bit
 // samples when the maximum value exceeds 255. Samples scale from the maximum.
-#include "imaging/image_formats.h"
+#include "imaging/format_table.h"
+#include "imaging/raster.h"
 
 namespace zeph::imaging::detail {
 namespace {
@@ -74,9 +75,11 @@ void StorePixel(uint8_t* target, const uint32_t (&value)[3], uint64_t samples, u
     }
 }
 
-}  // namespace
+bool Sniff(std::span<const uint8_t> bytes) {
+    return bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '6';
+}
 
-std::optional<Raster> DecodeNetpbm(std::span<const uint8_t> bytes, std::string& error) {
+std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error) {
     if (bytes.size() < 3 || bytes[0] != 'P' || bytes[1] < '1' || bytes[1] > '6') {
         error = "PNM: not a PNM file";
         return std::nullopt;
@@ -160,5 +163,13 @@ std::optional<Raster> DecodeNetpbm(std::span<const uint8_t> bytes, std::string& 
     }
     return raster;
 }
+
+}  // namespace
+
+const ImageFormat kPnmFormat = {
+    "PNM", Sniff,
+    [](std::span<const uint8_t> bytes, const DecodeSettings&, std::string&) {
+        return OnePage(bytes, Decode);
+    }};
 
 }  // namespace zeph::imaging::detail

@@ -1,0 +1,125 @@
+#include "imaging/heif_reading.h"
+
+#include <libheif/heif.h>
+
+#include <climits>
+#include <cstring>
+#include <memory>
+
+namespace zeph::imaging::detail {
+namespace {
+
+struct HeifRelease {
+    void operator()(heif_context* context) const { heif_context_free(context); }
+    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
+    void operator()(heif_image* image) const { heif_image_release(image); }
+    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
+};
+template <typename T>
+using Heif = std::unique_ptr<T, HeifRelease>;
+
+HeifCoding CodingOfBrand(const uint8_t* brand) {
+    static constexpr const char* kHevc[] = {"heic", "heix", "heim", "heis",
+                                            "hevc", "hevx", "hevm", "hevs"};
+    for (const char* b : kHevc) {
+        if (std::memcmp(brand, b, 4) == 0) return HeifCoding::Hevc;
+    }
+    if (std::memcmp(brand, "avif", 4) == 0 || std::memcmp(brand, "avis", 4) == 0) {
+        return HeifCoding::Av1;
+    }
+    return HeifCoding::None;
+}
+
+bool Failed(const heif_error& status, const char* format, std::string& error) {
+    if (status.code == heif_error_Ok) return false;
+    error = std::string(format) + ": " + (status.message ? status.message : "cannot decode");
+    return true;
+}
+
+}  // namespace
+
+HeifCoding HeifCodingOf(std::span<const uint8_t> bytes) {
+    if (bytes.size() < 16 || std::memcmp(bytes.data() + 4, "ftyp", 4) != 0) {
+        return HeifCoding::None;
+    }
+    const size_t box =
+        size_t(bytes[0]) << 24 | size_t(bytes[1]) << 16 | size_t(bytes[2]) << 8 | bytes[3];
+    if (const HeifCoding major = CodingOfBrand(bytes.data() + 8); major != HeifCoding::None) {
+        return major;
+    }
+    // The compatible brands follow the minor version, as far as the box and
+    // the file reach.
+    const size_t end = std::min(box, bytes.size());
+    for (size_t at = 16; at + 4 <= end; at += 4) {
+        if (const HeifCoding coding = CodingOfBrand(bytes.data() + at); coding != HeifCoding::None)
+            return coding;
+    }
+    return HeifCoding::None;
+}
+
+std::optional<Raster> DecodeHeif(std::span<const uint8_t> bytes, const char* format,
+                                 std::string& error) {
+    if (bytes.size() > size_t(INT_MAX)) {
+        error = std::string(format) + ": file too large";
+        return std::nullopt;
+    }
+    Heif<heif_context> context(heif_context_alloc());
+    if (!context) {
+        error = kOutOfMemory;
+        return std::nullopt;
+    }
+    // The bytes outlive the context: they are read in place.
+    if (Failed(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
+                                                          nullptr),
+               format, error)) {
+        return std::nullopt;
+    }
+    heif_image_handle* primary = nullptr;
+    if (Failed(heif_context_get_primary_image_handle(context.get(), &primary), format, error)) {
+        return std::nullopt;
+    }
+    const Heif<heif_image_handle> handle(primary);
+    // The size after the file's own transformations, and the stored size
+    // where the file gives one: both within the limit before any decoding.
+    const int storedWidth = heif_image_handle_get_ispe_width(primary);
+    const int storedHeight = heif_image_handle_get_ispe_height(primary);
+    if (!CheckImageSize(heif_image_handle_get_width(primary), heif_image_handle_get_height(primary),
+                        error) ||
+        ((storedWidth > 0 || storedHeight > 0) &&
+         !CheckImageSize(storedWidth, storedHeight, error))) {
+        return std::nullopt;
+    }
+    const Heif<heif_decoding_options> options(heif_decoding_options_alloc());
+    if (!options) {
+        error = kOutOfMemory;
+        return std::nullopt;
+    }
+    options->ignore_transformations = 1;
+    const bool alpha = heif_image_handle_has_alpha_channel(primary) != 0;
+    heif_image* decoded = nullptr;
+    if (Failed(heif_decode_image(primary, &decoded, heif_colorspace_RGB,
+                                 alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                                 options.get()),
+               format, error)) {
+        return std::nullopt;
+    }
+    const Heif<heif_image> image(decoded);
+    const int width = heif_image_get_width(decoded, heif_channel_interleaved);
+    const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+    int stride = 0;
+    const uint8_t* plane =
+        heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    if (!plane || width <= 0 || height <= 0 || stride < width * (alpha ? 4 : 3)) {
+        error = std::string(format) + ": damaged picture";
+        return std::nullopt;
+    }
+    auto raster = NewRaster(width, height, error);
+    if (!raster) return std::nullopt;
+    for (int32_t y = 0; y < height; ++y) {
+        ConvertRow(alpha ? Layout::Rgba : Layout::Rgb, plane + size_t(y) * size_t(stride), width,
+                   raster->RowFromTop(y));
+    }
+    return raster;
+}
+
+}  // namespace zeph::imaging::detail

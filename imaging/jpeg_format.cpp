@@ -1,0 +1,117 @@
+// JPEG through libjpeg-turbo's TurboJPEG interface: one page.
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+#include "imaging/format_table.h"
+#include "imaging/raster.h"
+
+namespace zeph::imaging::detail {
+namespace {
+
+struct DecoderRelease {
+    void operator()(void* decoder) const { tjDestroy(decoder); }
+};
+
+bool Sniff(std::span<const uint8_t> bytes) {
+    return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
+// Huffman-coded scans spend at least a bit on every 8 x 8 block of the
+// largest component; arithmetic coding has no such floor and is not checked.
+bool DataCanFill(std::span<const uint8_t> file, uint64_t width, uint64_t height) {
+    // Markers up to the frame header, which names the coding.
+    size_t at = 2;
+    while (at + 4 <= file.size()) {
+        if (file[at] != 0xFF) return true;  // damaged: the library says so
+        const uint8_t marker = file[at + 1];
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        const size_t length = size_t(file[at + 2]) << 8 | file[at + 3];
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            const bool arithmetic = marker >= 0xC9;
+            if (arithmetic) return true;
+            const uint64_t blocks = SaturatingProduct((width + 7) / 8, (height + 7) / 8);
+            const uint64_t data = file.size() - std::min(file.size(), at + 2 + length);
+            return blocks / 8 <= data;
+        }
+        at += 2 + length;
+    }
+    return true;
+}
+
+std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error) {
+    std::unique_ptr<void, DecoderRelease> decoder(tjInitDecompress());
+    if (!decoder) {
+        error = "JPEG: cannot start the decoder";
+        return std::nullopt;
+    }
+    // The 2.1 interface takes non-const input it never writes.
+    auto* data = const_cast<unsigned char*>(bytes.data());
+    const auto size = static_cast<unsigned long>(bytes.size());
+    const auto failed = [&] {
+        error = std::string("JPEG: ") + tjGetErrorStr2(decoder.get());
+        return std::nullopt;
+    };
+    int width = 0, height = 0, subsampling = 0, colourSpace = 0;
+    if (tjDecompressHeader3(decoder.get(), data, size, &width, &height, &subsampling,
+                            &colourSpace) != 0) {
+        return failed();
+    }
+    if (!CheckImageSize(width, height, error)) return std::nullopt;
+    if (!DataCanFill(bytes, uint64_t(width), uint64_t(height))) {
+        error = "JPEG: too little data for the picture's size";
+        return std::nullopt;
+    }
+    auto raster = NewRaster(width, height, error);
+    if (!raster) return std::nullopt;
+    // Damaged data stops the decoder rather than yielding a partly grey picture;
+    // the scan limit keeps crafted progressive files from taking minutes.
+    constexpr int kFlags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
+    if (colourSpace != TJCS_CMYK && colourSpace != TJCS_YCCK) {
+        // Straight into the bitmap's layout: no conversion pass.
+        if (tjDecompress2(decoder.get(), data, size, raster->pixels.get(), width,
+                          static_cast<int>(raster->stride), height, TJPF_BGR,
+                          kFlags | TJFLAG_BOTTOMUP) != 0) {
+            return failed();
+        }
+        return raster;
+    }
+    // The library gives CMYK as stored: inverted, as CMYK JPEG files keep it, so
+    // each colour is its inverted ink times the inverted black.
+    const size_t rowBytes = size_t(width) * 4;
+    std::unique_ptr<uint8_t[]> cmyk(new (std::nothrow) uint8_t[rowBytes * size_t(height)]);
+    if (!cmyk) {
+        error = kOutOfMemory;
+        return std::nullopt;
+    }
+    if (tjDecompress2(decoder.get(), data, size, cmyk.get(), width, 0, height, TJPF_CMYK, kFlags) !=
+        0) {
+        return failed();
+    }
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* source = cmyk.get() + size_t(y) * rowBytes;
+        uint8_t* target = raster->RowFromTop(y);
+        for (int32_t x = 0; x < width; ++x, source += 4, target += 3) {
+            target[0] = OnBlack(source[2], source[3]);
+            target[1] = OnBlack(source[1], source[3]);
+            target[2] = OnBlack(source[0], source[3]);
+        }
+    }
+    return raster;
+}
+
+}  // namespace
+
+const ImageFormat kJpegFormat = {
+    "JPEG", Sniff, [](std::span<const uint8_t> bytes, const DecodeSettings&, std::string&) {
+        return OnePage(bytes, Decode);
+    }};
+
+}  // namespace zeph::imaging::detail
