@@ -13,13 +13,25 @@
 
 namespace zeph::cli {
 
+// The "-BCTYPES" values of the symbologies and interpretations the extended
+// search adds to ZephScan's default (the engine knows them by the same values).
+inline constexpr int32_t kDefaultMask = 959;
+inline constexpr int32_t kTelepen = 8192;
+inline constexpr int32_t kCode32 = 4194304;
+inline constexpr int32_t kPharmazentralnummer = 8388608;
+inline constexpr int32_t kItf14 = 16777216;
+// What ZephScan reads with the extended search on and no "-BCTYPES".
+inline constexpr int32_t kExtendedDefaultMask =
+    kDefaultMask | kTelepen | kCode32 | kPharmazentralnummer | kItf14;
+
 // A new control on the calling thread (whose component layer is started);
 // empty, with the reason in `hr`, when it cannot be created.
 ComPtr<IDispatch> CreateReaderControl(HRESULT& hr);
 
 // The start values, as the types clients have always passed them, then the
-// options in order ("-THREADS" is ZephScan's own and not the control's).
-// False when an option cannot be applied.
+// options in order ("-THREADS" is ZephScan's own and not the control's);
+// last, with the extended search on and no "-BCTYPES" given, the extended
+// default mask. False when an option cannot be applied.
 bool SetUpControl(IDispatch& control, const std::vector<Option>& options);
 
 // The file's block. Afterwards the control is handed a one-pixel picture, so

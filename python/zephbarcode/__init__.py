@@ -34,11 +34,35 @@ class Symbology(enum.Flag):
     ITF = 128  # Interleaved 2 of 5
     CODABAR = 256
     PATCH = 512
+    # Read by the extended search alone (extended=True):
+    TELEPEN = 8192  # ASCII and numeric
+    CODE11 = 16384
+    MSI = 32768  # MSI Plessey
+    PLESSEY = 65536  # UK Plessey
+    INDUSTRIAL_2OF5 = 131072
+    IATA_2OF5 = 262144
+    MATRIX_2OF5 = 524288
+    DATALOGIC_2OF5 = 1048576
+    PHARMACODE = 2097152  # one-track, read left to right
+    # Interpretations, with their base symbology: Code 39 as the Italian
+    # pharmaceutical code or the Pharmazentralnummer, Interleaved 2 of 5 as ITF-14.
+    CODE32 = 4194304
+    PZN = 8388608
+    ITF14 = 16777216
 
     @classmethod
     def default(cls):
-        """Every symbology but add-ons on their own (ZephScan's 959)."""
-        return cls(959)
+        """ZephScan's default: every symbology but add-ons on their own (959),
+        Telepen, and the three interpretations."""
+        return cls(959) | cls.TELEPEN | cls.CODE32 | cls.PZN | cls.ITF14
+
+    @classmethod
+    def all(cls):
+        """Every symbology and interpretation."""
+        mask = 0
+        for member in cls:
+            mask |= member.value
+        return cls(mask)
 
 
 
@@ -59,8 +83,10 @@ def _options(symbologies, min_confidence, contrast, thorough, extended, threads)
     else:
         raise TypeError(
             f"symbologies must be a Symbology or an int mask, not {type(symbologies).__name__}")
-    if mask <= 0 or mask & ~1023:
-        raise ValueError(f"symbologies: {mask} is not a mask of known symbologies (1 to 1023)")
+    known = Symbology.all().value
+    if mask <= 0 or mask & ~known:
+        raise ValueError(f"symbologies: {mask} is not a mask of known symbologies "
+                         f"(a sum of the Symbology values)")
     for name, flag in (("thorough", thorough), ("extended", extended)):
         if not isinstance(flag, bool):
             raise TypeError(f"{name} must be True or False, not {type(flag).__name__}")
