@@ -4,7 +4,8 @@
 // needs clean widths in two tight classes, bars not repeating a short unit (a
 // grating), a whole run between wide quiet zones, and the picture's
 // left-to-right direction, since a symbol read the other way is another
-// number.
+// number (so one turned upside down reads as its mirror image's number, and
+// one standing upright is not read).
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -32,6 +33,8 @@ constexpr float kPitchTolerance = 0.08f;
 constexpr float kLeastRatio = 2.2f;
 // Light on either side, in spaces.
 constexpr float kQuietSpaces = 4.0f;
+// tan(70 degrees): lines steeper than this are too near upright.
+constexpr double kUprightSlope = 2.747;
 // Bars that repeat a unit of this many bars or fewer throughout are a grating
 // as much as a symbol.
 constexpr int32_t kLongestGratingUnit = 3;
@@ -43,11 +46,13 @@ bool Within(std::span<const float> values, float reference, float tolerance) {
     });
 }
 
-// Whether the line runs from the picture's left to its right (upwards when
-// it runs straight up or down): the direction a Pharmacode is read in.
+// Whether the line runs from the picture's left to its right, the
+// direction a Pharmacode is read in: not where it lies within 20 degrees of
+// upright, as neither end is then the left one.
 bool LeftToRight(const ScanSignal& scan) {
-    const int32_t dx = scan.stopX - scan.startX;
-    return dx > 0 || (dx == 0 && scan.stopY < scan.startY);
+    const double dx = double(scan.stopX) - scan.startX;
+    const double dy = double(scan.stopY) - scan.startY;
+    return dx > 0 && std::fabs(dy) < kUprightSlope * dx;
 }
 
 // Whether the signal is light for `widths` samples after the last bar.

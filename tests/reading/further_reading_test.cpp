@@ -115,7 +115,7 @@ TEST(FurtherReading, TurnedBlurredAndJpegRendersReadRightOrNotAtAll) {
     };
     std::vector<Condition> conditions;
     for (const double size : {1.5, 2.0, 3.0, 4.0}) {
-        for (const double angle : {0.0, 9.0, 90.0, 180.0, 323.0})
+        for (const double angle : {0.0, 9.0, 62.0, 90.0, 180.0, 323.0})
             conditions.push_back({size, angle, 0.0, 0});
         conditions.push_back({size, 4.0, 0.8, 0});
         conditions.push_back({size, 0.0, 0.5, 60});
@@ -126,8 +126,9 @@ TEST(FurtherReading, TurnedBlurredAndJpegRendersReadRightOrNotAtAll) {
         int tried = 0;
         for (const Condition& c : conditions) {
             // A Pharmacode turned more than a quarter turn is read from its
-            // other end (see HalfTurnedPharmacodeReadsFromTheLeft).
-            if (s.symbology == BARCODE_PHARMA && c.angle > 90 && c.angle < 270) continue;
+            // other end (see HalfTurnedPharmacodeReadsFromTheLeft), and one
+            // standing upright not at all.
+            if (s.symbology == BARCODE_PHARMA && c.angle >= 70 && c.angle <= 290) continue;
             ImageOptions o = Render(s, c.moduleSize);
             o.angle = c.angle;
             o.blurSigma = c.blur;
@@ -160,6 +161,19 @@ TEST(FurtherReading, HalfTurnedPharmacodeReadsFromTheLeft) {
     const PictureReads reads = SearchExtendedPicture(RenderBarcode(o), kPharmacode);
     ASSERT_EQ(reads.count, 1) << Describe(reads);
     EXPECT_EQ(XR_TextOf(reads.records[0].rawData), "8005");
+}
+
+TEST(FurtherReading, UprightPharmacodeIsNotRead) {
+    // Its left end could be either: at 90 degrees the top or the bottom one.
+    for (const double angle : {90.0, 75.0, 271.0}) {
+        ImageOptions o;
+        o.symbology = BARCODE_PHARMA;
+        o.data = "5678";
+        o.moduleSize = 2;
+        o.angle = angle;
+        const PictureReads reads = SearchExtendedPicture(RenderBarcode(o), kPharmacode);
+        EXPECT_EQ(reads.count, 0) << angle << ":" << Describe(reads);
+    }
 }
 
 TEST(FurtherReading, TwoSymbolsOfOnePicture) {
