@@ -121,6 +121,12 @@ bool ReadCharacters(const ScanSignal& scan, const CharacterTables& tables, float
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
 
+    // The start's and stop's widths first: they turn most windows away.
+    std::array<char, kMostEndLetters> letters{};
+    if (!FollowsWideNarrow(scan, 0, AsWide(layout.startLetters, letters)) ||
+        !FollowsWideNarrow(scan, n - layout.stopBars, AsWide(layout.stopLetters, letters))) {
+        return false;
+    }
     std::array<float, kMostCharacters> widths{};
     StretchWidths(scan, layout.startBars, layout.barsPerCharacter, count, widths);
     if (!EvenWidths(std::span<const float>(widths.data(), static_cast<size_t>(count)),
@@ -162,11 +168,6 @@ bool ReadCharacters(const ScanSignal& scan, const CharacterTables& tables, float
             return false;
         }
         reading.values[i] = m.index;
-    }
-    std::array<char, kMostEndLetters> letters{};
-    if (!FollowsWideNarrow(scan, 0, AsWide(layout.startLetters, letters)) ||
-        !FollowsWideNarrow(scan, n - layout.stopBars, AsWide(layout.stopLetters, letters))) {
-        return false;
     }
     reading.count = count;
     reading.confidence = confidence;
