@@ -21,6 +21,13 @@ constexpr float kFloorShare = 0.75f;
 // Longest start or stop, in letters.
 constexpr size_t kMostEndLetters = 16;
 
+// The width of element e (bar, space, bar, ...) counted from bar `first`.
+float ElementWidth(const ScanSignal& scan, int32_t first, size_t e) {
+    const int32_t bar = first + static_cast<int32_t>(e / 2);
+    return static_cast<float>(e % 2 == 0 ? scan.barEnds[bar] - scan.barStarts[bar]
+                                         : scan.barStarts[bar + 1] - scan.barEnds[bar]);
+}
+
 // Sums of the narrow, wide and extra-wide elements of start and stop.
 struct ElementSums {
     double narrow = 0;
@@ -99,12 +106,6 @@ bool RepeatsShortUnit(const Reading& reading) {
 }
 
 }  // namespace
-
-float ElementWidth(const ScanSignal& scan, int32_t first, size_t e) {
-    const int32_t bar = first + static_cast<int32_t>(e / 2);
-    return static_cast<float>(e % 2 == 0 ? scan.barEnds[bar] - scan.barStarts[bar]
-                                         : scan.barStarts[bar + 1] - scan.barEnds[bar]);
-}
 
 bool ReadCharacters(const ScanSignal& scan, const CharacterTables& tables, float least,
                     Reading& reading) {

@@ -26,7 +26,4 @@ struct Reading {
 bool ReadCharacters(const ScanSignal& scan, const CharacterTables& tables, float least,
                     Reading& reading);
 
-// The width of element e (bar, space, bar, ...) counted from bar `first`.
-float ElementWidth(const ScanSignal& scan, int32_t first, size_t e);
-
 }  // namespace zeph::further
