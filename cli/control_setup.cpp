@@ -22,11 +22,13 @@ ComPtr<IDispatch> CreateReaderControl(HRESULT& hr) {
 }
 
 bool SetUpControl(IDispatch& control, const std::vector<Option>& options, const Option** refused) {
-    PutProperty(control, kProtocolMask, Variant(int16_t{959}));
+    PutProperty(control, kProtocolMask, Variant(int16_t{kDefaultMask}));
     PutProperty(control, kConfidenceThreshold, Variant(0.81));
     PutProperty(control, kContrastSensitivity, Variant(0.07));
     PutProperty(control, kThoroughMode, Variant(true));
     PutProperty(control, kExtendedSearch, Variant(true));
+    bool maskGiven = false;
+    bool extended = true;
     for (const Option& o : options) {
         HRESULT hr = S_OK;
         switch (o.kind) {
@@ -40,9 +42,11 @@ bool SetUpControl(IDispatch& control, const std::vector<Option>& options, const 
                 break;
             case OptionKind::kBarcodeTypes:
                 hr = PutProperty(control, kProtocolMask, Variant(o.integer));
+                maskGiven = true;
                 break;
             case OptionKind::kExtended:
                 hr = PutProperty(control, kExtendedSearch, Variant(o.integer != 0));
+                extended = o.integer != 0;
                 break;
             case OptionKind::kThreads:
             case OptionKind::kFormat:
@@ -55,6 +59,12 @@ bool SetUpControl(IDispatch& control, const std::vector<Option>& options, const 
             if (refused) *refused = &o;
             return false;
         }
+    }
+    // The further symbologies are read by the extended search alone: without
+    // it the mask stays the one the thorough search has always had.
+    if (extended && !maskGiven) {
+        if (FAILED(PutProperty(control, kProtocolMask, Variant(kExtendedDefaultMask))))
+            return false;
     }
     return true;
 }

@@ -13,14 +13,27 @@
 
 namespace zeph::cli {
 
+// The "-BCTYPES" values of the symbologies and interpretations the extended
+// search adds to ZephScan's default (the engine knows them by the same values).
+inline constexpr int32_t kDefaultMask = 959;
+inline constexpr int32_t kTelepen = 8192;
+inline constexpr int32_t kCode32 = 4194304;
+inline constexpr int32_t kPharmazentralnummer = 8388608;
+inline constexpr int32_t kItf14 = 16777216;
+// What ZephScan reads with the extended search on and no "-BCTYPES".
+inline constexpr int32_t kExtendedDefaultMask =
+    kDefaultMask | kTelepen | kCode32 | kPharmazentralnummer | kItf14;
+
 // A new control on the calling thread (whose component layer is started);
 // empty, with the reason in `hr`, when it cannot be created.
 ComPtr<IDispatch> CreateReaderControl(HRESULT& hr);
 
 // The start values, as the types clients have always passed them, then the
 // options in order (those of ZephScan's own, "-THREADS", "-FORMAT",
-// "-PAGES", "-DPI" and "-PROGRESS", are not the control's). False when an
-// option cannot be applied, that option then in `refused` when given.
+// "-PAGES", "-DPI" and "-PROGRESS", are not the control's); last, with the
+// extended search on and no "-BCTYPES" given, the extended default mask.
+// False when an option cannot be applied, that option then in `refused` when
+// given.
 bool SetUpControl(IDispatch& control, const std::vector<Option>& options,
                   const Option** refused = nullptr);
 

@@ -136,7 +136,29 @@ enum SymbologyBit : int32_t {
     kInterleaved2of5 = 128,
     kCodabar = 256,
     kPatchCode = 512,
+    // Read by the extended search alone (engine/further/); the standard and
+    // thorough searches leave these bits alone.
+    kTelepen = 8192,  // ASCII and numeric
+    kCode11 = 16384,
+    kMsi = 32768,      // MSI Plessey
+    kPlessey = 65536,  // UK Plessey
+    kIndustrial2of5 = 131072,
+    kIata2of5 = 262144,
+    kMatrix2of5 = 524288,
+    kDatalogic2of5 = 1048576,
+    kPharmacode = 2097152,  // one-track
+    // Interpretations of another symbology's read, applied when both bits are
+    // set: Code 32 and the Pharmazentralnummer of Code 39, ITF-14 of
+    // Interleaved 2 of 5.
+    kCode32 = 4194304,
+    kPzn = 8388608,
+    kItf14 = 16777216,
 };
+
+// What the extended search reads by default beyond kDefaultProtocolMask: the
+// symbologies and interpretations that checks protect well.
+inline constexpr int32_t kExtendedDefaultMask =
+    kDefaultProtocolMask | kTelepen | kCode32 | kPzn | kItf14;
 
 inline constexpr int kMaxMatches = 100;
 

@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         raster[i] = static_cast<int32_t>(v * (contrast % 11)) % (kMaxGrey + 1);
     }
 
-    static ReaderConfigPtr config = XR_ParseConfig("-bctypes 1023 -sens 0.01");
+    // Every symbology, the further ones and the interpretations included.
+    static ReaderConfigPtr config = XR_ParseConfig("-bctypes 33547263 -sens 0.01");
     static std::vector<MatchRecord> records(kMaxMatches);
     static std::vector<MatchRecord> extended(kMaxMatches);
     if (!config) return 0;

@@ -1,10 +1,13 @@
 // Any signal, of any length and with any finite sample values, goes through the
-// decode attempts of every symbology and yields 0 or 1 with a well-formed record.
+// decode attempts of every symbology (the further ones of the extended search
+// included, read in either direction of the line) and yields 0 or 1 with a
+// well-formed record.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "engine/further/further.h"
 #include "engine/reader.h"
 
 namespace {
@@ -50,6 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int single = XR_DecodeSignal(*scan, *config, record);
     const int attempts = XR_DecodeAttempts(*scan, *config, record);
     if (single < 0 || single > 1 || attempts < 0 || attempts > 1) __builtin_trap();
+    // The line's direction decides how a Pharmacode reads: both are tried.
+    scan->stopX = shift & 1;
+    const int further = XR_DecodeAttemptsWith(zeph::further::Decoders(), *scan,
+                                              zeph::further::kDecoderBits, record, false);
+    if (further < 0 || further > 1) __builtin_trap();
     if (!Terminated(record.rawData) || !Terminated(record.data) || !Terminated(record.symbology) ||
         !Terminated(record.barcodeType) || !Terminated(record.descriptor)) {
         __builtin_trap();

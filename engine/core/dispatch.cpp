@@ -1,6 +1,7 @@
 #include <array>
 
 #include "engine/core/dispatch.h"
+#include "engine/further/further.h"
 #include "engine/reader.h"
 #include "engine/symbologies/decoders.h"
 
@@ -83,4 +84,5 @@ int XR_DecodeAttempts(ScanSignal& scan, const ReaderConfig& config, MatchRecord&
 void XR_FreePatternTables() {
     for (const DecoderEntry& decoder : kDecoders)
         decoder.release();
+    zeph::further::FreeTables();
 }

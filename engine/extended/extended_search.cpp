@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/extended/extended_run.h"
+#include "engine/further/interpretations.h"
 #include "engine/locate/candidate_read.h"
 #include "engine/reader.h"
 
@@ -81,11 +82,10 @@ int GridPass(Run& run) {
     return 0;
 }
 
-}  // namespace
-
-int XR_SearchExtended(std::span<const int32_t> raster, int32_t height, int32_t width,
-                      int32_t maxGrey, ReaderConfig* config, std::span<MatchRecord> records,
-                      int maxRecords, bool thorough) {
+// The engine's search and the passes, without the interpretations.
+int SearchAndPasses(std::span<const int32_t> raster, int32_t height, int32_t width, int32_t maxGrey,
+                    ReaderConfig* config, std::span<MatchRecord> records, int maxRecords,
+                    bool thorough) {
     thread_local Scratch scratch;
     scratch.memo.Clear();
     const int found = thorough
@@ -104,4 +104,20 @@ int XR_SearchExtended(std::span<const int32_t> raster, int32_t height, int32_t w
     if (ThinPicturePass(run) < 0) return -1;
     if (GridPass(run) < 0) return -1;
     return scratch.ledger.AppendTo(records, found, thorough ? maxRecords : 1);
+}
+
+}  // namespace
+
+// The interpretations (Code 32, ITF-14, ...) apply to every record, the
+// engine's own search's included: like an add-on that completes a kept
+// record, they tell more of a barcode the list already holds.
+int XR_SearchExtended(std::span<const int32_t> raster, int32_t height, int32_t width,
+                      int32_t maxGrey, ReaderConfig* config, std::span<MatchRecord> records,
+                      int maxRecords, bool thorough) {
+    const int count =
+        SearchAndPasses(raster, height, width, maxGrey, config, records, maxRecords, thorough);
+    if (count > 0 && config) {
+        zeph::further::Interpret(records.first(static_cast<size_t>(count)), config->protocolMask);
+    }
+    return count;
 }

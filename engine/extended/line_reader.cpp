@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/core/dispatch.h"
+#include "engine/further/further.h"
 
 namespace zeph::extended {
 namespace {
@@ -148,6 +149,14 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
     if (!endPatterns_.Reset({window.samples.get(), static_cast<size_t>(n)}, list)) return -1;
     // Patch codes (four bars, no check) are left to the engine's own searches.
     const int32_t enabled = config.protocolMask & ~kPatchCode;
+    // The further symbologies screen their own windows (their start and stop
+    // tests come first and are cheap).
+    const int32_t further = config.protocolMask & further::kDecoderBits;
+    // The window's line in reading direction, for decoders that read one way.
+    window.startX = map.reversed ? line.x1 : line.x0;
+    window.startY = map.reversed ? line.y1 : line.y0;
+    window.stopX = map.reversed ? line.x0 : line.x1;
+    window.stopY = map.reversed ? line.y0 : line.y1;
     // A dark run that reaches the picture's border may be a bar cut by the
     // frame or the background beyond the label: windows are read with it and
     // without it, and without it the border stands for the quiet zone.
@@ -170,7 +179,7 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
         });
         if (done) continue;
         const int32_t mask = enabled & endPatterns_.Plausible(w.first, last);
-        if (mask == 0) continue;
+        if (mask == 0 && further == 0) continue;
         std::copy_n(starts_.begin() + w.first, w.count, window.barStarts.get());
         std::copy_n(ends_.begin() + w.first, w.count, window.barEnds.get());
         window.barCount = w.count;
@@ -179,7 +188,11 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
 
         MatchRecord record;
         record.confidence = config.minConfidence;
-        const int r = XR_DecodeSignalWith(Decoders(), window, mask, record, false);
+        int r = XR_DecodeSignalWith(Decoders(), window, mask, record, false);
+        if (r >= 0 && further != 0) {
+            const int f = further::DecodeWindow(window, further, record);
+            r = f < 0 ? -1 : (r | f);
+        }
         window.sampleCount = n;
         if (r < 0) return -1;
         if (r == 0) continue;
@@ -198,6 +211,15 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
         if ((read.quiet.before < WindowFinder::kQuietZone && !read.edgeBefore) ||
             (read.quiet.after < WindowFinder::kQuietZone && !read.edgeAfter)) {
             continue;
+        }
+        // A symbol without start and stop needs paper for its quiet zones:
+        // the border may have cut it.
+        if ((read.edgeBefore || read.edgeAfter) && !further::MayTouchBorder(record)) {
+            const double least = WindowFinder::kQuietZone * finder_.NarrowWidth(list, w);
+            if ((read.edgeBefore && starts_[w.first] - padLow < least) ||
+                (read.edgeAfter && n - padHigh - ends_[last] < least)) {
+                continue;
+            }
         }
 
         // The window's extent on the line, in the reading direction.

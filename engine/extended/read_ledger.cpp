@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/core/match_list.h"
+#include "engine/further/further.h"
 
 namespace zeph::extended {
 namespace {
@@ -59,7 +60,7 @@ bool IsProtected(const MatchRecord& record) {
     const std::string_view symbology = XR_TextOf(record.symbology);
     if (symbology == "CODE-39") return XR_TextOf(record.barcodeType) != "Generic";
     return symbology == "CODE-128" || symbology == "CODE-93" || symbology.starts_with("EAN") ||
-           symbology.starts_with("UPC-");
+           symbology.starts_with("UPC-") || further::IsProtected(record);
 }
 
 bool ReadLedger::Contested(const Entry& entry) const {

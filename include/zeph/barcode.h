@@ -40,6 +40,22 @@ enum class Symbology : uint32_t {
     Itf = 128,   // Interleaved 2 of 5
     Codabar = 256,
     Patch = 512,  // Patch codes 1, 2, 3, 4, 6 and T
+    // Read by the extended search alone (ReaderOptions::extended):
+    Telepen = 8192,   // ASCII and numeric
+    Code11 = 16384,   // with one or two check characters
+    Msi = 32768,      // MSI Plessey, modulo 10, 11, 10/10 or 11/10 checked
+    Plessey = 65536,  // UK Plessey
+    Industrial2of5 = 131072,
+    Iata2of5 = 262144,
+    Matrix2of5 = 524288,
+    Datalogic2of5 = 1048576,
+    Pharmacode = 2097152,  // one-track, read left to right
+    // Interpretations, when their base symbology is chosen too: Code 39 read
+    // as the Italian pharmaceutical code or the Pharmazentralnummer, a
+    // 14-digit Interleaved 2 of 5 symbol with a GTIN check as ITF-14.
+    Code32 = 4194304,
+    Pzn = 8388608,
+    Itf14 = 16777216,
 };
 
 // A set of symbologies: combine with |, as in Symbology::Ean13 | Symbology::Ean8.
@@ -54,9 +70,12 @@ class Symbologies {
         s.mask_ = mask;
         return s;
     }
-    // Every symbology but stand-alone add-ons: ZephScan's default, 959.
-    static constexpr Symbologies Default() { return FromMask(959); }
-    static constexpr Symbologies All() { return FromMask(1023); }
+    // ZephScan's default: every symbology of the thorough search but
+    // stand-alone add-ons (959), and of the extended search's own those that
+    // checks protect well: Telepen and the three interpretations.
+    static constexpr Symbologies Default();
+    // Every symbology and interpretation.
+    static constexpr Symbologies All();
 
     constexpr uint32_t Mask() const { return mask_; }
     constexpr bool Has(Symbology one) const { return mask_ & static_cast<uint32_t>(one); }
@@ -72,6 +91,18 @@ class Symbologies {
 
 constexpr Symbologies operator|(Symbology a, Symbology b) {
     return Symbologies(a) | Symbologies(b);
+}
+
+constexpr Symbologies Symbologies::Default() {
+    return FromMask(959) | Symbology::Telepen | Symbology::Code32 | Symbology::Pzn |
+           Symbology::Itf14;
+}
+
+constexpr Symbologies Symbologies::All() {
+    return FromMask(1023) | Symbology::Telepen | Symbology::Code11 | Symbology::Msi |
+           Symbology::Plessey | Symbology::Industrial2of5 | Symbology::Iata2of5 |
+           Symbology::Matrix2of5 | Symbology::Datalogic2of5 | Symbology::Pharmacode |
+           Symbology::Code32 | Symbology::Pzn | Symbology::Itf14;
 }
 
 struct ReaderOptions {

@@ -88,6 +88,21 @@ def test_options(rgb, expected):
         "(590) 123412345"]
 
 
+def test_further_symbologies():
+    assert Symbology.default().value == 959 + 8192 + 4194304 + 8388608 + 16777216
+    assert Symbology.TELEPEN in Symbology.default()
+    assert Symbology.CODE11 not in Symbology.default()
+    assert Symbology.PHARMACODE in Symbology.all()
+    telepen = SAMPLES / "telepen.png"
+    assert [(b.symbology, b.symbology_name, b.text) for b in zephbarcode.read(telepen)] == [
+        (Symbology.TELEPEN, "TELEPEN", "LIB 0042")]
+    assert zephbarcode.read(telepen, extended=False) == []
+    assert zephbarcode.read(telepen, symbologies=Symbology.default() & ~Symbology.TELEPEN) == []
+    # A picture without them reads what it did.
+    ean = zephbarcode.read(EAN)
+    assert zephbarcode.read(EAN, symbologies=Symbology.all()) == ean
+
+
 def test_barcode_objects(expected):
     b = expected[0]
     assert b.raw_text == "5901234123457" and b.raw_bytes == b"5901234123457"
@@ -124,6 +139,7 @@ def test_errors(rgb, tmp_path):
                            ({"threads": 65}, ValueError), ({"threads": 2.0}, TypeError),
                            ({"thorough": 1}, TypeError), ({"symbologies": 0}, ValueError),
                            ({"symbologies": 2048}, ValueError),
+                           ({"symbologies": 1 << 25}, ValueError),
                            ({"symbologies": "EAN13"}, TypeError)]:
         with pytest.raises(error):
             zephbarcode.read(rgb, **options)

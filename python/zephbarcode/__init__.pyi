@@ -15,6 +15,18 @@ class Symbology(enum.Flag):
     ITF: int
     CODABAR: int
     PATCH: int
+    TELEPEN: int
+    CODE11: int
+    MSI: int
+    PLESSEY: int
+    INDUSTRIAL_2OF5: int
+    IATA_2OF5: int
+    MATRIX_2OF5: int
+    DATALOGIC_2OF5: int
+    PHARMACODE: int
+    CODE32: int
+    PZN: int
+    ITF14: int
     @classmethod
     def default(cls) -> "Symbology": ...
     @classmethod

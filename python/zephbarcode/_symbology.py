@@ -24,6 +24,22 @@ class Symbology(enum.Flag):
     ITF = 128  # Interleaved 2 of 5
     CODABAR = 256
     PATCH = 512
+    # Read by the extended search alone (extended=True):
+    TELEPEN = 8192  # ASCII and numeric
+    CODE11 = 16384
+    MSI = 32768  # MSI Plessey
+    PLESSEY = 65536  # UK Plessey
+    INDUSTRIAL_2OF5 = 131072
+    IATA_2OF5 = 262144
+    MATRIX_2OF5 = 524288
+    DATALOGIC_2OF5 = 1048576
+    PHARMACODE = 2097152  # one-track, read left to right
+    # Interpretations, with their base symbology: Code 39 as the Italian
+    # pharmaceutical code or the Pharmazentralnummer, Interleaved 2 of 5 as
+    # ITF-14. Their reads keep the base symbology's name (and member).
+    CODE32 = 4194304
+    PZN = 8388608
+    ITF14 = 16777216
 
     @classmethod
     def default(cls):
@@ -49,7 +65,21 @@ _READ_AS = {
     "Interleaved 2 of 5": Symbology.ITF,
     "CODABAR": Symbology.CODABAR,
     "Patch Code": Symbology.PATCH,
+    "TELEPEN": Symbology.TELEPEN,
+    "CODE-11": Symbology.CODE11,
+    "MSI": Symbology.MSI,
+    "PLESSEY": Symbology.PLESSEY,
+    "Industrial 2 of 5": Symbology.INDUSTRIAL_2OF5,
+    "IATA 2 of 5": Symbology.IATA_2OF5,
+    "Matrix 2 of 5": Symbology.MATRIX_2OF5,
+    "Datalogic 2 of 5": Symbology.DATALOGIC_2OF5,
+    "PHARMACODE": Symbology.PHARMACODE,
 }
+
+
+# Members that name a reading of another symbology's symbols: their reads carry
+# the base symbology's name (a Code 32 read is a CODE-39 read of type "Code 32").
+INTERPRETATIONS = Symbology.CODE32 | Symbology.PZN | Symbology.ITF14
 
 
 def symbology_of(name):

@@ -206,6 +206,46 @@ TEST(ReadBarcodes, OptionsAct) {
     EXPECT_EQ(zeph::ReadBarcodesFromEncoded(faintPpm, contrast).size(), 1u);
 }
 
+TEST(ReadBarcodes, FurtherSymbologiesAreReadByDefaultOrWhenAskedFor) {
+    using zeph::Symbologies;
+    // ZephScan's default: 959, Telepen and the three interpretations.
+    EXPECT_EQ(Symbologies::Default().Mask(), 959u + 8192 + 4194304 + 8388608 + 16777216);
+    EXPECT_TRUE(Symbologies::Default().Has(Symbology::Telepen));
+    EXPECT_FALSE(Symbologies::Default().Has(Symbology::Code11));
+    EXPECT_FALSE(Symbologies::Default().Has(Symbology::Pharmacode));
+    EXPECT_TRUE(Symbologies::All().Has(Symbology::Datalogic2of5));
+
+    const Bytes telepen = Ppm(Rendered(BARCODE_TELEPEN, "LIB 0042"));
+    const std::vector<Barcode> read = zeph::ReadBarcodesFromEncoded(telepen);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].text, "LIB 0042");
+    EXPECT_EQ(read[0].symbology, "TELEPEN");
+    ReaderOptions thoroughAlone;
+    thoroughAlone.extended = false;
+    thoroughAlone.symbologies = Symbologies::All();
+    EXPECT_TRUE(zeph::ReadBarcodesFromEncoded(telepen, thoroughAlone).empty());
+
+    const Bytes code11 = Ppm(Rendered(BARCODE_CODE11, "8021-337"));
+    EXPECT_TRUE(zeph::ReadBarcodesFromEncoded(code11).empty());
+    ReaderOptions asked;
+    asked.symbologies = Symbology::Code11;
+    const std::vector<Barcode> code11Read = zeph::ReadBarcodesFromEncoded(code11, asked);
+    ASSERT_EQ(code11Read.size(), 1u);
+    EXPECT_EQ(code11Read[0].text, "8021-33701");
+
+    // Code 32 is a Code 39 symbol: read as such unless the interpretation is asked for.
+    const Bytes code32 = Ppm(Rendered(BARCODE_CODE32, "12345678"));
+    const std::vector<Barcode> interpreted = zeph::ReadBarcodesFromEncoded(code32);
+    ASSERT_EQ(interpreted.size(), 1u);
+    EXPECT_EQ(interpreted[0].text, "123456788");
+    EXPECT_EQ(interpreted[0].type, "Code 32");
+    asked.symbologies = Symbology::Code39;
+    const std::vector<Barcode> plain = zeph::ReadBarcodesFromEncoded(code32, asked);
+    ASSERT_EQ(plain.size(), 1u);
+    EXPECT_EQ(plain[0].text, "3PRM8N");
+    EXPECT_EQ(plain[0].type, "Generic");
+}
+
 TEST(ReadBarcodes, BadInputsAreErrorsOfTheirKind) {
     using Kind = ReadError::Kind;
     const TempFolder folder;
@@ -231,6 +271,8 @@ TEST(ReadBarcodes, BadInputsAreErrorsOfTheirKind) {
     EXPECT_EQ(withOptions([](O& o) { o.symbologies = zeph::Symbologies(); }),
               Kind::InvalidArgument);
     EXPECT_EQ(withOptions([](O& o) { o.symbologies = zeph::Symbologies::FromMask(2048); }),
+              Kind::InvalidArgument);
+    EXPECT_EQ(withOptions([](O& o) { o.symbologies = zeph::Symbologies::FromMask(1u << 25); }),
               Kind::InvalidArgument);
     EXPECT_EQ(withOptions([](O& o) { o.minConfidence = 1.5f; }), Kind::InvalidArgument);
     EXPECT_EQ(withOptions([](O& o) { o.minConfidence = std::nanf(""); }), Kind::InvalidArgument);

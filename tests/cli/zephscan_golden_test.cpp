@@ -270,6 +270,43 @@ TEST_F(Golden, TheExtendedSearchIsOnUnlessSwitchedOff) {
     EXPECT_EQ(MaskTimestamp(off.output), kHead + NoCodes(file) + kEnd);
 }
 
+TEST_F(Golden, TheExtendedSearchReadsTelepenAndTheInterpretationsByDefault) {
+    WriteBmp(Symbol(BARCODE_TELEPEN, "LIB 0042"), dir_ / "a-telepen.bmp");
+    WriteBmp(Symbol(BARCODE_CODE32, "12345678"), dir_ / "b-code32.bmp");
+    WriteBmp(Symbol(BARCODE_CODE11, "8021-337"), dir_ / "c-code11.bmp");
+    const std::string files = Path("*.bmp");
+    const ScanRun defaults = RunZephScan({files});
+    EXPECT_EQ(defaults.status, 0);
+    const std::string& out = defaults.output;
+    EXPECT_NE(out.find("<RawData>LIB 0042</RawData>\r\n\t\t<Symbology>TELEPEN</Symbology>\r\n"
+                       "\t\t<BarcodeType>ASCII</BarcodeType>"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("<RawData>3PRM8N</RawData>\r\n\t\t<Symbology>CODE-39</Symbology>\r\n"
+                       "\t\t<BarcodeType>Code 32</BarcodeType>"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("<Data>123456788</Data>"), std::string::npos);
+    // Code 11, whose checks are weak, is read only when asked for.
+    EXPECT_NE(out.find(NoCodes(Path("c-code11.bmp"))), std::string::npos) << out;
+    const ScanRun code11 = RunZephScan({"-bctypes", "16384", files});
+    EXPECT_NE(code11.output.find("<RawData>8021-33701</RawData>"), std::string::npos)
+        << code11.output;
+
+    // With the thorough search alone, the reads it has always given.
+    const ScanRun off = RunZephScan({"-EXTENDED", "0", "-BCTYPES", "33547263", files});
+    EXPECT_NE(off.output.find(NoCodes(Path("a-telepen.bmp"))), std::string::npos);
+    EXPECT_NE(off.output.find("<BarcodeType>Generic</BarcodeType>"), std::string::npos);
+    EXPECT_EQ(off.output.find("Code 32"), std::string::npos);
+    // A mask given is the mask read: 959 reads no Telepen and keeps Code 39 as it is.
+    const ScanRun given = RunZephScan({"-bctypes", "959", files});
+    EXPECT_NE(given.output.find(NoCodes(Path("a-telepen.bmp"))), std::string::npos);
+    EXPECT_EQ(given.output.find("Code 32"), std::string::npos);
+    const ScanRun telepen = RunZephScan({"-bctypes", "8192", files});
+    EXPECT_NE(telepen.output.find("<Symbology>TELEPEN</Symbology>"), std::string::npos);
+    EXPECT_EQ(telepen.output.find("CODE-39"), std::string::npos);
+}
+
 TEST_F(Golden, TheExtendedSearchReadsEveryKindOfPictureTheSearchMisses) {
     const auto pictures = zeph::test::MissedPictures();
     for (const auto& p : pictures)

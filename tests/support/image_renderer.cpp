@@ -56,6 +56,7 @@ SymbolPtr Encode(const ImageOptions& o, bool raster) {
     symbol->symbology = o.symbology;
     symbol->scale = kZintScale;
     symbol->show_hrt = o.showText ? 1 : 0;
+    symbol->option_2 = o.option2;
     // Our own quiet zone replaces the ones zint adds to some symbologies.
     symbol->output_options = BARCODE_NO_QUIET_ZONES;
     symbol->whitespace_width = 0;

@@ -23,6 +23,7 @@ namespace zeph::test {
 struct ImageOptions {
     int symbology = BARCODE_EANX;  // a zint BARCODE_ constant
     std::string data;              // as zint takes it ("590123412345", "[01]0950110...")
+    int option2 = 0;               // zint's option_2 (MSI Plessey: its check digits)
     // When not empty, these modules ("1" bar, "0" space) are drawn instead of
     // zint's symbol (symbology, data and showText are then ignored), for symbols
     // zint does not draw: other wide/narrow ratios, Patch codes.

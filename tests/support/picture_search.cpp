@@ -29,4 +29,18 @@ PictureReads SearchPicture(const Image& image, bool thorough, const char* settin
     return reads;
 }
 
+PictureReads SearchExtendedPicture(const Image& image, int32_t mask, bool thorough) {
+    GreyRaster raster;
+    EXPECT_EQ(XR_RasterFromBgrRows(image.Bytes(), image.width, image.height, image.stride, raster),
+              1);
+    const ReaderConfigPtr config = XR_ParseConfig("");
+    config->protocolMask = mask;
+    PictureReads reads;
+    reads.records.resize(kMaxMatches);
+    reads.count = XR_SearchExtended(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                    config.get(), reads.records, kMaxMatches, thorough);
+    reads.records.resize(static_cast<size_t>(std::max(reads.count, 0)));
+    return reads;
+}
+
 }  // namespace zeph::test

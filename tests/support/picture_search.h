@@ -21,4 +21,8 @@ struct PictureReads {
 // `settings` (the defaults when empty). The raster conversion is checked.
 PictureReads SearchPicture(const Image& image, bool thorough = true, const char* settings = "");
 
+// One extended search (thorough or standard) of the picture under the
+// default configuration with the symbology mask `mask`.
+PictureReads SearchExtendedPicture(const Image& image, int32_t mask, bool thorough = true);
+
 }  // namespace zeph::test
