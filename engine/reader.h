@@ -136,7 +136,17 @@ enum SymbologyBit : int32_t {
     kInterleaved2of5 = 128,
     kCodabar = 256,
     kPatchCode = 512,
+    // Read by the extended search only (XR_SearchExtended).
+    kDataBar = 1024,  // GS1 DataBar Omnidirectional, Truncated, Stacked, Stacked Omnidirectional
+    kDataBarLimited = 2048,
+    kDataBarExpanded = 4096,  // and Expanded Stacked
 };
+
+// The symbologies only the extended search reads.
+inline constexpr int32_t kExtendedSymbologies = kDataBar | kDataBarLimited | kDataBarExpanded;
+// What a reader that runs the extended search reads when its caller chose
+// nothing: the engine's default and every symbology of the extended search.
+inline constexpr int32_t kExtendedProtocolMask = kDefaultProtocolMask | kExtendedSymbologies;
 
 inline constexpr int kMaxMatches = 100;
 
