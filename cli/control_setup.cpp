@@ -32,6 +32,8 @@ bool SetUpControl(IDispatch& control, const std::vector<Option>& options) {
     PutProperty(control, kContrastSensitivity, Variant(0.07));
     PutProperty(control, kThoroughMode, Variant(true));
     PutProperty(control, kExtendedSearch, Variant(true));
+    bool extended = true;
+    bool typesGiven = false;
     for (const Option& o : options) {
         HRESULT hr = S_OK;
         switch (o.kind) {
@@ -45,14 +47,19 @@ bool SetUpControl(IDispatch& control, const std::vector<Option>& options) {
                 break;
             case OptionKind::kBarcodeTypes:
                 hr = PutProperty(control, kProtocolMask, Variant(o.integer));
+                typesGiven = true;
                 break;
             case OptionKind::kExtended:
                 hr = PutProperty(control, kExtendedSearch, Variant(o.integer != 0));
+                extended = o.integer != 0;
                 break;
             case OptionKind::kThreads:
                 break;
         }
         if (FAILED(hr)) return false;
+    }
+    if (extended && !typesGiven) {
+        return SUCCEEDED(PutProperty(control, kProtocolMask, Variant(kExtendedBarcodeTypes)));
     }
     return true;
 }

@@ -13,13 +13,20 @@
 
 namespace zeph::cli {
 
+// The barcode types ZephScan reads when its command line names none and the
+// extended search is on: the specified 959 and the symbologies that only the
+// extended search reads, 1024 (GS1 DataBar), 2048 (GS1 DataBar Limited) and
+// 4096 (GS1 DataBar Expanded).
+inline constexpr int32_t kExtendedBarcodeTypes = 959 | 1024 | 2048 | 4096;
+
 // A new control on the calling thread (whose component layer is started);
 // empty, with the reason in `hr`, when it cannot be created.
 ComPtr<IDispatch> CreateReaderControl(HRESULT& hr);
 
 // The start values, as the types clients have always passed them, then the
-// options in order ("-THREADS" is ZephScan's own and not the control's).
-// False when an option cannot be applied.
+// options in order ("-THREADS" is ZephScan's own and not the control's);
+// without "-BCTYPES" and with the extended search on, kExtendedBarcodeTypes
+// last. False when an option cannot be applied.
 bool SetUpControl(IDispatch& control, const std::vector<Option>& options);
 
 // The file's block. Afterwards the control is handed a one-pixel picture, so

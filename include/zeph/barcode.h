@@ -39,6 +39,10 @@ enum class Symbology : uint32_t {
     Itf = 128,   // Interleaved 2 of 5
     Codabar = 256,
     Patch = 512,  // Patch codes 1, 2, 3, 4, 6 and T
+    // Read by the extended search only (ReaderOptions::extended).
+    DataBar = 1024,  // GS1 DataBar Omnidirectional, Truncated, Stacked, Stacked Omnidirectional
+    DataBarLimited = 2048,
+    DataBarExpanded = 4096,  // GS1 DataBar Expanded and Expanded Stacked
 };
 
 // A set of symbologies: combine with |, as in Symbology::Ean13 | Symbology::Ean8.
@@ -52,9 +56,11 @@ class Symbologies {
         s.mask_ = mask;
         return s;
     }
-    // Every symbology but stand-alone add-ons: ZephScan's default, 959.
-    static constexpr Symbologies Default() { return FromMask(959); }
-    static constexpr Symbologies All() { return FromMask(1023); }
+    // Every symbology but stand-alone add-ons: ZephScan's default.
+    static constexpr Symbologies Default() { return FromMask(kDefaultMask); }
+    static constexpr Symbologies All() {
+        return FromMask(kDefaultMask | static_cast<uint32_t>(Symbology::AddOn));
+    }
 
     constexpr uint32_t Mask() const { return mask_; }
     constexpr bool Has(Symbology one) const { return mask_ & static_cast<uint32_t>(one); }
@@ -65,6 +71,12 @@ class Symbologies {
     friend constexpr bool operator==(Symbologies, Symbologies) = default;
 
   private:
+    // The specified 959 (every symbology of 1 to 512 but stand-alone add-ons)
+    // and those only the extended search reads.
+    static constexpr uint32_t kDefaultMask = 959 | static_cast<uint32_t>(Symbology::DataBar) |
+                                             static_cast<uint32_t>(Symbology::DataBarLimited) |
+                                             static_cast<uint32_t>(Symbology::DataBarExpanded);
+
     uint32_t mask_ = 0;
 };
 

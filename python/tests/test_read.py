@@ -88,6 +88,19 @@ def test_options(rgb, expected):
         "(590) 123412345"]
 
 
+def test_databar_is_read_by_default_with_the_extended_search():
+    assert Symbology.default() == (Symbology(959) | Symbology.DATABAR | Symbology.DATABAR_LIMITED
+                                   | Symbology.DATABAR_EXPANDED)
+    assert Symbology.ADD_ON not in Symbology.default()
+    picture = SAMPLES / "databar-expanded.png"
+    found = zephbarcode.read(picture)
+    assert [(b.symbology, b.type) for b in found] == [("GS1 DataBar", "GS1 DataBar Expanded")]
+    assert found[0].raw_text == "\u00ff0198898765432106320201234515991231"
+    assert zephbarcode.read(picture, extended=False) == []
+    assert zephbarcode.read(picture, symbologies=Symbology.DATABAR) == []
+    assert zephbarcode.read(picture, symbologies=Symbology.DATABAR_EXPANDED) == found
+
+
 def test_barcode_objects(expected):
     b = expected[0]
     assert b.raw_text == "5901234123457" and b.raw_bytes == b"5901234123457"
@@ -122,7 +135,7 @@ def test_errors(rgb, tmp_path):
                            ({"contrast": -0.1}, ValueError), ({"threads": 0}, ValueError),
                            ({"threads": 65}, ValueError), ({"threads": 2.0}, TypeError),
                            ({"thorough": 1}, TypeError), ({"symbologies": 0}, ValueError),
-                           ({"symbologies": 2048}, ValueError),
+                           ({"symbologies": 1 << 30}, ValueError),
                            ({"symbologies": "EAN13"}, TypeError)]:
         with pytest.raises(error):
             zephbarcode.read(rgb, **options)

@@ -34,11 +34,21 @@ class Symbology(enum.Flag):
     ITF = 128  # Interleaved 2 of 5
     CODABAR = 256
     PATCH = 512
+    # Read by the extended search only (extended=True).
+    DATABAR = 1024  # GS1 DataBar Omnidirectional, Truncated, Stacked, Stacked Omnidirectional
+    DATABAR_LIMITED = 2048
+    DATABAR_EXPANDED = 4096  # and Expanded Stacked
 
     @classmethod
     def default(cls):
-        """Every symbology but add-ons on their own (ZephScan's 959)."""
-        return cls(959)
+        """Every symbology but add-ons on their own, GS1 DataBar included: ZephScan's default."""
+        return cls(_DEFAULT_MASK)
+
+
+# The specified 959 and the symbologies only the extended search reads.
+_DEFAULT_MASK = 959 | 1024 | 2048 | 4096
+# Every symbology, add-ons on their own included.
+_ALL_MASK = _DEFAULT_MASK | 64
 
 
 
@@ -59,8 +69,9 @@ def _options(symbologies, min_confidence, contrast, thorough, extended, threads)
     else:
         raise TypeError(
             f"symbologies must be a Symbology or an int mask, not {type(symbologies).__name__}")
-    if mask <= 0 or mask & ~1023:
-        raise ValueError(f"symbologies: {mask} is not a mask of known symbologies (1 to 1023)")
+    if mask <= 0 or mask & ~_ALL_MASK:
+        raise ValueError(
+            f"symbologies: {mask} is not a mask of known symbologies (1 to {_ALL_MASK})")
     for name, flag in (("thorough", thorough), ("extended", extended)):
         if not isinstance(flag, bool):
             raise TypeError(f"{name} must be True or False, not {type(flag).__name__}")

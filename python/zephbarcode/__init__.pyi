@@ -15,6 +15,9 @@ class Symbology(enum.Flag):
     ITF: int
     CODABAR: int
     PATCH: int
+    DATABAR: int
+    DATABAR_LIMITED: int
+    DATABAR_EXPANDED: int
     @classmethod
     def default(cls) -> "Symbology": ...
 
