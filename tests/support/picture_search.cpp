@@ -29,4 +29,19 @@ PictureReads SearchPicture(const Image& image, bool thorough, const char* settin
     return reads;
 }
 
+PictureReads ExtendedSearchPicture(const Image& image, int32_t mask, const char* settings) {
+    GreyRaster raster;
+    EXPECT_EQ(XR_RasterFromBgrRows(image.Bytes(), image.width, image.height, image.stride, raster),
+              1);
+    const ReaderConfigPtr config = XR_ParseConfig(settings);
+    PictureReads reads;
+    if (!config) return reads;
+    config->protocolMask = mask;
+    reads.records.resize(kMaxMatches);
+    reads.count = XR_SearchExtended(raster.Values(), raster.height, raster.width, kMaxGrey,
+                                    config.get(), reads.records, kMaxMatches, true);
+    reads.records.resize(static_cast<size_t>(std::max(reads.count, 0)));
+    return reads;
+}
+
 }  // namespace zeph::test

@@ -2,6 +2,7 @@
 // reads a bitmap: 24-bit rows into a grey raster, then one search.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,9 @@ struct PictureReads {
 // One thorough (or standard) search of the picture under the configuration
 // `settings` (the defaults when empty). The raster conversion is checked.
 PictureReads SearchPicture(const Image& image, bool thorough = true, const char* settings = "");
+
+// The extended search of the picture (thorough flavour) under `settings`,
+// with the symbology mask `mask`.
+PictureReads ExtendedSearchPicture(const Image& image, int32_t mask, const char* settings = "");
 
 }  // namespace zeph::test
