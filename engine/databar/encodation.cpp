@@ -157,20 +157,95 @@ bool SeparatorsLeadToIdentifiers(std::string_view text) {
     return true;
 }
 
+bool IsDigits(std::string_view text) {
+    for (const char c : text) {
+        if (!IsDigit(c)) return false;
+    }
+    return true;
+}
+
+// Whether the first two digits of an application identifier begin one:
+// the ranges GS1 leaves unassigned do not.
+bool BeginsIdentifier(int prefix) {
+    return !((prefix >= 5 && prefix <= 9) || prefix == 14 || prefix == 18 || prefix == 19 ||
+             (prefix >= 26 && prefix <= 29) || prefix == 38 || (prefix >= 44 && prefix <= 69) ||
+             (prefix >= 73 && prefix <= 79) || (prefix >= 83 && prefix <= 89));
+}
+
+// The length of the identifier and data of the identifiers that have a
+// predefined one (no FNC1 after them), by their first two digits; 0 for
+// the others.
+size_t PredefinedLength(int prefix) {
+    switch (prefix) {
+        case 0:
+            return 20;
+        case 1:
+        case 2:
+        case 3:
+        case 41:
+            return 16;
+        case 11:
+        case 12:
+        case 13:
+        case 15:
+        case 16:
+        case 17:
+            return 8;
+        case 20:
+            return 4;
+        default:
+            return prefix >= 31 && prefix <= 36 ? 10 : 0;
+    }
+}
+
+// Whether the text parses as application identifiers and their data: each
+// begins with the digits of an assigned identifier, those of predefined
+// length hold their digits, the others run to a separator or the end.
+bool ParsesAsIdentifiers(std::string_view text) {
+    size_t p = 0;
+    while (p < text.size()) {
+        if (text[p] == kFnc1) {
+            ++p;
+            continue;
+        }
+        if (p + 2 > text.size() || !IsDigits(text.substr(p, 2))) return false;
+        const int prefix = 10 * (text[p] - '0') + (text[p + 1] - '0');
+        if (!BeginsIdentifier(prefix)) return false;
+        const size_t length = PredefinedLength(prefix);
+        if (length > 0) {
+            if (p + length > text.size() || !IsDigits(text.substr(p, length))) return false;
+            p += length;
+        } else {
+            const size_t separator = text.find(kFnc1, p);
+            p = separator == std::string_view::npos ? text.size() : separator;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool DecodeExpandedData(const BitField& bits, int characters, ElementString& out, bool& linkage) {
     if (bits.Size() < 8) return false;
     linkage = bits.Bit(0);
-    // Symbols of either reading of FNC1 are about; only one of them makes an
-    // application identifier follow every separator.
-    for (const bool numericAfterFnc1 : {true, false}) {
-        ElementString text;
-        if (Decode(bits, characters, numericAfterFnc1, text) && !text.Failed() &&
-            SeparatorsLeadToIdentifiers(text.View())) {
-            out = text;
-            return true;
-        }
+    // Symbols of either reading of FNC1 in a letter mode are about. Where
+    // the readings differ, the one that parses as application identifiers
+    // is taken, the later one first.
+    ElementString later;
+    ElementString earlier;
+    const bool laterRead = Decode(bits, characters, true, later) && !later.Failed();
+    const bool earlierRead = Decode(bits, characters, false, earlier) && !earlier.Failed();
+    if (laterRead && earlierRead && later.View() == earlier.View()) {
+        out = later;
+        return SeparatorsLeadToIdentifiers(later.View());
+    }
+    if (laterRead && ParsesAsIdentifiers(later.View())) {
+        out = later;
+        return true;
+    }
+    if (earlierRead && ParsesAsIdentifiers(earlier.View())) {
+        out = earlier;
+        return true;
     }
     return false;
 }

@@ -18,12 +18,13 @@ constexpr int32_t kCheck = 15;
 constexpr int32_t kRight = 29;
 constexpr int32_t kGuardSpace = 43;
 constexpr int32_t kGuardBar = 44;
-// Modules from the start of the left guard's bar to the start of the right one's.
-constexpr double kBarToBar = 72;
 constexpr double kDataModules = 26;
 constexpr double kCheckModules = 18;
-// Each character spans its modules within this many, on the symbol's mean module.
-constexpr double kSpanTolerance = 1.5;
+// Perspective makes one data character's module at most this much larger
+// than the other's; the check character's lies within this share of their
+// mean.
+constexpr double kMostGrowth = 1.6;
+constexpr double kCheckModuleTolerance = 0.08;
 constexpr double kGuardTolerance = 0.6;
 // Paper after the right guard, at least (five modules drawn), and before
 // the left one's bar (its one-module space and more).
@@ -42,24 +43,28 @@ bool Near(double measured, double drawn, double tolerance) {
 bool ReadSymbol(const EdgeList& list, int32_t b, LimitedSymbol& symbol,
                 std::vector<LimitedSymbol>& seen) {
     const auto edge = [&](int32_t i) { return list.Edge(b + i); };
-    const double m = (edge(kGuardBar) - edge(0)) / kBarToBar;
-    if (!(m > 0)) return false;
-    if (!Near((edge(kCheck) - edge(kLeft)) / m, kDataModules, kSpanTolerance) ||
-        !Near((edge(kRight) - edge(kCheck)) / m, kCheckModules, kSpanTolerance) ||
-        !Near((edge(kGuardSpace) - edge(kRight)) / m, kDataModules, kSpanTolerance) ||
-        !Near((edge(kGuardBar + 1) - edge(kGuardSpace)) / m, 2, kGuardTolerance)) {
+    // The modules of the three characters, each from its own span: under
+    // perspective the module grows along the symbol, so that the check
+    // character's lies about halfway between the others'.
+    const double ml = (edge(kCheck) - edge(kLeft)) / kDataModules;
+    const double mc = (edge(kRight) - edge(kCheck)) / kCheckModules;
+    const double mr = (edge(kGuardSpace) - edge(kRight)) / kDataModules;
+    if (!(ml > 0 && mr > 0 && mc > 0)) return false;
+    if (mr > kMostGrowth * ml || ml > kMostGrowth * mr ||
+        !Near(mc / ((ml + mr) / 2), 1, kCheckModuleTolerance)) {
         return false;
     }
-    if (list.Width(b - 1) / m < kPaperBefore || list.Width(b + kGuardBar + 1) / m < kPaperAfter) {
+    if (!Near((edge(kGuardBar + 1) - edge(kGuardSpace)) / mr, 2, kGuardTolerance)) return false;
+    if (list.Width(b - 1) / ml < kPaperBefore || list.Width(b + kGuardBar + 1) / mr < kPaperAfter) {
         return false;
     }
     symbol.first = b;
     symbol.last = b + kGuardBar;
-    symbol.module = m;
+    symbol.module = (ml + mc + mr) / 3;
     seen.push_back(symbol);
     // Ink spread from the guards' single modules.
-    const double spread = (list.Width(b) / m - 1 + 1 - list.Width(b + kGuardSpace) / m +
-                           list.Width(b + kGuardBar) / m - 1) /
+    const double spread = (list.Width(b) / ml - 1 + 1 - list.Width(b + kGuardSpace) / mr +
+                           list.Width(b + kGuardBar) / mr - 1) /
                           3;
     Measured left;
     Measured check;

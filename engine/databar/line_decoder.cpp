@@ -14,8 +14,10 @@ namespace {
 
 // Bars of 33 modules make Omnidirectional symbols, of 13 Truncated ones.
 constexpr double kOmniHeight = 21;
-// How far a bar is followed each way, in modules.
+// How far a bar is followed each way, in modules, and how many of the
+// widest bars are.
 constexpr double kLongestBar = 40;
+constexpr int kBarsMeasured = 3;
 // Reads need no quiet zone: they show one wide enough for any rule.
 constexpr double kOpenQuiet = 2 * extended::WindowFinder::kQuietZone;
 // From one half's finder to the other's on one row, and from one pair's to
@@ -135,16 +137,39 @@ extended::LineRead LineDecoder::ReadOf(const EdgeList& view, int32_t first, int3
 
 double LineDecoder::HeightOf(const EdgeList& view, int32_t first, int32_t last,
                              double module) const {
-    int32_t widest = -1;
+    if (!(module > 0)) return 0;
+    // The widest bars, widest first.
+    int32_t widest[kBarsMeasured] = {-1, -1, -1};
     for (int32_t i = first; i <= last; ++i) {
-        if (EdgeList::IsBar(i) && (widest < 0 || view.Width(i) > view.Width(widest))) widest = i;
+        if (!EdgeList::IsBar(i)) continue;
+        for (int k = 0; k < kBarsMeasured; ++k) {
+            if (widest[k] < 0 || view.Width(i) > view.Width(widest[k])) {
+                for (int j = kBarsMeasured - 1; j > k; --j)
+                    widest[j] = widest[j - 1];
+                widest[k] = i;
+                break;
+            }
+        }
     }
-    if (widest < 0 || !(module > 0)) return 0;
     const double pps = geometry_.PixelsPerSample();
-    const double middle = OnSignal(view, (view.Edge(widest) + view.Edge(widest + 1)) / 2);
     const double px = module * pps;
-    const double height = BarHeight(*picture_, geometry_.At(middle), geometry_.Direction(),
-                                    view.Width(widest) * pps, px, kLongestBar * px);
+    double heights[kBarsMeasured] = {};
+    int measured = 0;
+    for (const int32_t bar : widest) {
+        if (bar < 0) continue;
+        const double middle = OnSignal(view, (view.Edge(bar) + view.Edge(bar + 1)) / 2);
+        heights[measured++] = BarHeight(*picture_, geometry_.At(middle), geometry_.Direction(),
+                                        view.Width(bar) * pps, px, kLongestBar * px);
+    }
+    // The median of three, the lower of two: a bar that runs on into a
+    // neighbouring pattern (a composite component, a separator) does not
+    // decide.
+    const double a = heights[0];
+    const double b = heights[1];
+    const double c = heights[2];
+    const double height = measured == 3   ? std::max(std::min(a, b), std::min(std::max(a, b), c))
+                          : measured == 2 ? std::min(a, b)
+                                          : a;
     return height / px;
 }
 
@@ -155,11 +180,12 @@ void LineDecoder::ReadOmni(const EdgeList& view, std::vector<extended::LineRead>
         if (left.right) continue;
         for (OmniHalf& right : halves_) {
             if (!right.right || right.finderAt != left.finderAt + kHalfStep) continue;
+            // Halves side by side are one row, whether their checksum holds or not.
+            left.used = right.used = true;
             int64_t value = 0;
             bool linkage = false;
             if (!JoinOmniHalves(left, right, value, linkage)) continue;
             const float confidence = ConfidenceOf((left.residual + right.residual) / 2);
-            left.used = right.used = true;
             if (!(confidence > settings_.minConfidence)) continue;
             ElementString text;
             if (!PutGtin(value, text)) continue;

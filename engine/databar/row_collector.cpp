@@ -232,8 +232,9 @@ bool RowCollector::JoinOmni(float minConfidence, std::vector<extended::LineRead>
         MarkJoined(bottomRow);
         ElementString text;
         if (!(confidence > minConfidence) || !PutGtin(value, text)) continue;
-        const double module = (topRow.module + bottomRow.module) / 2;
-        const double height = std::max(topRow.height, bottomRow.height) / module;
+        // The lower row: a composite component may stand on the upper one.
+        const double height =
+            (bottomRow.height > 0 ? bottomRow.height : topRow.height) / bottomRow.module;
         const Variant variant =
             height >= kOmniRowHeight ? Variant::kStackedOmnidirectional : Variant::kStacked;
         const PixelPoint a = Middle(topRow);
