@@ -13,7 +13,7 @@ std::vector<zeph::extended::LineRead> ReadLine(const std::string& modules,
                                                const ElementDrawing& drawing, const LineAt& at) {
     std::string drawn = modules;
     if (at.reversed) std::reverse(drawn.begin(), drawn.end());
-    const ScanSignalPtr signal = DrawElements(ElementsOf(drawn), drawing);
+    const ScanSignalPtr signal = DrawElements(ElementWidths(drawn), drawing);
     const double n = signal->sampleCount;
     // One sample a pixel: the line from (shift, y) to (shift + n, y), or back.
     const double x0 = at.reversed ? at.shift + n : at.shift;
@@ -51,9 +51,10 @@ std::vector<zeph::databar::RowPiece> Pieces(const std::vector<zeph::extended::Li
 
 std::string SwapElements(const std::string& modules, size_t a, size_t b) {
     const size_t first = modules.find('1');
-    std::vector<int32_t> widths = ElementsOf(modules);
+    std::vector<int32_t> widths = ElementWidths(modules);
     std::swap(widths[a], widths[b]);
-    return modules.substr(0, first) + ModulesOf(widths) + modules.substr(modules.rfind('1') + 1);
+    return modules.substr(0, first) + ModulesOfWidths(widths) +
+           modules.substr(modules.rfind('1') + 1);
 }
 
 }  // namespace zeph::test

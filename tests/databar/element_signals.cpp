@@ -61,7 +61,7 @@ ScanSignalPtr DrawElements(const std::vector<int32_t>& widths, const ElementDraw
     return signal;
 }
 
-std::vector<int32_t> ElementsOf(const std::string& modules) {
+std::vector<int32_t> ElementWidths(const std::string& modules) {
     std::vector<int32_t> widths;
     const size_t first = modules.find('1');
     const size_t last = modules.rfind('1');
@@ -76,7 +76,7 @@ std::vector<int32_t> ElementsOf(const std::string& modules) {
     return widths;
 }
 
-std::string ModulesOf(const std::vector<int32_t>& widths) {
+std::string ModulesOfWidths(const std::vector<int32_t>& widths) {
     std::string modules;
     for (size_t i = 0; i < widths.size(); ++i)
         modules.append(static_cast<size_t>(widths[i]), i % 2 == 0 ? '1' : '0');

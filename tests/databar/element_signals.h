@@ -26,9 +26,9 @@ ScanSignalPtr DrawElements(const std::vector<int32_t>& widths, const ElementDraw
 
 // Element widths of a module string ("1" bar, "0" space), from its first bar
 // to its last.
-std::vector<int32_t> ElementsOf(const std::string& modules);
+std::vector<int32_t> ElementWidths(const std::string& modules);
 // The module string of element widths, the first a bar.
-std::string ModulesOf(const std::vector<int32_t>& widths);
+std::string ModulesOfWidths(const std::vector<int32_t>& widths);
 
 // The edge list of a drawn signal.
 zeph::databar::EdgeList EdgesOf(const ScanSignal& signal);

@@ -140,11 +140,11 @@ TEST(LineDecoder, AChangedChecksumGivesNoRead) {
     // Omnidirectional keeps its checksum in its finders: the left finder
     // (3, 5, 5, 1, 1) turned into (3, 3, 7, 1, 1).
     const std::string omni = Modules(BARCODE_DBAR_OMN, "0950110153001");
-    std::vector<int32_t> widths = ElementsOf(omni);
+    std::vector<int32_t> widths = ElementWidths(omni);
     ASSERT_EQ(widths[10], 5);
     widths[10] = 3;
     widths[11] = 7;
-    EXPECT_TRUE(RawTexts(ReadLine(ModulesOf(widths))).empty());
+    EXPECT_TRUE(RawTexts(ReadLine(ModulesOfWidths(widths))).empty());
     // Limited in its check character: another of the 89.
     const std::string limited = Modules(BARCODE_DBAR_LTD, "1501234567890");
     EXPECT_TRUE(RawTexts(ReadLine(SwapElements(limited, 15, 17))).empty());
@@ -166,7 +166,7 @@ TEST(LineDecoder, TheLinkageFlagNamesTheCompositeComponent) {
 
 TEST(LineDecoder, NothingWithoutItsMaskBits) {
     const std::string omni = Modules(BARCODE_DBAR_OMN, "0950110153001");
-    const ScanSignalPtr signal = DrawElements(ElementsOf(omni));
+    const ScanSignalPtr signal = DrawElements(ElementWidths(omni));
     const auto bars = static_cast<size_t>(signal->barCount);
     const zeph::databar::LineSignal line{
         signal->Samples(), {signal->barStarts.get(), bars}, {signal->barEnds.get(), bars}};
