@@ -176,10 +176,15 @@ double LineDecoder::HeightOf(const EdgeList& view, int32_t first, int32_t last,
 void LineDecoder::ReadOmni(const EdgeList& view, std::vector<extended::LineRead>& reads) {
     halves_.clear();
     FindOmniHalves(view, halves_, omniSeen_);
+    // The halves come in the order of their finders.
     for (OmniHalf& left : halves_) {
         if (left.right) continue;
-        for (OmniHalf& right : halves_) {
-            if (!right.right || right.finderAt != left.finderAt + kHalfStep) continue;
+        const auto at = std::lower_bound(
+            halves_.begin(), halves_.end(), left.finderAt + kHalfStep,
+            [](const OmniHalf& h, int32_t finderAt) { return h.finderAt < finderAt; });
+        for (auto it = at; it != halves_.end() && it->finderAt == left.finderAt + kHalfStep; ++it) {
+            OmniHalf& right = *it;
+            if (!right.right) continue;
             // Halves side by side are one row, whether their checksum holds or not.
             left.used = right.used = true;
             int64_t value = 0;
