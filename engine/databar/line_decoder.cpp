@@ -135,6 +135,18 @@ extended::LineRead LineDecoder::ReadOf(const EdgeList& view, int32_t first, int3
     return read;
 }
 
+RowPiece LineDecoder::PieceOf(const EdgeList& view, int32_t first, int32_t last, double module,
+                              double residual) const {
+    RowPiece piece;
+    piece.start = geometry_.At(OnSignal(view, view.Edge(first)));
+    piece.stop = geometry_.At(OnSignal(view, view.Edge(last + 1)));
+    piece.module = module * geometry_.PixelsPerSample();
+    piece.height = HeightOf(view, first, last, module) * piece.module;
+    piece.confidence = ConfidenceOf(residual);
+    piece.paths = settings_.paths;
+    return piece;
+}
+
 double LineDecoder::HeightOf(const EdgeList& view, int32_t first, int32_t last,
                              double module) const {
     if (!(module > 0)) return 0;
@@ -210,13 +222,8 @@ void LineDecoder::ReadOmni(const EdgeList& view, std::vector<extended::LineRead>
             continue;
         }
         extended::LineRead read = ReadOf(view, half.first, half.last);
-        RowPiece piece;
+        RowPiece piece = PieceOf(view, half.first, half.last, half.module, half.residual);
         piece.kind = half.right ? RowPiece::Kind::kOmniBottom : RowPiece::Kind::kOmniTop;
-        piece.start = geometry_.At(OnSignal(view, view.Edge(half.first)));
-        piece.stop = geometry_.At(OnSignal(view, view.Edge(half.last + 1)));
-        piece.module = half.module * geometry_.PixelsPerSample();
-        piece.height = HeightOf(view, half.first, half.last, half.module) * piece.module;
-        piece.confidence = ConfidenceOf(half.residual);
         piece.finder = half.finder;
         piece.outer = half.outer;
         piece.inner = half.inner;
@@ -264,13 +271,8 @@ bool LineDecoder::ReadExpanded(const EdgeList& view, std::vector<extended::LineR
         }
         if (!(ConfidenceOf(row.residual) > settings_.minConfidence)) continue;
         extended::LineRead read = ReadOf(view, row.first, row.last);
-        RowPiece piece;
+        RowPiece piece = PieceOf(view, row.first, row.last, row.module, row.residual);
         piece.kind = RowPiece::Kind::kExpanded;
-        piece.start = geometry_.At(OnSignal(view, view.Edge(row.first)));
-        piece.stop = geometry_.At(OnSignal(view, view.Edge(row.last + 1)));
-        piece.module = row.module * geometry_.PixelsPerSample();
-        piece.height = HeightOf(view, row.first, row.last, row.module) * piece.module;
-        piece.confidence = ConfidenceOf(row.residual);
         piece.pairCount = row.pairCount;
         std::copy(pairs.begin(), pairs.end(), piece.pairs);
         read.databarRow = piece;

@@ -15,6 +15,7 @@
 #include "engine/databar/geometry.h"
 #include "engine/databar/limited.h"
 #include "engine/databar/omni.h"
+#include "engine/databar/row_piece.h"
 #include "engine/extended/picture.h"
 
 namespace zeph::extended {
@@ -63,7 +64,11 @@ class LineDecoder {
     extended::LineRead ReadOf(const EdgeList& view, int32_t first, int32_t last) const;
     // The view's sample position s on the line's signal.
     double OnSignal(const EdgeList& view, double s) const;
-    // The height of the tallest bar among the elements, in modules.
+    // A row piece of the elements first to last, its module (in samples) and
+    // residual given; its kind and content left to the caller.
+    RowPiece PieceOf(const EdgeList& view, int32_t first, int32_t last, double module,
+                     double residual) const;
+    // The height of the symbol's bars among the elements, in modules.
     double HeightOf(const EdgeList& view, int32_t first, int32_t last, double module) const;
 
     const extended::Picture* picture_ = nullptr;

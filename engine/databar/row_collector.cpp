@@ -15,8 +15,11 @@ namespace {
 constexpr double kParallel = 0.99;
 // ... of module sizes this close...
 constexpr double kModuleRatio = 1.4;
-// ... and level: their ends lie this close along the rows (in modules).
+// ... and level: their ends lie this close along the rows (in modules),
+// and a share of their distance closer, for a line a few degrees off the
+// rows' own direction.
 constexpr double kLevel = 3;
+constexpr double kSkew = 0.12;
 // The line through a row lies this far below the line through the row
 // above at most (in modules): two rows of 33 modules and a separator.
 constexpr double kFarthestRow = 80;
@@ -76,8 +79,9 @@ bool Placed(const RowPiece& upper, const RowPiece& lower, Reading reading, bool 
     double a = Dot(Minus(lower.start, upper.start), u) / m;
     double b = Dot(Minus(lower.stop, upper.start), u) / m;
     if (a > b) std::swap(a, b);
-    if (sameLength) return std::fabs(a) <= kLevel && std::fabs(b - length) <= kLevel;
-    return a >= -kLevel && b <= length + kLevel;
+    const double level = kLevel + kSkew * std::fabs(below);
+    if (sameLength) return std::fabs(a) <= level && std::fabs(b - length) <= level;
+    return a >= -level && b <= length + level;
 }
 
 OmniHalf HalfOf(const RowPiece& p) {
