@@ -22,11 +22,12 @@ void CopyWidths(const Measured& m, std::array<int8_t, kCharacter>& out) {
 
 }  // namespace
 
-bool ExpandedRowFinder::Find(const EdgeList& list, std::vector<ExpandedRow>& rows,
-                             std::vector<FinderSeen>& seen) {
+bool ExpandedRowFinder::Find(const EdgeList& list, std::span<const int32_t> candidates,
+                             std::vector<ExpandedRow>& rows, std::vector<FinderSeen>& seen) {
     found_.clear();
     try {
-        for (int32_t f = kCharacter + 1; f + kFinderElements + 1 < list.Count(); ++f) {
+        for (const int32_t f : candidates) {
+            if (f < kCharacter + 1 || f + kFinderElements + 1 >= list.Count()) continue;
             // A pair reads this way when its finder is drawn as it is and
             // begins with a space (the symbol's first, third, ... pair), or
             // mirrored with a bar where it begins (second, fourth, ...).

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "engine/databar/edges.h"
@@ -29,8 +30,11 @@ struct ExpandedRow {
 class ExpandedRowFinder {
   public:
     // Every row on the list that reads in the list's direction, appended to
-    // `rows`; every finder matched, to `seen`. False when memory runs out.
-    bool Find(const EdgeList& list, std::vector<ExpandedRow>& rows, std::vector<FinderSeen>& seen);
+    // `rows`, its finders looked for at the candidates (see
+    // FinderCandidates) alone; every finder matched, to `seen`. False when
+    // memory runs out.
+    bool Find(const EdgeList& list, std::span<const int32_t> candidates,
+              std::vector<ExpandedRow>& rows, std::vector<FinderSeen>& seen);
 
   private:
     struct Found {

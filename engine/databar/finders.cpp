@@ -16,6 +16,26 @@ constexpr int kFirstFour = 14;
 
 }  // namespace
 
+bool MayBeFinder(const EdgeList& list, int32_t first) {
+    if (first < 1 || first + kFinderElements >= list.Count()) return false;
+    const bool mirrored = EdgeList::IsBar(first);
+    const auto edge = [&](int i) {
+        return mirrored ? -list.Edge(first + kFinderElements - i) : list.Edge(first + i);
+    };
+    // |narrow pair / module - 2| within the tolerance, the module being a
+    // fourteenth of the first four elements.
+    const double four = edge(4) - edge(0);
+    return four > 0 &&
+           std::fabs(kFirstFour * (edge(5) - edge(3)) - 2 * four) <= kNarrowPairTolerance * four;
+}
+
+void FinderCandidates(const EdgeList& list, std::vector<int32_t>& out) {
+    out.clear();
+    for (int32_t f = 1; f + kFinderElements < list.Count(); ++f) {
+        if (MayBeFinder(list, f)) out.push_back(f);
+    }
+}
+
 bool MatchFinder(const EdgeList& list, int32_t first, bool mirrored,
                  std::span<const FinderShape> table, FinderMatch& out) {
     if (first < 1 || first + kFinderElements >= list.Count()) return false;

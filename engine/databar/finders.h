@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "engine/databar/edges.h"
 
@@ -32,6 +33,15 @@ struct FinderMatch {
     double inkSpread = 0;  // how much wider the bars came out than drawn, in modules
     double module = 0;     // in samples
 };
+
+// Whether the five elements from `first` may be a finder of either family,
+// drawn as it is where it begins with a space and mirrored where with a bar
+// (as every DataBar reader meets them): its two single modules measured
+// against the rest. A cheap test, without division, before MatchFinder.
+bool MayBeFinder(const EdgeList& list, int32_t first);
+
+// The elements of the list that pass MayBeFinder, in order.
+void FinderCandidates(const EdgeList& list, std::vector<int32_t>& out);
 
 // Whether the five elements from `first` are a finder of the table, as it
 // is or mirrored.

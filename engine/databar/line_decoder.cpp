@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/databar/bar_height.h"
+#include "engine/databar/finders.h"
 #include "engine/databar/records.h"
 #include "engine/databar/row_piece.h"
 #include "engine/extended/line_reader.h"
@@ -83,6 +84,7 @@ bool LineDecoder::ReadView(const EdgeList& view, std::vector<extended::LineRead>
     omniSeen_.clear();
     expandedSeen_.clear();
     limitedSeen_.clear();
+    FinderCandidates(view, candidates_);
     if (settings_.mask & kDataBar) ReadOmni(view, reads);
     if (settings_.mask & kDataBarLimited) ReadLimited(view, reads);
     if ((settings_.mask & kDataBarExpanded) && !ReadExpanded(view, reads)) return false;
@@ -187,7 +189,7 @@ double LineDecoder::HeightOf(const EdgeList& view, int32_t first, int32_t last,
 
 void LineDecoder::ReadOmni(const EdgeList& view, std::vector<extended::LineRead>& reads) {
     halves_.clear();
-    FindOmniHalves(view, halves_, omniSeen_);
+    FindOmniHalves(view, candidates_, halves_, omniSeen_);
     // The halves come in the order of their finders.
     for (OmniHalf& left : halves_) {
         if (left.right) continue;
@@ -249,7 +251,7 @@ void LineDecoder::ReadLimited(const EdgeList& view, std::vector<extended::LineRe
 
 bool LineDecoder::ReadExpanded(const EdgeList& view, std::vector<extended::LineRead>& reads) {
     rows_.clear();
-    if (!rowFinder_.Find(view, rows_, expandedSeen_)) return false;
+    if (!rowFinder_.Find(view, candidates_, rows_, expandedSeen_)) return false;
     for (const ExpandedRow& row : rows_) {
         const std::span<const ExpandedPair> pairs(row.pairs, static_cast<size_t>(row.pairCount));
         if (row.OpensSymbol()) {

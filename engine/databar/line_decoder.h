@@ -76,6 +76,7 @@ class LineDecoder {
     ReadSettings settings_;
     EdgeList forward_;
     EdgeList reversed_;
+    std::vector<int32_t> candidates_;  // where finders may lie on the view
     std::vector<OmniHalf> halves_;
     std::vector<FinderSeen> omniSeen_;
     std::vector<FinderSeen> expandedSeen_;

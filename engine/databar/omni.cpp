@@ -72,11 +72,12 @@ bool ReadHalf(const EdgeList& list, int32_t f, const FinderMatch& finder, OmniHa
 
 }  // namespace
 
-void FindOmniHalves(const EdgeList& list, std::vector<OmniHalf>& halves,
-                    std::vector<FinderSeen>& seen) {
+void FindOmniHalves(const EdgeList& list, std::span<const int32_t> candidates,
+                    std::vector<OmniHalf>& halves, std::vector<FinderSeen>& seen) {
     // The left finder begins with a space, the right one (mirrored) with a bar.
     const int32_t last = list.Count() - kFinderElements - kCharacterElements;
-    for (int32_t f = kCharacterElements + 1; f < last; ++f) {
+    for (const int32_t f : candidates) {
+        if (f < kCharacterElements + 1 || f >= last) continue;
         const bool mirrored = EdgeList::IsBar(f);
         FinderMatch finder;
         if (!MatchFinder(list, f, mirrored, kOmniFinders, finder)) continue;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "engine/databar/edges.h"
@@ -39,10 +40,11 @@ struct FinderSeen {
 };
 
 // Both halves of every symbol whose finders lie on the list in its reading
-// direction, and halves that stand alone; appended to `halves`. Every
-// finder matched is appended to `seen`.
-void FindOmniHalves(const EdgeList& list, std::vector<OmniHalf>& halves,
-                    std::vector<FinderSeen>& seen);
+// direction, and halves that stand alone; appended to `halves`. Finders are
+// looked for at the candidates (see FinderCandidates) alone; every finder
+// matched is appended to `seen`.
+void FindOmniHalves(const EdgeList& list, std::span<const int32_t> candidates,
+                    std::vector<OmniHalf>& halves, std::vector<FinderSeen>& seen);
 
 // Whether a right half completes a left one: their checksum agrees with
 // their finders. The symbol's 14-digit number then goes to `value` (the
