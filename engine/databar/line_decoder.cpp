@@ -30,8 +30,13 @@ constexpr int32_t kStepSlack = 4;
 constexpr double kSameModule = 1.3;
 // Lines sampled this finely (samples a module) are not read again, nor are
 // places of modules below this (pixels).
-constexpr double kFinelySampled = 5;
+constexpr double kFinelySampled = 4;
 constexpr double kSmallestModule = 0.7;
+// How far a symbol may reach from the middle of what showed of it, in
+// modules: Omnidirectional is 96 long, Limited 79, Expanded up to 543.
+constexpr double kOmniReach = 70;
+constexpr double kLimitedReach = 60;
+constexpr double kExpandedReach = 400;
 
 int32_t Round(double v) {
     return static_cast<int32_t>(std::floor(v + 0.5));
@@ -65,8 +70,8 @@ bool LineDecoder::Read(const extended::Picture& picture, const LineGeometry& geo
             extended::LineRead hint;
             RowPiece piece;
             piece.kind = RowPiece::Kind::kHint;
-            piece.start = {geometry_.x0, geometry_.y0};
-            piece.stop = {geometry_.x1, geometry_.y1};
+            piece.start = geometry_.At(sighting.from);
+            piece.stop = geometry_.At(sighting.to);
             piece.module = module;
             piece.paths = settings_.paths;
             piece.seen = sighting.count;
@@ -90,7 +95,7 @@ bool LineDecoder::ReadView(const EdgeList& view, std::vector<extended::LineRead>
     if ((settings_.mask & kDataBarExpanded) && !ReadExpanded(view, reads)) return false;
     // Finders a half or a pair apart, one of them mirrored as the symbol
     // draws them; places that fit Limited.
-    const auto pairs = [&](const std::vector<FinderSeen>& seen) {
+    const auto pairs = [&](const std::vector<FinderSeen>& seen, double reach) {
         for (size_t i = 0; i < seen.size(); ++i) {
             for (size_t j = i + 1; j < seen.size(); ++j) {
                 const int32_t step = seen[j].at - seen[i].at;
@@ -100,18 +105,28 @@ bool LineDecoder::ReadView(const EdgeList& view, std::vector<extended::LineRead>
                       seen[j].module < kSameModule * seen[i].module)) {
                     continue;
                 }
-                ++sighting.count;
-                sighting.module = (seen[i].module + seen[j].module) / 2;
+                const double at =
+                    OnSignal(view, (view.Edge(seen[i].at) + view.Edge(seen[j].at)) / 2);
+                sighting.Add(at, (seen[i].module + seen[j].module) / 2, reach);
             }
         }
     };
-    pairs(omniSeen_);
-    pairs(expandedSeen_);
+    pairs(omniSeen_, kOmniReach);
+    pairs(expandedSeen_, kExpandedReach);
     for (const LimitedSymbol& s : limitedSeen_) {
-        ++sighting.count;
-        sighting.module = s.module;
+        const double at = OnSignal(view, (view.Edge(s.first) + view.Edge(s.last)) / 2);
+        sighting.Add(at, s.module, kLimitedReach);
     }
     return true;
+}
+
+void LineDecoder::Sighting::Add(double at, double placeModule, double reach) {
+    const double a = at - reach * placeModule;
+    const double b = at + reach * placeModule;
+    from = count == 0 ? a : std::min(from, a);
+    to = count == 0 ? b : std::max(to, b);
+    module = placeModule;
+    ++count;
 }
 
 double LineDecoder::OnSignal(const EdgeList& view, double s) const {

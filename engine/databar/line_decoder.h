@@ -53,6 +53,12 @@ class LineDecoder {
     struct Sighting {
         int count = 0;
         double module = 0;
+        // The stretch of the signal a symbol there may cover (samples).
+        double from = 0;
+        double to = 0;
+        // Takes a place at signal position `at`, of `module`, whose symbol
+        // may reach `reach` modules either way.
+        void Add(double at, double module, double reach);
     };
     bool ReadView(const EdgeList& view, std::vector<extended::LineRead>& reads, Sighting& sighting);
     void ReadOmni(const EdgeList& view, std::vector<extended::LineRead>& reads);

@@ -16,7 +16,7 @@ namespace {
 
 // Hinted lines read again at most, rows searched around, and lines read
 // beside rows in all, in one search.
-constexpr int kMostHintsRead = 6;
+constexpr int kMostHintsRead = 4;
 constexpr int kMostSearches = 8;
 constexpr int kMostLines = 160;
 // Hinted lines are read again with this many samples to a module, within
