@@ -14,7 +14,7 @@
 namespace zeph::cli {
 
 // The barcode types ZephScan reads when its command line names none and the
-// extended search is on: the specified 959 and the symbologies that only the
+// extended search is on: its start value 959 and the symbologies that only the
 // extended search reads, 1024 (GS1 DataBar), 2048 (GS1 DataBar Limited) and
 // 4096 (GS1 DataBar Expanded).
 inline constexpr int32_t kExtendedBarcodeTypes = 959 | 1024 | 2048 | 4096;

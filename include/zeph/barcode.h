@@ -71,7 +71,7 @@ class Symbologies {
     friend constexpr bool operator==(Symbologies, Symbologies) = default;
 
   private:
-    // The specified 959 (every symbology of 1 to 512 but stand-alone add-ons)
+    // The reader's own 959 (every symbology of 1 to 512 but stand-alone add-ons)
     // and those only the extended search reads.
     static constexpr uint32_t kDefaultMask = 959 | static_cast<uint32_t>(Symbology::DataBar) |
                                              static_cast<uint32_t>(Symbology::DataBarLimited) |

@@ -45,7 +45,7 @@ class Symbology(enum.Flag):
         return cls(_DEFAULT_MASK)
 
 
-# The specified 959 and the symbologies only the extended search reads.
+# The reader's own 959 and the symbologies only the extended search reads.
 _DEFAULT_MASK = 959 | 1024 | 2048 | 4096
 # Every symbology, add-ons on their own included.
 _ALL_MASK = _DEFAULT_MASK | 64
