@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
-"""ZephScan against ZXingReader 3.1.1: wall time, CPU time and peak memory.
+"""ZephScan against ZXingReader 3.1.1 and zbarimg: wall time, CPU time and peak memory.
 
 Runs, in one go and turn about, ZephScan with one worker thread, ZephScan with
-its default threads and ZXingReader over every PNG of the real-photo corpus
-and over generated 12-megapixel JPEG photos, and prints the medians side by
-side with their ratios to ZXingReader. Then prints the engine's search against
-TurboJPEG's decode on each photo (bench/photo_bench).
+its default threads, ZXingReader (given every linear format it reads) and
+zbarimg (when installed) over every PNG of the real-photo corpus, over every
+PNG of the corpus of further symbologies (GS1 DataBar, Telepen) on lines of
+its own, and over generated 12-megapixel JPEG photos, and prints the medians
+side by side with their ratios to ZXingReader. Then prints the engine's search
+against TurboJPEG's decode on each photo (bench/photo_bench).
 
     bench/compare_peers.py [--build DIR] [--zxing PATH] [--corpus DIR]
-                           [--photos N] [--repeats N]
+                           [--extra DIR] [--photos N] [--repeats N]
 
 Needs a build with -DZEPH_BENCH=ON (for photo_bench); Python 3 alone.
 """
@@ -23,7 +25,8 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-FORMATS = "Codabar,Code39,Code93,Code128,EAN-8,EAN-13,ITF,UPC-A,UPC-E"
+FORMATS = ("Codabar,Code39,Code93,Code128,EAN-8,EAN-13,ITF,UPC-A,UPC-E,DataBar,DataBarExpanded,"
+           "DataBarLimited,Telepen")
 
 
 def run_measured(command):
@@ -37,6 +40,15 @@ def run_measured(command):
     if process.returncode != 0:
         sys.exit(f"failed ({process.returncode}): {' '.join(map(str, command[:3]))} ...")
     return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
+
+
+def zbarimg():
+    """zbarimg from PATH, or None."""
+    for folder in os.environ.get("PATH", "").split(os.pathsep):
+        candidate = Path(folder) / "zbarimg"
+        if folder and candidate.is_file() and os.access(candidate, os.X_OK):
+            return candidate
+    return None
 
 
 def flatten_corpus(corpus, folder):
@@ -55,6 +67,10 @@ def compare(name, files, mask, zephscan, zxing, repeats):
         ("ZephScan (default threads)", [zephscan, mask]),
         ("ZXingReader 3.1.1", [zxing, "-formats", FORMATS, "-1", *files]),
     ]
+    zbar = zbarimg()
+    if zbar:
+        # zbarimg exits 4 when a file holds no symbol: "|| true" keeps its times.
+        readers.append(("zbarimg", ["sh", "-c", '"$0" -q --nodbus "$@" || true', zbar, *files]))
     runs = {label: [] for label, _ in readers}
     for _ in range(repeats):
         for label, command in readers:  # turn about, so that noise spreads evenly
@@ -87,6 +103,8 @@ def main():
     parser.add_argument("--build", help="build folder holding cli/ZephScan and bench/photo_bench")
     parser.add_argument("--zxing", default=str(ROOT.parent / "shared" / "peers" / "ZXingReader"))
     parser.add_argument("--corpus", default=str(ROOT.parent / "shared" / "corpus"))
+    parser.add_argument("--extra", default=str(ROOT.parent / "shared" / "corpus-extra"),
+                        help="the corpus of further symbologies")
     parser.add_argument("--photos", type=int, default=4, help="12-megapixel photos to make")
     parser.add_argument("--repeats", type=int, default=3)
     args = parser.parse_args()
@@ -108,6 +126,15 @@ def main():
             compare("Corpus", files, f"{flat}/*.png", zephscan, zxing, args.repeats)
         else:
             print(f"\nno corpus at {corpus}: skipped")
+        extra = Path(args.extra)
+        if extra.is_dir():
+            flat = work / "extra"
+            flat.mkdir()
+            files = flatten_corpus(extra, flat)
+            compare("Corpus of further symbologies", files, f"{flat}/*.png", zephscan, zxing,
+                    args.repeats)
+        else:
+            print(f"\nno corpus of further symbologies at {extra}: skipped")
 
         photos = work / "photos"
         timing = subprocess.run([str(build / "bench" / "photo_bench"), str(photos),

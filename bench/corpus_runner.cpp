@@ -10,8 +10,12 @@
 // child process like the peers, and its report is scored beside theirs; it is
 // found beside this program's build folder unless a path is given.
 //
+// The corpus of further symbologies (../shared/corpus-extra beside the corpus:
+// GS1 DataBar, Telepen) is read the same way after it and reported on tables
+// of its own; --extra=DIR names another, --no-extra leaves it out.
+//
 //   corpus_runner [CORPUS_DIR] [--standard] [--no-peers] [--zephscan[=PATH]]
-//                 [--config=SETTINGS] [--verbose]
+//                 [--config=SETTINGS] [--extra=DIR | --no-extra] [--verbose]
 //
 // --standard runs the standard search (and its extended flavour) instead of
 // the thorough one.
@@ -59,6 +63,8 @@ struct Options {
     bool verbose = false;
     std::optional<fs::path> zephScan;  // set: run the console program as well
     std::string settings;              // the engine's configuration string
+    std::optional<fs::path> extra;     // the corpus of further symbologies, if any
+    bool noExtra = false;
 };
 
 // The corpus lives beside the repository (../shared/corpus from its root); the
@@ -95,6 +101,10 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             options.verbose = true;
         } else if (arg.starts_with("--config=")) {
             options.settings = arg.substr(std::string_view("--config=").size());
+        } else if (arg.starts_with("--extra=")) {
+            options.extra = fs::path(arg.substr(std::string_view("--extra=").size()));
+        } else if (arg == "--no-extra") {
+            options.noExtra = true;
         } else if (arg == "--zephscan") {
             options.zephScan = fs::path();
         } else if (arg.starts_with("--zephscan=")) {
@@ -102,7 +112,7 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         } else if (arg == "--help" || arg == "-h") {
             std::printf(
                 "usage: %s [CORPUS_DIR] [--standard] [--no-peers] [--zephscan[=PATH]] "
-                "[--config=SETTINGS] [--verbose]\n",
+                "[--config=SETTINGS] [--extra=DIR | --no-extra] [--verbose]\n",
                 argv[0]);
             std::exit(0);
         } else {
@@ -119,6 +129,16 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     }
     if (!fs::is_directory(options.corpus)) {
         std::fprintf(stderr, "corpus_runner: %s is not a folder\n", options.corpus.c_str());
+        return std::nullopt;
+    }
+    if (options.noExtra) {
+        options.extra.reset();
+    } else if (!options.extra) {
+        std::error_code ec;
+        const fs::path beside = fs::absolute(options.corpus, ec).parent_path() / "corpus-extra";
+        if (!ec && fs::is_directory(beside, ec)) options.extra = beside;
+    } else if (!fs::is_directory(*options.extra)) {
+        std::fprintf(stderr, "corpus_runner: %s is not a folder\n", options.extra->c_str());
         return std::nullopt;
     }
     if (options.zephScan && options.zephScan->empty()) {
@@ -140,11 +160,24 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
 
 // The expected-text conventions differ by symbology, so each set is judged by
 // the symbology its folder name starts with.
-enum class SetKind { kEanUpc, kCode128, kCode39, kCode93, kItf, kCodabar, kFalsePositives, kOther };
+enum class SetKind {
+    kEanUpc,
+    kCode128,
+    kCode39,
+    kCode93,
+    kItf,
+    kCodabar,
+    kDataBar,
+    kTelepen,
+    kFalsePositives,
+    kOther
+};
 
 SetKind KindOf(std::string_view name) {
     auto starts = [name](std::string_view prefix) { return name.starts_with(prefix); };
     if (starts("falsepositives")) return SetKind::kFalsePositives;
+    if (starts("rss") || starts("databar")) return SetKind::kDataBar;
+    if (starts("telepen")) return SetKind::kTelepen;
     if (starts("ean") || starts("upc")) return SetKind::kEanUpc;
     if (starts("code128")) return SetKind::kCode128;
     if (starts("code39")) return SetKind::kCode39;
@@ -342,6 +375,65 @@ std::string DropControls(std::string_view text) {
     return out;
 }
 
+// GS1 element strings in the corpus form (the corpus-extra README): no
+// parentheses, no separator first or last, the group separator (29) after a
+// field of variable length that another follows and nowhere else. FNC1 as
+// this engine gives it (0xFF), ZXing's <GS>, the console program's "#" and
+// the byte 29 itself all stand for it.
+std::string Gs1Canonical(std::string_view text) {
+    constexpr char kGs = 29;
+    std::string t;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char u = static_cast<unsigned char>(text[i]);
+        if (text.substr(i).starts_with("<GS>")) {
+            t += kGs;
+            i += 3;
+        } else if (u == 0xFF || text[i] == '#' || u == 29) {
+            t += kGs;
+        } else {
+            t += text[i];
+        }
+    }
+    // Identifiers of predefined length (by their first two digits) need no
+    // separator after them.
+    const auto predefined = [](std::string_view ai) -> size_t {
+        static const std::pair<std::string_view, size_t> kLengths[] = {
+            {"00", 20}, {"01", 16}, {"02", 16}, {"03", 16}, {"04", 18}, {"11", 8},
+            {"12", 8},  {"13", 8},  {"14", 8},  {"15", 8},  {"16", 8},  {"17", 8},
+            {"18", 8},  {"19", 8},  {"20", 4},  {"31", 10}, {"32", 10}, {"33", 10},
+            {"34", 10}, {"35", 10}, {"36", 10}, {"41", 16}};
+        for (const auto& [prefix, length] : kLengths) {
+            if (ai == prefix) return length;
+        }
+        return 0;
+    };
+    std::string out;
+    size_t p = 0;
+    while (p < t.size()) {
+        if (t[p] == kGs) {
+            ++p;
+            continue;
+        }
+        const size_t length = predefined(std::string_view(t).substr(p, 2));
+        if (length > 0) {
+            out += t.substr(p, length);
+            p += length;
+            continue;
+        }
+        const size_t gs = t.find(kGs, p);
+        if (gs == std::string::npos) {
+            out += t.substr(p);
+            break;
+        }
+        out += t.substr(p, gs - p);
+        out += kGs;
+        p = gs + 1;
+    }
+    while (!out.empty() && out.back() == kGs)
+        out.pop_back();
+    return out;
+}
+
 std::string Canonical(const Reading& r) {
     if (IsEanUpcFormat(r.format)) return CanonicalEanUpc(r.format, r.text);
     return r.text;
@@ -385,6 +477,8 @@ bool IsExpected(SetKind kind, std::string_view got, std::string_view expected) {
             std::erase(shown, '#');
             return shown == DropControls(expected);
         }
+        case SetKind::kDataBar:
+            return Gs1Canonical(got) == Gs1Canonical(expected);
         case SetKind::kEanUpc: {
             // Sets without add-ons leave out an add-on printed beside the main
             // symbol; reading it too is not a misread.
@@ -546,11 +640,14 @@ std::string FindZxing(const fs::path& corpus) {
     return OnPath("ZXingReader") ? "ZXingReader" : "";
 }
 
-// One line per result: the file name, the format and the quoted text.
+// One line per result: the file name, the format and the quoted text. It
+// is given every linear format it reads, as this engine reads them by
+// default.
 std::function<std::string(const fs::path&)> ZxingCommand(const std::string& program) {
     return [program](const fs::path& image) {
         return ShellQuote(program) +
-               " -formats Codabar,Code39,Code93,Code128,EAN-8,EAN-13,ITF,UPC-A,UPC-E -1 " +
+               " -formats Codabar,Code39,Code93,Code128,EAN-8,EAN-13,ITF,UPC-A,UPC-E,DataBar,"
+               "DataBarExpanded,DataBarLimited,Telepen -1 " +
                ShellQuote(image.string()) + " 2>/dev/null";
     };
 }
@@ -749,60 +846,23 @@ std::string Join(const std::vector<std::string>& texts) {
     return out.empty() ? "-" : out;
 }
 
-int Run(const Options& options) {
-    const std::vector<CorpusSet> sets = LoadCorpus(options.corpus);
-    std::printf("corpus: %s (%zu sets)\n", options.corpus.c_str(), sets.size());
-
-    ReaderConfigPtr config = XR_ParseConfig(options.settings);
-    if (!config) {
-        std::fprintf(stderr, "corpus_runner: the configuration could not be made\n");
-        return 0;
-    }
-
-    std::vector<Peer> peers;
-    if (options.zephScan) {
-        // The console program takes the same configuration as its options.
-        std::string program = ShellQuote(options.zephScan->string());
-        std::istringstream tokens(options.settings);
-        for (std::string token; tokens >> token;)
-            program += " " + ShellQuote(token);
-        peers.push_back({"ZephScan",
-                         [program](const fs::path& image) {
-                             return program + " " + ShellQuote(image.string()) + " 2>/dev/null";
-                         },
-                         ParseZephScan});
-    }
-    if (options.peers) {
-        if (OnPath("zbarimg")) peers.push_back({"zbarimg", ZbarCommand, ParseZbar});
-        const std::string zxing = FindZxing(options.corpus);
-        if (!zxing.empty()) peers.push_back({"ZXingReader", ZxingCommand(zxing), ParseZxing});
-    }
-    if (options.peers && peers.size() == (options.zephScan ? 1u : 0u))
-        std::printf("peers: no zbarimg on PATH, no ZXingReader beside the corpus or on PATH\n");
-    if (!peers.empty()) {
-        const fs::path blank = fs::temp_directory_path() /
-                               ("corpus_runner_blank_" + std::to_string(getpid()) + ".png");
-        if (WriteBlankPng(blank)) {
-            for (auto& p : peers)
-                p.startupMs = MeasureStartup(p, blank);
-        }
-        std::error_code ec;
-        fs::remove(blank, ec);
-        for (const auto& p : peers)
-            std::printf("%s: %s (process start-up %.1f ms, subtracted per image)\n",
-                        p.label == "ZephScan" ? "program" : "peer", p.label.c_str(), p.startupMs);
-    }
-
-    GreyRaster raster;  // reused, as an application would between pictures
-    std::vector<MatchRecord> records(kMaxMatches);
-    std::vector<SetResult> results;
-    std::array<Tally, kReaders> ourTotal;
-    std::vector<Tally> peerTotals(peers.size());
+// Everything one corpus gives: per set and in all, for the engine and each peer.
+struct CorpusResult {
+    std::vector<SetResult> sets;
+    std::array<Tally, kReaders> ours;
+    std::vector<Tally> peers;
     double decodeMs = 0;
-    double totalMegapixels = 0;
+    double megapixels = 0;
     int decoded = 0;
-    Largest largest;
+};
 
+// Reads every image of the sets with the engine (raster, records and the
+// largest image kept across corpora) and with the peers.
+CorpusResult ReadCorpus(const std::vector<CorpusSet>& sets, const Options& options,
+                        ReaderConfig& config, const std::vector<Peer>& peers, GreyRaster& raster,
+                        std::vector<MatchRecord>& records, Largest& largest) {
+    CorpusResult corpus;
+    corpus.peers.resize(peers.size());
     for (const auto& set : sets) {
         SetResult result{set.name, {}, std::vector<Tally>(peers.size())};
         for (const auto& image : set.images) {
@@ -829,10 +889,10 @@ int Run(const Options& options) {
                     ++t.failures;
                 }
             } else {
-                decodeMs += thisDecodeMs;
-                ++decoded;
+                corpus.decodeMs += thisDecodeMs;
+                ++corpus.decoded;
                 const double mp = double(bgr->width) * bgr->height / 1e6;
-                totalMegapixels += mp;
+                corpus.megapixels += mp;
                 const size_t rasterBytes = raster.size * sizeof(int32_t);
                 if (rasterBytes >= largest.rasterBytes) {
                     largest = {label, bgr->width, bgr->height, rasterBytes, bgr->rows.size()};
@@ -845,14 +905,14 @@ int Run(const Options& options) {
                     int count = 0;
                     if (reader == kExtended) {
                         count = XR_SearchExtended(raster.Values(), raster.height, raster.width,
-                                                  kMaxGrey, config.get(), records, kMaxMatches,
+                                                  kMaxGrey, &config, records, kMaxMatches,
                                                   !options.standard);
                     } else if (options.standard) {
                         count = XR_Search(raster.Values(), raster.height, raster.width, kMaxGrey,
-                                          config.get(), records);
+                                          &config, records);
                     } else {
                         count = XR_SearchThorough(raster.Values(), raster.height, raster.width,
-                                                  kMaxGrey, config.get(), records, kMaxMatches);
+                                                  kMaxGrey, &config, records, kMaxMatches);
                     }
                     Tally& t = result.engine[reader];
                     t.ms += MsSince(searchStart);
@@ -895,19 +955,92 @@ int Run(const Options& options) {
             }
         }
         for (const Reader reader : {kSearch, kExtended})
-            ourTotal[reader] += result.engine[reader];
+            corpus.ours[reader] += result.engine[reader];
         for (size_t p = 0; p < peers.size(); ++p)
-            peerTotals[p] += result.peers[p];
-        results.push_back(std::move(result));
+            corpus.peers[p] += result.peers[p];
+        corpus.sets.push_back(std::move(result));
     }
+    return corpus;
+}
 
-    PrintOurTable(results, ourTotal, options.standard);
+void PrintCorpus(const CorpusResult& corpus, const Options& options,
+                 const std::vector<Peer>& peers) {
+    PrintOurTable(corpus.sets, corpus.ours, options.standard);
     std::printf(
         "decode+convert (libpng + XR_RasterFromBgrRows, not in the times above): "
         "%.1f ms total, %.3f ms/img, %.3f ms/MP over %d images, %.2f MP\n",
-        decodeMs, decoded ? decodeMs / decoded : 0.0,
-        totalMegapixels > 0 ? decodeMs / totalMegapixels : 0.0, decoded, totalMegapixels);
-    if (!peers.empty()) PrintPeerTable(results, ourTotal, peerTotals, peers);
+        corpus.decodeMs, corpus.decoded ? corpus.decodeMs / corpus.decoded : 0.0,
+        corpus.megapixels > 0 ? corpus.decodeMs / corpus.megapixels : 0.0, corpus.decoded,
+        corpus.megapixels);
+    if (!peers.empty()) PrintPeerTable(corpus.sets, corpus.ours, corpus.peers, peers);
+}
+
+int Run(const Options& options) {
+    const std::vector<CorpusSet> sets = LoadCorpus(options.corpus);
+    std::printf("corpus: %s (%zu sets)\n", options.corpus.c_str(), sets.size());
+    std::vector<CorpusSet> extraSets;
+    if (options.extra) {
+        extraSets = LoadCorpus(*options.extra);
+        std::printf("corpus of further symbologies: %s (%zu sets)\n", options.extra->c_str(),
+                    extraSets.size());
+    }
+
+    ReaderConfigPtr config = XR_ParseConfig(options.settings);
+    if (!config) {
+        std::fprintf(stderr, "corpus_runner: the configuration could not be made\n");
+        return 0;
+    }
+    // The extended search reads what ZephScan reads by default, unless the
+    // configuration names the symbologies.
+    std::string lowered = options.settings;
+    for (char& c : lowered)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lowered.find("-bctypes") == std::string::npos) config->protocolMask = kExtendedDefaultMask;
+    std::vector<Peer> peers;
+    if (options.zephScan) {
+        // The console program takes the same configuration as its options.
+        std::string program = ShellQuote(options.zephScan->string());
+        std::istringstream tokens(options.settings);
+        for (std::string token; tokens >> token;)
+            program += " " + ShellQuote(token);
+        peers.push_back({"ZephScan",
+                         [program](const fs::path& image) {
+                             return program + " " + ShellQuote(image.string()) + " 2>/dev/null";
+                         },
+                         ParseZephScan});
+    }
+    if (options.peers) {
+        if (OnPath("zbarimg")) peers.push_back({"zbarimg", ZbarCommand, ParseZbar});
+        const std::string zxing = FindZxing(options.corpus);
+        if (!zxing.empty()) peers.push_back({"ZXingReader", ZxingCommand(zxing), ParseZxing});
+    }
+    if (options.peers && peers.size() == (options.zephScan ? 1u : 0u))
+        std::printf("peers: no zbarimg on PATH, no ZXingReader beside the corpus or on PATH\n");
+    if (!peers.empty()) {
+        const fs::path blank = fs::temp_directory_path() /
+                               ("corpus_runner_blank_" + std::to_string(getpid()) + ".png");
+        if (WriteBlankPng(blank)) {
+            for (auto& p : peers)
+                p.startupMs = MeasureStartup(p, blank);
+        }
+        std::error_code ec;
+        fs::remove(blank, ec);
+        for (const auto& p : peers)
+            std::printf("%s: %s (process start-up %.1f ms, subtracted per image)\n",
+                        p.label == "ZephScan" ? "program" : "peer", p.label.c_str(), p.startupMs);
+    }
+
+    GreyRaster raster;  // reused, as an application would between pictures
+    std::vector<MatchRecord> records(kMaxMatches);
+    Largest largest;
+    const CorpusResult corpus = ReadCorpus(sets, options, *config, peers, raster, records, largest);
+    PrintCorpus(corpus, options, peers);
+    if (!extraSets.empty()) {
+        std::printf("\n=== Further symbologies: %s ===\n", options.extra->c_str());
+        const CorpusResult extra =
+            ReadCorpus(extraSets, options, *config, peers, raster, records, largest);
+        PrintCorpus(extra, options, peers);
+    }
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);  // children (the peers) are not counted

@@ -60,8 +60,9 @@ bool SetUpControl(IDispatch& control, const std::vector<Option>& options, const 
             return false;
         }
     }
-    // The further symbologies are read by the extended search alone: without
-    // it the mask stays the one the thorough search has always had.
+    // GS1 DataBar and the further symbologies are read by the extended search
+    // alone: without it the mask stays the one the thorough search has always
+    // had.
     if (extended && !maskGiven) {
         if (FAILED(PutProperty(control, kProtocolMask, Variant(kExtendedDefaultMask))))
             return false;

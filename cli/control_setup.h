@@ -16,13 +16,17 @@ namespace zeph::cli {
 // The "-BCTYPES" values of the symbologies and interpretations the extended
 // search adds to ZephScan's default (the engine knows them by the same values).
 inline constexpr int32_t kDefaultMask = 959;
+inline constexpr int32_t kDataBar = 1024;
+inline constexpr int32_t kDataBarLimited = 2048;
+inline constexpr int32_t kDataBarExpanded = 4096;
 inline constexpr int32_t kTelepen = 8192;
 inline constexpr int32_t kCode32 = 4194304;
 inline constexpr int32_t kPharmazentralnummer = 8388608;
 inline constexpr int32_t kItf14 = 16777216;
 // What ZephScan reads with the extended search on and no "-BCTYPES".
-inline constexpr int32_t kExtendedDefaultMask =
-    kDefaultMask | kTelepen | kCode32 | kPharmazentralnummer | kItf14;
+inline constexpr int32_t kExtendedDefaultMask = kDefaultMask | kDataBar | kDataBarLimited |
+                                                kDataBarExpanded | kTelepen | kCode32 |
+                                                kPharmazentralnummer | kItf14;
 
 // A new control on the calling thread (whose component layer is started);
 // empty, with the reason in `hr`, when it cannot be created.

@@ -71,7 +71,8 @@ inline constexpr std::array<Member, 21> kMembers = {{
     {"AboutBox", DISPID_ABOUTBOX, MemberKind::kMethod, VT_EMPTY},
     {"ExtendedSearch", reader_dispid::kExtendedSearch, MemberKind::kProperty, VT_BOOL,
      "After the standard or thorough search, reads what it missed: faint, cut-off, crowded, "
-     "damaged and small symbols; adds only barcodes not found yet (default: on)"},
+     "damaged and small symbols; adds only barcodes not found yet; reads GS1 DataBar where "
+     "ProtocolMask has 1024, 2048 or 4096 (default: on)"},
     {"SearchThreads", reader_dispid::kSearchThreads, MemberKind::kProperty, VT_I4,
      "Threads the search of one picture may spread its work over, 1 to 64; every number "
      "gives the same results (default: 1, the calling thread alone)"},

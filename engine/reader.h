@@ -136,8 +136,12 @@ enum SymbologyBit : int32_t {
     kInterleaved2of5 = 128,
     kCodabar = 256,
     kPatchCode = 512,
-    // Read by the extended search alone (engine/further/); the standard and
-    // thorough searches leave these bits alone.
+    // Read by the extended search alone (XR_SearchExtended); the standard and
+    // thorough searches leave these bits alone. GS1 DataBar (engine/databar/):
+    kDataBar = 1024,  // Omnidirectional, Truncated, Stacked, Stacked Omnidirectional
+    kDataBarLimited = 2048,
+    kDataBarExpanded = 4096,  // and Expanded Stacked
+    // The further symbologies (engine/further/):
     kTelepen = 8192,  // ASCII and numeric
     kCode11 = 16384,
     kMsi = 32768,      // MSI Plessey
@@ -155,10 +159,13 @@ enum SymbologyBit : int32_t {
     kItf14 = 16777216,
 };
 
-// What the extended search reads by default beyond kDefaultProtocolMask: the
-// symbologies and interpretations that checks protect well.
+// The GS1 DataBar family.
+inline constexpr int32_t kDataBarFamily = kDataBar | kDataBarLimited | kDataBarExpanded;
+// What a reader that runs the extended search reads when its caller chose
+// nothing: the engine's default, GS1 DataBar, and the further symbologies and
+// interpretations that checks protect well.
 inline constexpr int32_t kExtendedDefaultMask =
-    kDefaultProtocolMask | kTelepen | kCode32 | kPzn | kItf14;
+    kDefaultProtocolMask | kDataBarFamily | kTelepen | kCode32 | kPzn | kItf14;
 
 inline constexpr int kMaxMatches = 100;
 

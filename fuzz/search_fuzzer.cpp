@@ -1,5 +1,5 @@
 // Small rasters of any shape and content go through both searches and both
-// flavours of the extended search without a fault; counts stay within their
+// flavours of the extended search (GS1 DataBar included) without a fault; counts stay within their
 // bounds, kept records are well-formed, and the extended search begins with
 // the records of the search it extends.
 #include <cstddef>
@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         raster[i] = static_cast<int32_t>(v * (contrast % 11)) % (kMaxGrey + 1);
     }
 
-    // Every symbology, the further ones and the interpretations included.
-    static ReaderConfigPtr config = XR_ParseConfig("-bctypes 33547263 -sens 0.01");
+    // Every symbology, GS1 DataBar, the further ones and the interpretations included.
+    static ReaderConfigPtr config = XR_ParseConfig("-bctypes 33554431 -sens 0.01");
     static std::vector<MatchRecord> records(kMaxMatches);
     static std::vector<MatchRecord> extended(kMaxMatches);
     if (!config) return 0;

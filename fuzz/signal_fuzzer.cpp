@@ -1,12 +1,16 @@
 // Any signal, of any length and with any finite sample values, goes through the
 // decode attempts of every symbology (the further ones of the extended search
 // included, read in either direction of the line) and yields 0 or 1 with a
-// well-formed record.
+// well-formed record, and through the DataBar readers of the extended search,
+// which read the whole line: their reads are well-formed too.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
+#include "engine/databar/line_decoder.h"
+#include "engine/extended/line_reader.h"
 #include "engine/further/further.h"
 #include "engine/reader.h"
 
@@ -61,6 +65,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!Terminated(record.rawData) || !Terminated(record.data) || !Terminated(record.symbology) ||
         !Terminated(record.barcodeType) || !Terminated(record.descriptor)) {
         __builtin_trap();
+    }
+
+    // A small picture under the line, for the bar heights of DataBar reads.
+    static const std::vector<int32_t> picture(64 * 64, kMaxGrey / 2);
+    static zeph::databar::LineDecoder databar;
+    static std::vector<zeph::extended::LineRead> reads;
+    reads.clear();
+    const auto bars = static_cast<size_t>(scan->barCount);
+    const zeph::databar::LineSignal line{
+        scan->Samples(), {scan->barStarts.get(), bars}, {scan->barEnds.get(), bars}};
+    const zeph::databar::LineGeometry geometry{0, 10, 63, 50, double(shift), double(count + 1)};
+    const zeph::databar::ReadSettings settings{kExtendedDefaultMask, config->minConfidence, 1,
+                                               zeph::extended::LineOptions::kPlain, 0};
+    if (!databar.Read({picture, 64, 64}, geometry, line, settings, reads)) return 0;
+    for (const zeph::extended::LineRead& r : reads) {
+        if (!Terminated(r.record.rawData) || !Terminated(r.record.data) ||
+            !Terminated(r.record.barcodeType) || !Terminated(r.record.descriptor) ||
+            !(r.record.confidence >= 0 && r.record.confidence <= 1)) {
+            __builtin_trap();
+        }
     }
     return 0;
 }

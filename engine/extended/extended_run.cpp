@@ -6,6 +6,14 @@
 
 namespace zeph::extended {
 
+void Scratch::Keep(const LineRead& read, int line) {
+    if (read.databarRow) {
+        databarRows.Add(*read.databarRow, line);
+    } else {
+        ledger.Add(read, line);
+    }
+}
+
 bool Run::Covered(double x, double y) const {
     for (const MatchRecord& r : kept) {
         if (LiesOn(r, x, y)) return true;
@@ -37,7 +45,7 @@ int Run::ReadLine(const Line& line, int32_t paths, bool startAtBorder, bool stop
     const int longest = scratch.reader.Read(picture, line, config, options, scratch.reads);
     if (longest < 0) return -1;
     for (const LineRead& read : scratch.reads)
-        scratch.ledger.Add(read, static_cast<int>(scratch.lines.size()));
+        scratch.Keep(read, static_cast<int>(scratch.lines.size()));
     return longest;
 }
 
@@ -48,7 +56,7 @@ bool Run::Take(const Line& line, std::span<const LineRead> reads) {
         return false;
     }
     for (const LineRead& read : reads)
-        scratch.ledger.Add(read, static_cast<int>(scratch.lines.size()));
+        scratch.Keep(read, static_cast<int>(scratch.lines.size()));
     return true;
 }
 

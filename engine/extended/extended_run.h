@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "engine/databar/row_collector.h"
 #include "engine/extended/candidates.h"
 #include "engine/extended/line_extent.h"
 #include "engine/extended/line_reader.h"
@@ -29,8 +30,13 @@ struct Scratch {
     locate::OrientationMemo memo;  // what the engine's search measured
     std::vector<Candidate> candidates;
     std::vector<LineRead> reads;
-    std::vector<Line> lines;       // every line read in this run
-    std::vector<int32_t> widened;  // a picture one pixel thin, doubled
+    std::vector<Line> lines;            // every line read in this run
+    std::vector<int32_t> widened;       // a picture one pixel thin, doubled
+    databar::RowCollector databarRows;  // rows of stacked DataBar symbols, and hints
+
+    // Takes a read of line number `line`: rows of stacked DataBar symbols and
+    // hints go to their collector, everything else to the ledger.
+    void Keep(const LineRead& read, int line);
 };
 
 struct Run {

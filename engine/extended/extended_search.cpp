@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/databar/second_look.h"
 #include "engine/extended/extended_run.h"
 #include "engine/further/interpretations.h"
 #include "engine/locate/candidate_read.h"
@@ -98,11 +99,13 @@ int SearchAndPasses(std::span<const int32_t> raster, int32_t height, int32_t wid
 
     scratch.ledger.Clear();
     scratch.lines.clear();
+    scratch.databarRows.Clear();
     Run run{{raster, height, width}, *config, scratch, records.first(static_cast<size_t>(found))};
     const int tileSize = thorough ? 15 : 20;
     if (CandidatePass(run, tileSize) < 0) return -1;
     if (ThinPicturePass(run) < 0) return -1;
     if (GridPass(run) < 0) return -1;
+    if (zeph::databar::SecondLook(run) < 0) return -1;
     return scratch.ledger.AppendTo(records, found, thorough ? maxRecords : 1);
 }
 

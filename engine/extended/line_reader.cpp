@@ -63,12 +63,12 @@ int LineReader::Read(const Picture& picture, const Line& line, const ReaderConfi
     int32_t longest = 0;
     for (const int32_t variant : {LineOptions::kPlain, LineOptions::kLocal, LineOptions::kCrisp}) {
         if (!(options.variants & variant)) continue;
-        if (ReadVariant(line, config, options, variant, reads, longest) < 0) return -1;
+        if (ReadVariant(picture, line, config, options, variant, reads, longest) < 0) return -1;
     }
     return longest;
 }
 
-int LineReader::ReadVariant(const Line& line, const ReaderConfig& config,
+int LineReader::ReadVariant(const Picture& picture, const Line& line, const ReaderConfig& config,
                             const LineOptions& options, int32_t variant,
                             std::vector<LineRead>& reads, int32_t& longest) {
     const int32_t n = line_->sampleCount;
@@ -128,10 +128,29 @@ int LineReader::ReadVariant(const Line& line, const ReaderConfig& config,
         map.reversed = reversed;
         window.sampleCount = map.total;
         XR_FindBars(window);
+        // DataBar reads the whole line, both ways at once.
+        if (!reversed && !ReadDataBar(picture, line, config, options, map, reads)) return -1;
         if (ReadWindows(line, config, options, map, reads) < 0) return -1;
         longest = std::max(longest, finder_.LongestRun());
     }
     return 0;
+}
+
+bool LineReader::ReadDataBar(const Picture& picture, const Line& line, const ReaderConfig& config,
+                             const LineOptions& options, const SampleMap& map,
+                             std::vector<LineRead>& reads) {
+    if (map.variant == LineOptions::kCrisp) return true;
+    const ScanSignal& window = *window_;
+    const databar::LineGeometry geometry{double(line.x0),      double(line.y0),
+                                         double(line.x1),      double(line.y1),
+                                         double(map.padStart), double(map.scale) * map.lineSamples};
+    const auto bars = static_cast<size_t>(window.barCount);
+    const databar::LineSignal signal{{window.samples.get(), static_cast<size_t>(map.total)},
+                                     {window.barStarts.get(), bars},
+                                     {window.barEnds.get(), bars}};
+    const databar::ReadSettings settings{config.protocolMask, config.minConfidence,
+                                         options.pathCount, map.variant, line_->redundancy};
+    return databar_.Read(picture, geometry, signal, settings, reads);
 }
 
 int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "engine/databar/line_decoder.h"
+#include "engine/databar/row_piece.h"
 #include "engine/extended/end_patterns.h"
 #include "engine/extended/local_threshold.h"
 #include "engine/extended/picture.h"
@@ -26,6 +29,10 @@ struct LineRead {
     int32_t pathCount = 1;    // parallel paths the line was sampled with
     int32_t bars = 0;         // bars of the window read
     int32_t variant = 0;      // LineOptions::Variant the line was read as
+    // A row of a stacked DataBar symbol, or a line the DataBar readers want
+    // to read again more finely (the record then stays empty): it goes to
+    // the row collector, which joins rows into symbols and keeps the hints.
+    std::optional<databar::RowPiece> databarRow;
 };
 
 struct LineOptions {
@@ -61,8 +68,9 @@ class LineReader {
   private:
     bool Prepare(const ReaderConfig& config);
     // Reads one variant of the sampled line, both directions.
-    int ReadVariant(const Line& line, const ReaderConfig& config, const LineOptions& options,
-                    int32_t variant, std::vector<LineRead>& reads, int32_t& longest);
+    int ReadVariant(const Picture& picture, const Line& line, const ReaderConfig& config,
+                    const LineOptions& options, int32_t variant, std::vector<LineRead>& reads,
+                    int32_t& longest);
     // How the samples of window_ lie on the line: scale samples per line
     // sample, after padStart samples of paper, in reading direction.
     struct SampleMap {
@@ -80,6 +88,11 @@ class LineReader {
             return f < 0 ? 0 : f > 1 ? 1 : f;
         }
     };
+    // Reads the DataBar symbols and rows of the signal in window_, read in
+    // its forward direction (the reader takes both): false when memory runs out.
+    bool ReadDataBar(const Picture& picture, const Line& line, const ReaderConfig& config,
+                     const LineOptions& options, const SampleMap& map,
+                     std::vector<LineRead>& reads);
     // Decodes the windows of the signal in window_ as it stands.
     int ReadWindows(const Line& line, const ReaderConfig& config, const LineOptions& options,
                     const SampleMap& map, std::vector<LineRead>& reads);
@@ -93,6 +106,7 @@ class LineReader {
     EndPatterns endPatterns_;
     LocalThreshold threshold_;
     CrispRenderer crisp_;
+    databar::LineDecoder databar_;
     std::vector<int32_t> starts_;
     std::vector<int32_t> ends_;
     // Stretches of the current line already read, as fractions of its length.

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/core/match_list.h"
+#include "engine/databar/records.h"
 #include "engine/further/further.h"
 
 namespace zeph::extended {
@@ -99,7 +100,9 @@ void ReadLedger::Add(const LineRead& read, int line) {
     // Signals the line reader reshaped (a local threshold, crisp bars) make
     // more of faint structure, good and bad.
     const bool reshaped = read.variant != LineOptions::kPlain;
-    if (IsProtected(read.record) && !shortInRun && !atBorder && !reshaped) {
+    // DataBar needs no quiet zone, and its checksums protect it on any signal.
+    if (databar::IsDataBar(read.record) ||
+        (IsProtected(read.record) && !shortInRun && !atBorder && !reshaped)) {
         entry->accepted = true;
         entry->order = acceptedCount_++;
         return;

@@ -5,8 +5,9 @@
 // that nothing protects (Code 39 without its check, Interleaved 2 of 5,
 // Codabar, an add-on on its own), for a short symbol found inside a longer
 // run of bars, for a symbol whose quiet zone is the picture's border, and for
-// a read of a reshaped signal. Where lines disagree about one place, the text
-// fewer lines read is not reported.
+// a read of a reshaped signal. A GS1 DataBar read stands on one line from any
+// signal (see engine/databar/records.h). Where lines disagree about one
+// place, the text fewer lines read is not reported.
 #pragma once
 
 #include <array>

@@ -41,6 +41,9 @@ enum class Symbology : uint32_t {
     Codabar = 256,
     Patch = 512,  // Patch codes 1, 2, 3, 4, 6 and T
     // Read by the extended search alone (ReaderOptions::extended):
+    DataBar = 1024,  // GS1 DataBar Omnidirectional, Truncated, Stacked, Stacked Omnidirectional
+    DataBarLimited = 2048,
+    DataBarExpanded = 4096,  // GS1 DataBar Expanded and Expanded Stacked
     Telepen = 8192,   // ASCII and numeric
     Code11 = 16384,   // with one or two check characters
     Msi = 32768,      // MSI Plessey, modulo 10, 11, 10/10 or 11/10 checked
@@ -72,7 +75,7 @@ class Symbologies {
     }
     // ZephScan's default: every symbology of the thorough search but
     // stand-alone add-ons (959), and of the extended search's own those that
-    // checks protect well: Telepen and the three interpretations.
+    // checks protect well: GS1 DataBar, Telepen and the three interpretations.
     static constexpr Symbologies Default();
     // Every symbology and interpretation.
     static constexpr Symbologies All();
@@ -94,12 +97,14 @@ constexpr Symbologies operator|(Symbology a, Symbology b) {
 }
 
 constexpr Symbologies Symbologies::Default() {
-    return FromMask(959) | Symbology::Telepen | Symbology::Code32 | Symbology::Pzn |
+    return FromMask(959) | Symbology::DataBar | Symbology::DataBarLimited |
+           Symbology::DataBarExpanded | Symbology::Telepen | Symbology::Code32 | Symbology::Pzn |
            Symbology::Itf14;
 }
 
 constexpr Symbologies Symbologies::All() {
-    return FromMask(1023) | Symbology::Telepen | Symbology::Code11 | Symbology::Msi |
+    return FromMask(1023) | Symbology::DataBar | Symbology::DataBarLimited |
+           Symbology::DataBarExpanded | Symbology::Telepen | Symbology::Code11 | Symbology::Msi |
            Symbology::Plessey | Symbology::Industrial2of5 | Symbology::Iata2of5 |
            Symbology::Matrix2of5 | Symbology::Datalogic2of5 | Symbology::Pharmacode |
            Symbology::Code32 | Symbology::Pzn | Symbology::Itf14;

@@ -88,8 +88,23 @@ def test_options(rgb, expected):
         "(590) 123412345"]
 
 
+def test_databar_is_read_by_default_with_the_extended_search():
+    assert Symbology.DATABAR | Symbology.DATABAR_LIMITED | Symbology.DATABAR_EXPANDED in (
+        Symbology.default())
+    assert Symbology.ADD_ON not in Symbology.default()
+    picture = SAMPLES / "databar-expanded.png"
+    found = zephbarcode.read(picture)
+    assert [(b.symbology, b.symbology_name, b.type) for b in found] == [
+        (Symbology.DATABAR_EXPANDED, "GS1 DataBar", "GS1 DataBar Expanded")]
+    assert found[0].raw_text == "\u00ff0198898765432106320201234515991231"
+    assert zephbarcode.read(picture, extended=False) == []
+    assert zephbarcode.read(picture, symbologies=Symbology.DATABAR) == []
+    assert zephbarcode.read(picture, symbologies=Symbology.DATABAR_EXPANDED) == found
+
+
 def test_further_symbologies():
-    assert Symbology.default().value == 959 + 8192 + 4194304 + 8388608 + 16777216
+    assert Symbology.default().value == (959 + 1024 + 2048 + 4096 + 8192 + 4194304 + 8388608
+                                         + 16777216)
     assert Symbology.TELEPEN in Symbology.default()
     assert Symbology.CODE11 not in Symbology.default()
     assert Symbology.PHARMACODE in Symbology.all()
@@ -138,8 +153,8 @@ def test_errors(rgb, tmp_path):
                            ({"contrast": -0.1}, ValueError), ({"threads": 0}, ValueError),
                            ({"threads": 65}, ValueError), ({"threads": 2.0}, TypeError),
                            ({"thorough": 1}, TypeError), ({"symbologies": 0}, ValueError),
-                           ({"symbologies": 2048}, ValueError),
                            ({"symbologies": 1 << 25}, ValueError),
+                           ({"symbologies": 1 << 30}, ValueError),
                            ({"symbologies": "EAN13"}, TypeError)]:
         with pytest.raises(error):
             zephbarcode.read(rgb, **options)

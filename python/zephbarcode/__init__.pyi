@@ -15,6 +15,9 @@ class Symbology(enum.Flag):
     ITF: int
     CODABAR: int
     PATCH: int
+    DATABAR: int
+    DATABAR_LIMITED: int
+    DATABAR_EXPANDED: int
     TELEPEN: int
     CODE11: int
     MSI: int

@@ -34,5 +34,5 @@ Barcode.__module__ = "zephbarcode"  # pickles name the public class
 def from_library(read):
     """A Barcode of one read as the library gives it."""
     raw_text, raw_bytes, text, name, kind, descriptor, confidence, start, stop, page = read
-    return Barcode(raw_text, raw_bytes, text, symbology_of(name), name, kind, descriptor,
+    return Barcode(raw_text, raw_bytes, text, symbology_of(name, kind), name, kind, descriptor,
                    confidence, start, stop, page)

@@ -25,6 +25,9 @@ class Symbology(enum.Flag):
     CODABAR = 256
     PATCH = 512
     # Read by the extended search alone (extended=True):
+    DATABAR = 1024  # GS1 DataBar Omnidirectional, Truncated, Stacked, Stacked Omnidirectional
+    DATABAR_LIMITED = 2048
+    DATABAR_EXPANDED = 4096  # and Expanded Stacked
     TELEPEN = 8192  # ASCII and numeric
     CODE11 = 16384
     MSI = 32768  # MSI Plessey
@@ -65,6 +68,7 @@ _READ_AS = {
     "Interleaved 2 of 5": Symbology.ITF,
     "CODABAR": Symbology.CODABAR,
     "Patch Code": Symbology.PATCH,
+    "GS1 DataBar": Symbology.DATABAR,  # Limited and Expanded told by their type
     "TELEPEN": Symbology.TELEPEN,
     "CODE-11": Symbology.CODE11,
     "MSI": Symbology.MSI,
@@ -82,10 +86,17 @@ _READ_AS = {
 INTERPRETATIONS = Symbology.CODE32 | Symbology.PZN | Symbology.ITF14
 
 
-def symbology_of(name):
-    """The member a read's symbology name stands for; Symbology(0) for a name
-    this package does not know."""
-    return _READ_AS.get(name.split(" + ", 1)[0], Symbology(0))
+def symbology_of(name, kind=""):
+    """The member a read's symbology name (and type, for the GS1 DataBar family,
+    whose reads share one name) stands for; Symbology(0) for a name this
+    package does not know."""
+    member = _READ_AS.get(name.split(" + ", 1)[0], Symbology(0))
+    if member == Symbology.DATABAR:
+        if kind.startswith("GS1 DataBar Limited"):
+            return Symbology.DATABAR_LIMITED
+        if kind.startswith("GS1 DataBar Expanded"):
+            return Symbology.DATABAR_EXPANDED
+    return member
 
 
 def every_member():

@@ -206,10 +206,44 @@ TEST(ReadBarcodes, OptionsAct) {
     EXPECT_EQ(zeph::ReadBarcodesFromEncoded(faintPpm, contrast).size(), 1u);
 }
 
+// GS1 DataBar is read by default, through the extended search only.
+TEST(ReadBarcodes, DataBarIsReadByDefaultWithTheExtendedSearch) {
+    EXPECT_TRUE(zeph::Symbologies::Default().Has(Symbology::DataBar));
+    EXPECT_TRUE(zeph::Symbologies::Default().Has(Symbology::DataBarLimited));
+    EXPECT_TRUE(zeph::Symbologies::Default().Has(Symbology::DataBarExpanded));
+    EXPECT_FALSE(zeph::Symbologies::Default().Has(Symbology::AddOn));
+    EXPECT_EQ(zeph::Symbologies::All().Mask(), (1u << 25) - 1);
+
+    zeph::test::ImageOptions o;
+    o.symbology = BARCODE_DBAR_LTD;
+    o.data = "1501234567890";
+    o.moduleSize = 2;
+    const Bytes ppm = Ppm(zeph::test::RenderBarcode(o));
+    const std::vector<Barcode> read = zeph::ReadBarcodesFromEncoded(ppm);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].symbology, "GS1 DataBar");
+    EXPECT_EQ(read[0].type, "GS1 DataBar Limited");
+    EXPECT_EQ(read[0].text, "Packaging type: Pallet; Serial number: 5012345678907");
+    // The FNC1 byte 0xFF before the element string, as UTF-8.
+    EXPECT_EQ(read[0].rawText,
+              "\xC3\xBF"
+              "0115012345678907");
+
+    ReaderOptions options;
+    options.extended = false;
+    EXPECT_TRUE(zeph::ReadBarcodesFromEncoded(ppm, options).empty());
+    options.extended = true;
+    options.symbologies = Symbology::DataBar | Symbology::DataBarExpanded;
+    EXPECT_TRUE(zeph::ReadBarcodesFromEncoded(ppm, options).empty());
+    options.symbologies = Symbology::DataBarLimited;
+    EXPECT_EQ(zeph::ReadBarcodesFromEncoded(ppm, options), read);
+}
+
 TEST(ReadBarcodes, FurtherSymbologiesAreReadByDefaultOrWhenAskedFor) {
     using zeph::Symbologies;
-    // ZephScan's default: 959, Telepen and the three interpretations.
-    EXPECT_EQ(Symbologies::Default().Mask(), 959u + 8192 + 4194304 + 8388608 + 16777216);
+    // ZephScan's default: 959, GS1 DataBar, Telepen and the three interpretations.
+    EXPECT_EQ(Symbologies::Default().Mask(),
+              959u + 1024 + 2048 + 4096 + 8192 + 4194304 + 8388608 + 16777216);
     EXPECT_TRUE(Symbologies::Default().Has(Symbology::Telepen));
     EXPECT_FALSE(Symbologies::Default().Has(Symbology::Code11));
     EXPECT_FALSE(Symbologies::Default().Has(Symbology::Pharmacode));
@@ -270,7 +304,8 @@ TEST(ReadBarcodes, BadInputsAreErrorsOfTheirKind) {
     using O = ReaderOptions;
     EXPECT_EQ(withOptions([](O& o) { o.symbologies = zeph::Symbologies(); }),
               Kind::InvalidArgument);
-    EXPECT_EQ(withOptions([](O& o) { o.symbologies = zeph::Symbologies::FromMask(2048); }),
+    // A bit no symbology has.
+    EXPECT_EQ(withOptions([](O& o) { o.symbologies = zeph::Symbologies::FromMask(1u << 30); }),
               Kind::InvalidArgument);
     EXPECT_EQ(withOptions([](O& o) { o.symbologies = zeph::Symbologies::FromMask(1u << 25); }),
               Kind::InvalidArgument);

@@ -270,6 +270,46 @@ TEST_F(Golden, TheExtendedSearchIsOnUnlessSwitchedOff) {
     EXPECT_EQ(MaskTimestamp(off.output), kHead + NoCodes(file) + kEnd);
 }
 
+// GS1 DataBar is read by default with the extended search, by its own mask
+// bits, and not at all with the extended search off.
+TEST_F(Golden, DataBarIsReadByDefaultAndByItsBits) {
+    ImageOptions o;
+    o.symbology = BARCODE_DBAR_EXP;
+    o.data = "[01]98898765432106[3202]012345[15]991231";
+    o.moduleSize = 2;
+    o.canvasWidth = 500;
+    o.canvasHeight = 120;
+    WriteBmp(zeph::test::RenderBarcode(o), dir_ / "expanded.bmp");
+    const std::string file = Path("expanded.bmp");
+    const std::string read =
+        "<ZephScanResult>\r\n\t<FileName>" + file +
+        "</FileName>\r\n\t<Status>OK</Status>\r\n\t<NbCodes>1</NbCodes>\r\n" +
+        Match("#0198898765432106320201234515991231", "GS1 DataBar", "GS1 DataBar Expanded",
+              "Serial Shipping Container Code (SSCC-14); Product Net Weight; Sell By Date",
+              "Packaging type: Variable container; Serial number: 8898765432106; 123.450000 "
+              "lbs; 12/31/1999",
+              "\t\t<Confidence>0.996</Confidence>\r\n\t\t<Startx>51</Startx>\r\n"
+              "\t\t<Starty>67</Starty>\r\n\t\t<Stopx>450</Stopx>\r\n"
+              "\t\t<Stopy>67</Stopy>\r\n") +
+        "</ZephScanResult>\r\n";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{file}, std::vector<std::string>{"-bctypes", "4096", file},
+          std::vector<std::string>{"-bctypes", "8127", file}}) {
+        const ScanRun on = RunZephScan(args);
+        EXPECT_EQ(on.status, 0);
+        EXPECT_EQ(MaskTimestamp(on.output), kHead + read + kEnd) << args.size();
+    }
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-bctypes", "1", file},
+          std::vector<std::string>{"-bctypes", "3072", file},
+          std::vector<std::string>{"-extended", "0", file},
+          std::vector<std::string>{"-bctypes", "8127", "-extended", "0", file}}) {
+        const ScanRun off = RunZephScan(args);
+        EXPECT_EQ(off.status, 0);
+        EXPECT_EQ(MaskTimestamp(off.output), kHead + NoCodes(file) + kEnd) << args[1];
+    }
+}
+
 TEST_F(Golden, TheExtendedSearchReadsTelepenAndTheInterpretationsByDefault) {
     WriteBmp(Symbol(BARCODE_TELEPEN, "LIB 0042"), dir_ / "a-telepen.bmp");
     WriteBmp(Symbol(BARCODE_CODE32, "12345678"), dir_ / "b-code32.bmp");

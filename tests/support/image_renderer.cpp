@@ -56,12 +56,16 @@ SymbolPtr Encode(const ImageOptions& o, bool raster) {
     symbol->symbology = o.symbology;
     symbol->scale = kZintScale;
     symbol->show_hrt = o.showText ? 1 : 0;
-    symbol->option_2 = o.option2;
     // Our own quiet zone replaces the ones zint adds to some symbologies.
     symbol->output_options = BARCODE_NO_QUIET_ZONES;
     symbol->whitespace_width = 0;
     symbol->whitespace_height = 0;
     if (o.heightModules > 0) symbol->height = static_cast<float>(o.heightModules);
+    symbol->option_2 = o.option2;
+    if (o.primary.size() >= sizeof symbol->primary)
+        throw std::invalid_argument("the primary data is too long");
+    std::copy(o.primary.begin(), o.primary.end(), symbol->primary);
+    symbol->primary[o.primary.size()] = '\0';
     const auto* bytes = reinterpret_cast<const unsigned char*>(o.data.data());
     const int length = static_cast<int>(o.data.size());
     const int rc = raster ? ZBarcode_Encode_and_Buffer(symbol.get(), bytes, length, 0)
@@ -70,10 +74,10 @@ SymbolPtr Encode(const ImageOptions& o, bool raster) {
     return symbol;
 }
 
-std::string ModulesOf(const zint_symbol& symbol) {
+std::string ModulesOf(const zint_symbol& symbol, int row = 0) {
     std::string modules(static_cast<size_t>(symbol.width), '0');
     for (int i = 0; i < symbol.width; ++i) {
-        if ((symbol.encoded_data[0][i >> 3] >> (i & 7)) & 1) modules[i] = '1';
+        if ((symbol.encoded_data[row][i >> 3] >> (i & 7)) & 1) modules[i] = '1';
     }
     return modules;
 }
@@ -475,6 +479,14 @@ void JpegRoundTrip(Image& image, int quality) {
 std::string SymbolModules(const ImageOptions& options) {
     if (!options.modules.empty()) return options.modules;
     return ModulesOf(*Encode(options, false));
+}
+
+std::vector<SymbolRow> SymbolRows(const ImageOptions& options) {
+    const SymbolPtr symbol = Encode(options, false);
+    std::vector<SymbolRow> rows;
+    for (int r = 0; r < symbol->rows; ++r)
+        rows.push_back({ModulesOf(*symbol, r), symbol->row_height[r]});
+    return rows;
 }
 
 std::string WideNarrowModules(std::string_view elements, int narrow, int wide) {

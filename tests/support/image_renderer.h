@@ -23,7 +23,10 @@ namespace zeph::test {
 struct ImageOptions {
     int symbology = BARCODE_EANX;  // a zint BARCODE_ constant
     std::string data;              // as zint takes it ("590123412345", "[01]0950110...")
-    int option2 = 0;               // zint's option_2 (MSI Plessey: its check digits)
+    // The linear part of a composite symbol (zint's primary): data then holds
+    // its two-dimensional component.
+    std::string primary;
+    int option2 = 0;  // zint's option_2: columns of GS1 DataBar Expanded Stacked, ...
     // When not empty, these modules ("1" bar, "0" space) are drawn instead of
     // zint's symbol (symbology, data and showText are then ignored), for symbols
     // zint does not draw: other wide/narrow ratios, Patch codes.
@@ -126,6 +129,14 @@ inline ImageOptions FaintLabel() {
 // zint's modules for the options' symbol, "1" bar and "0" space, add-on included
 // (the options' own modules when it has them).
 std::string SymbolModules(const ImageOptions& options);
+
+// Every row of zint's symbol, top first, with its height in modules: the
+// rows of stacked symbols and the separators between them.
+struct SymbolRow {
+    std::string modules;
+    double height = 0;
+};
+std::vector<SymbolRow> SymbolRows(const ImageOptions& options);
 
 // Module strings of wide/narrow symbols. Elements are "N" (narrow) and "W"
 // (wide), alternating bar and space from a bar; each becomes `narrow` or `wide`

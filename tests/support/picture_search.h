@@ -2,6 +2,7 @@
 // reads a bitmap: 24-bit rows into a grey raster, then one search.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,9 @@ struct PictureReads {
 PictureReads SearchPicture(const Image& image, bool thorough = true, const char* settings = "");
 
 // One extended search (thorough or standard) of the picture under the
-// default configuration with the symbology mask `mask`.
-PictureReads SearchExtendedPicture(const Image& image, int32_t mask, bool thorough = true);
+// configuration `settings` (the defaults when empty) with the symbology mask
+// `mask`; no records when the settings do not parse.
+PictureReads SearchExtendedPicture(const Image& image, int32_t mask, bool thorough = true,
+                                   const char* settings = "");
 
 }  // namespace zeph::test
