@@ -2,9 +2,12 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
+
+#include "imaging/image_loading.h"
 
 namespace zeph::imaging::detail {
 namespace {
@@ -17,6 +20,10 @@ struct HeifRelease {
 };
 template <typename T>
 using Heif = std::unique_ptr<T, HeifRelease>;
+
+// The side of the largest square picture the pixel limit allows.
+constexpr int kMostHeifSide = 1 << 14;
+static_assert(uint64_t(kMostHeifSide) * kMostHeifSide == kMaxImagePixels);
 
 HeifCoding CodingOfBrand(const uint8_t* brand) {
     static constexpr const char* kHevc[] = {"heic", "heix", "heim", "heis",
@@ -89,6 +96,13 @@ std::optional<Raster> DecodeHeif(std::span<const uint8_t> bytes, const char* for
          !CheckImageSize(storedWidth, storedHeight, error))) {
         return std::nullopt;
     }
+    // A grid's tiles are laid out to a size of the grid's own, which need not
+    // be the size the file states: libheif's limit on each side bounds what it
+    // may allocate for them to the checked size, or to a square of at most
+    // kMaxImagePixels for smaller pictures.
+    const int side = std::max({kMostHeifSide, heif_image_handle_get_width(primary),
+                               heif_image_handle_get_height(primary), storedWidth, storedHeight});
+    heif_context_set_maximum_image_size_limit(context.get(), side + 1);
     const Heif<heif_decoding_options> options(heif_decoding_options_alloc());
     if (!options) {
         error = kOutOfMemory;

@@ -1317,6 +1317,17 @@ TEST(ImageLoadingAnyFormat, OversizedHeadersAreRefusedBeforeDecoding) {
     EXPECT_TRUE(tooLarge(tiff)) << error;
 }
 
+// A HEIC grid whose 'ispe' states 12 x 8 while its grid lays the tiles out to
+// 14441 x 27759: refused, rather than decoded into gigabytes.
+TEST(ImageLoadingAnyFormat, HeicGridLargerThanItsStatedSizeIsRefused) {
+    const Bytes file = ReadFileBytes(fs::path(ZEPH_SOURCE_DIR) /
+                                     "tests/data/crafted/heic-grid-beyond-its-stated-size.heic");
+    ASSERT_FALSE(file.empty());
+    const Loaded loaded = Load(file);
+    EXPECT_FALSE(loaded.bitmap);
+    EXPECT_NE(loaded.error.find("HEIC: "), std::string::npos) << loaded.error;
+}
+
 // Headers claiming pictures within the pixel limit over a few bytes of data:
 // refused before the picture is allocated, as the data cannot fill it.
 TEST(ImageLoadingAnyFormat, HeadersClaimingMoreThanTheirDataAreRefused) {
