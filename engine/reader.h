@@ -157,6 +157,9 @@ enum SymbologyBit : int32_t {
     kCode32 = 4194304,
     kPzn = 8388608,
     kItf14 = 16777216,
+    // Telepen read as a numeric label: digit pairs from the start (a symbol
+    // printed in numeric mode carries nothing that says so).
+    kTelepenNumeric = 33554432,
 };
 
 // The GS1 DataBar family.

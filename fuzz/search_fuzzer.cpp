@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // Every symbology, GS1 DataBar, the further ones and the interpretations included.
-    static ReaderConfigPtr config = XR_ParseConfig("-bctypes 33554431 -sens 0.01");
+    static ReaderConfigPtr config = XR_ParseConfig("-bctypes 67108863 -sens 0.01");
     static std::vector<MatchRecord> records(kMaxMatches);
     static std::vector<MatchRecord> extended(kMaxMatches);
     if (!config) return 0;

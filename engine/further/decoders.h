@@ -5,6 +5,8 @@
 #include "engine/reader.h"
 
 int XR_DecodeTelepen(const ScanSignal& scan, MatchRecord& record);
+// The same symbols read as a numeric label: digit pairs from the start.
+int XR_DecodeTelepenNumeric(const ScanSignal& scan, MatchRecord& record);
 void XR_FreeTelepenTables();
 
 int XR_DecodeCode11(const ScanSignal& scan, MatchRecord& record);

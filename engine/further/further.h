@@ -12,7 +12,8 @@ namespace zeph::further {
 
 // The mask bits of the decoders here, and of the interpretations.
 inline constexpr int32_t kDecoderBits = kTelepen | kCode11 | kMsi | kPlessey | kIndustrial2of5 |
-                                        kIata2of5 | kMatrix2of5 | kDatalogic2of5 | kPharmacode;
+                                        kIata2of5 | kMatrix2of5 | kDatalogic2of5 | kPharmacode |
+                                        kTelepenNumeric;
 inline constexpr int32_t kInterpretationBits = kCode32 | kPzn | kItf14;
 
 // Every decoder here in the order of its mask bit.

@@ -17,6 +17,9 @@ constexpr std::array kDecoders = {
     DecoderEntry{kMatrix2of5, XR_DecodeMatrix2of5, XR_FreeMatrix2of5Tables},
     DecoderEntry{kDatalogic2of5, XR_DecodeDatalogic2of5, XR_FreeDatalogic2of5Tables},
     DecoderEntry{kPharmacode, XR_DecodePharmacode, XR_FreePharmacodeTables},
+    // After Telepen's own reading: with both bits it writes only where it is
+    // more confident, which one symbol read two ways never is.
+    DecoderEntry{kTelepenNumeric, XR_DecodeTelepenNumeric, XR_FreeTelepenTables},
 };
 
 }  // namespace

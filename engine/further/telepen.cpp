@@ -267,7 +267,9 @@ bool EvenParity(uint32_t bits) {
 
 }  // namespace
 
-int XR_DecodeTelepen(const ScanSignal& scan, MatchRecord& record) {
+namespace {
+
+int DecodeTelepen(const ScanSignal& scan, MatchRecord& record, bool numericLabel) {
     const int32_t n = scan.barCount;
     if (n < kFewestBars || n > kMostBars) return 0;
     if (!XR_HasBarEnd(scan, n - 1) || !StartsLikeTelepen(scan)) return 0;
@@ -373,7 +375,7 @@ int XR_DecodeTelepen(const ScanSignal& scan, MatchRecord& record) {
     }
 
     zeph::further::TelepenText text;
-    if (!zeph::further::ReadTelepenText(data, text)) return 0;
+    if (!zeph::further::ReadTelepenText(data, numericLabel, text)) return 0;
     XR_SetText(record.rawData, text.Text());
     XR_SetText(record.data, text.Text());
     XR_SetText(record.symbology, "TELEPEN");
@@ -385,6 +387,16 @@ int XR_DecodeTelepen(const ScanSignal& scan, MatchRecord& record) {
     }
     record.confidence = confidence;
     return 1;
+}
+
+}  // namespace
+
+int XR_DecodeTelepen(const ScanSignal& scan, MatchRecord& record) {
+    return DecodeTelepen(scan, record, false);
+}
+
+int XR_DecodeTelepenNumeric(const ScanSignal& scan, MatchRecord& record) {
+    return DecodeTelepen(scan, record, true);
 }
 
 // Telepen is read from its widths alone: it keeps no tables.

@@ -56,13 +56,13 @@ Mode Read(std::span<const int> values, bool numeric, std::span<char> out, size_t
 
 }  // namespace
 
-bool ReadTelepenText(std::span<const int> values, TelepenText& out) {
+bool ReadTelepenText(std::span<const int> values, bool numericLabel, TelepenText& out) {
     if (values.size() > kMostTelepenCharacters) return false;
     size_t asciiLength = 0;
     size_t numericLength = 0;
     const Mode ascii = Read(values, false, out.text, asciiLength);
     const Mode numeric = Read(values, true, out.other, numericLength);
-    const bool asAscii = ascii.valid && (ascii.text || !numeric.valid);
+    const bool asAscii = !numericLabel && ascii.valid && (ascii.text || !numeric.valid);
     if (!asAscii && !numeric.valid) return false;
     if (asAscii) {
         out.length = asciiLength;

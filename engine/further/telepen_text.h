@@ -29,7 +29,9 @@ struct TelepenText {
 };
 
 // False when the values read neither way: a NUL, or in digit pairs a value
-// that is none.
-bool ReadTelepenText(std::span<const int> values, TelepenText& out);
+// that is none. With `numericLabel` the symbol is one printed in numeric mode:
+// its characters are digit pairs from the start (false when they are not),
+// the ASCII reading the other.
+bool ReadTelepenText(std::span<const int> values, bool numericLabel, TelepenText& out);
 
 }  // namespace zeph::further

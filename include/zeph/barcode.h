@@ -44,10 +44,10 @@ enum class Symbology : uint32_t {
     DataBar = 1024,  // GS1 DataBar Omnidirectional, Truncated, Stacked, Stacked Omnidirectional
     DataBarLimited = 2048,
     DataBarExpanded = 4096,  // GS1 DataBar Expanded and Expanded Stacked
-    Telepen = 8192,   // ASCII and numeric
-    Code11 = 16384,   // with one or two check characters
-    Msi = 32768,      // MSI Plessey, modulo 10, 11, 10/10 or 11/10 checked
-    Plessey = 65536,  // UK Plessey
+    Telepen = 8192,          // ASCII and numeric
+    Code11 = 16384,          // with one or two check characters
+    Msi = 32768,             // MSI Plessey, modulo 10, 11, 10/10 or 11/10 checked
+    Plessey = 65536,         // UK Plessey
     Industrial2of5 = 131072,
     Iata2of5 = 262144,
     Matrix2of5 = 524288,
@@ -59,6 +59,8 @@ enum class Symbology : uint32_t {
     Code32 = 4194304,
     Pzn = 8388608,
     Itf14 = 16777216,
+    // Telepen symbols read as numeric labels: digit pairs from the start.
+    TelepenNumeric = 33554432,
 };
 
 // A set of symbologies: combine with |, as in Symbology::Ean13 | Symbology::Ean8.
@@ -107,7 +109,7 @@ constexpr Symbologies Symbologies::All() {
            Symbology::DataBarExpanded | Symbology::Telepen | Symbology::Code11 | Symbology::Msi |
            Symbology::Plessey | Symbology::Industrial2of5 | Symbology::Iata2of5 |
            Symbology::Matrix2of5 | Symbology::Datalogic2of5 | Symbology::Pharmacode |
-           Symbology::Code32 | Symbology::Pzn | Symbology::Itf14;
+           Symbology::Code32 | Symbology::Pzn | Symbology::Itf14 | Symbology::TelepenNumeric;
 }
 
 struct ReaderOptions {

@@ -153,7 +153,7 @@ def test_errors(rgb, tmp_path):
                            ({"contrast": -0.1}, ValueError), ({"threads": 0}, ValueError),
                            ({"threads": 65}, ValueError), ({"threads": 2.0}, TypeError),
                            ({"thorough": 1}, TypeError), ({"symbologies": 0}, ValueError),
-                           ({"symbologies": 1 << 25}, ValueError),
+                           ({"symbologies": 1 << 26}, ValueError),
                            ({"symbologies": 1 << 30}, ValueError),
                            ({"symbologies": "EAN13"}, TypeError)]:
         with pytest.raises(error):

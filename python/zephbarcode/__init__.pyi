@@ -30,6 +30,7 @@ class Symbology(enum.Flag):
     CODE32: int
     PZN: int
     ITF14: int
+    TELEPEN_NUMERIC: int
     @classmethod
     def default(cls) -> "Symbology": ...
     @classmethod

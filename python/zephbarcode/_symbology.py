@@ -43,6 +43,9 @@ class Symbology(enum.Flag):
     CODE32 = 4194304
     PZN = 8388608
     ITF14 = 16777216
+    # Telepen symbols read as numeric labels: digit pairs from the start.
+    # Their reads are TELEPEN reads.
+    TELEPEN_NUMERIC = 33554432
 
     @classmethod
     def default(cls):
@@ -82,8 +85,9 @@ _READ_AS = {
 
 
 # Members that name a reading of another symbology's symbols: their reads carry
-# the base symbology's name (a Code 32 read is a CODE-39 read of type "Code 32").
-INTERPRETATIONS = Symbology.CODE32 | Symbology.PZN | Symbology.ITF14
+# the base symbology's name (a Code 32 read is a CODE-39 read of type "Code 32",
+# a numeric label's a TELEPEN read).
+INTERPRETATIONS = Symbology.CODE32 | Symbology.PZN | Symbology.ITF14 | Symbology.TELEPEN_NUMERIC
 
 
 def symbology_of(name, kind=""):

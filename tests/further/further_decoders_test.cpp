@@ -34,6 +34,9 @@ const std::vector<Symbol>& Symbols() {
          "ASCII"},
         {"TelepenNumeric", BARCODE_TELEPEN_NUM, "01234567", 0, kTelepen, "01234567", "TELEPEN",
          "Numeric"},
+        // Read as ASCII without the numeric label's bit, 5678 is "Si".
+        {"TelepenNumericLabel", BARCODE_TELEPEN_NUM, "5678", 0, kTelepenNumeric, "5678", "TELEPEN",
+         "Numeric"},
         {"Code11", BARCODE_CODE11, "123-45", 0, kCode11, "123-4552", "CODE-11",
          "Two check characters"},
         {"Code11OneCheck", BARCODE_CODE11, "123", 1, kCode11, "123-", "CODE-11",
@@ -124,11 +127,32 @@ TEST(FurtherDecoders, EachDecoderReadsOnlyItsOwnBit) {
     for (const Symbol& s : Symbols()) {
         SCOPED_TRACE(s.name);
         const std::string modules = Modules(s.symbology, s.data, s.option2);
-        const Read others = ReadFurther(modules, Clean(), zeph::further::kDecoderBits & ~s.bit);
+        // Telepen's two readings are one decoder's.
+        constexpr int32_t kTelepens = kTelepen | kTelepenNumeric;
+        const int32_t own = (s.bit & kTelepens) ? kTelepens : s.bit;
+        const Read others = ReadFurther(modules, Clean(), zeph::further::kDecoderBits & ~own);
         EXPECT_EQ(others.result, 0)
             << XR_TextOf(others.record.symbology) << " " << XR_TextOf(others.record.rawData);
         EXPECT_EQ(ReadFurther(modules, Clean(), zeph::further::kDecoderBits).result, 1);
     }
+}
+
+// A symbol printed in numeric mode carries nothing that says so: Telepen's
+// bit reads it as ASCII where that gives text, the numeric label's bit as
+// digit pairs, and with both bits the first reading stands.
+TEST(FurtherDecoders, TelepenNumericLabelsReadAsDigitPairs) {
+    const std::string modules = Modules(BARCODE_TELEPEN_NUM, "5678");
+    const Read ascii = ReadFurther(modules, Clean(), kTelepen);
+    ASSERT_EQ(ascii.result, 1);
+    EXPECT_EQ(XR_TextOf(ascii.record.rawData), "Si");
+    EXPECT_EQ(XR_TextOf(ascii.record.descriptor), "As digit pairs: 5678");
+    const Read numeric = ReadFurther(modules, Clean(), kTelepenNumeric);
+    ASSERT_EQ(numeric.result, 1);
+    EXPECT_EQ(XR_TextOf(numeric.record.rawData), "5678");
+    EXPECT_EQ(XR_TextOf(numeric.record.descriptor), "As ASCII: Si");
+    const Read both = ReadFurther(modules, Clean(), kTelepen | kTelepenNumeric);
+    ASSERT_EQ(both.result, 1);
+    EXPECT_EQ(XR_TextOf(both.record.rawData), "Si");
 }
 
 TEST(FurtherDecoders, ChangedCheckCharactersGiveNothing) {
