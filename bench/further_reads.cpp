@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 
 constexpr int32_t kEveryNewBit = kDefaultProtocolMask | kTelepen | kCode11 | kMsi | kPlessey |
                                  kIndustrial2of5 | kIata2of5 | kMatrix2of5 | kDatalogic2of5 |
-                                 kPharmacode | kCode32 | kPzn | kItf14;
+                                 kPharmacode | kCode32 | kPzn | kItf14 | kTelepenNumeric;
 
 struct Symbol {
     const char* name;
@@ -45,6 +45,8 @@ struct Symbol {
 constexpr Symbol kSymbols[] = {
     {"Telepen", BARCODE_TELEPEN, "Telepen 42", 0, kTelepen, "Telepen 42"},
     {"Telepen numeric", BARCODE_TELEPEN_NUM, "0123456789", 0, kTelepen, "0123456789"},
+    // 5678 reads as the ASCII "Si" without the numeric label's bit.
+    {"Telepen num. label", BARCODE_TELEPEN_NUM, "5678", 0, kTelepenNumeric, "5678"},
     {"Code 11", BARCODE_CODE11, "8021-337", 0, kCode11, "8021-33701"},
     {"MSI (mod 10)", BARCODE_MSI_PLESSEY, "80524", 1, kMsi, "805242"},
     {"MSI (mod 11/10)", BARCODE_MSI_PLESSEY, "1234", 4, kMsi, "123430"},
@@ -141,7 +143,7 @@ void Renders(Search& search) {
 // letters and digits, at 2 pixels per module.
 void TelepenModes(Search& search) {
     std::mt19937 rng(7);
-    Tally digits, words;
+    Tally digits, words, labels;
     int asAscii = 0;
     for (int i = 0; i < 100; ++i) {
         const bool numeric = i % 2 == 0;
@@ -157,11 +159,15 @@ void TelepenModes(Search& search) {
         const int count = search.Run(RenderBarcode(o), kTelepen);
         Count(search, count, text, numeric ? digits : words);
         if (numeric && count == 1 && XR_TextOf(search.records[0].barcodeType) == "ASCII") ++asAscii;
+        // The same symbols as numeric labels.
+        if (numeric) Count(search, search.Run(RenderBarcode(o), kTelepenNumeric), text, labels);
     }
     std::printf(
         "\nTelepen without a DLE: numeric renders %d/%d as their digits (%d read as ASCII, "
-        "the digits in the descriptor); ASCII words %d/%d\n",
-        digits.right, digits.tried, asAscii, words.right, words.tried);
+        "the digits in the descriptor); ASCII words %d/%d; numeric renders as numeric labels "
+        "(33554432) %d/%d, %d wrong\n",
+        digits.right, digits.tried, asAscii, words.right, words.tried, labels.right, labels.tried,
+        labels.wrong);
 }
 
 std::string Expected(const fs::path& png) {
