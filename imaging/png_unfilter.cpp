@@ -49,28 +49,35 @@ void PaethRow(uint8_t* row, const uint8_t* above, size_t bytes, size_t step) {
 
 #if defined(__SSE2__)
 
-// Pixels of 3 or 4 bytes, each widened to 16-bit lanes.
-inline __m128i Load(const uint8_t* p, size_t step) {
-    uint32_t v = 0;
-    std::memcpy(&v, p, step);
+// Pixels of 3 or 4 bytes, each widened to 16-bit lanes. Assembled in a
+// register: a 3-byte copy through memory would stall on every pixel.
+template <size_t step>
+inline __m128i Load(const uint8_t* p) {
+    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    if constexpr (step == 4) v |= uint32_t(p[3]) << 24;
     return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), _mm_setzero_si128());
 }
 
-inline void Store(uint8_t* p, __m128i lanes, size_t step) {
+template <size_t step>
+inline void Store(uint8_t* p, __m128i lanes) {
     const auto v = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes)));
-    std::memcpy(p, &v, step);
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    if constexpr (step == 4) p[3] = static_cast<uint8_t>(v >> 24);
 }
 
 inline __m128i Abs16(__m128i v) {
     return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
 }
 
-void PaethPixels(uint8_t* row, const uint8_t* above, size_t bytes, size_t step) {
+template <size_t step>
+void PaethPixels(uint8_t* row, const uint8_t* above, size_t bytes) {
     const __m128i mask = _mm_set1_epi16(0xFF);
     __m128i left = _mm_setzero_si128();
     __m128i upLeft = _mm_setzero_si128();
     for (size_t i = 0; i + step <= bytes; i += step) {
-        const __m128i up = Load(above + i, step);
+        const __m128i up = Load<step>(above + i);
         const __m128i pa = Abs16(_mm_sub_epi16(up, upLeft));    // |p - left|
         const __m128i pb = Abs16(_mm_sub_epi16(left, upLeft));  // |p - up|
         const __m128i pc = Abs16(
@@ -82,20 +89,21 @@ void PaethPixels(uint8_t* row, const uint8_t* above, size_t bytes, size_t step) 
             _mm_or_si128(_mm_and_si128(useUpLeft, upLeft), _mm_andnot_si128(useUpLeft, up));
         const __m128i predicted =
             _mm_or_si128(_mm_and_si128(notLeft, upOrUpLeft), _mm_andnot_si128(notLeft, left));
-        const __m128i value = _mm_and_si128(_mm_add_epi16(Load(row + i, step), predicted), mask);
-        Store(row + i, value, step);
+        const __m128i value = _mm_and_si128(_mm_add_epi16(Load<step>(row + i), predicted), mask);
+        Store<step>(row + i, value);
         left = value;
         upLeft = up;
     }
 }
 
-void AveragePixels(uint8_t* row, const uint8_t* above, size_t bytes, size_t step) {
+template <size_t step>
+void AveragePixels(uint8_t* row, const uint8_t* above, size_t bytes) {
     const __m128i mask = _mm_set1_epi16(0xFF);
     __m128i left = _mm_setzero_si128();
     for (size_t i = 0; i + step <= bytes; i += step) {
-        const __m128i mean = _mm_srli_epi16(_mm_add_epi16(left, Load(above + i, step)), 1);
-        left = _mm_and_si128(_mm_add_epi16(Load(row + i, step), mean), mask);
-        Store(row + i, left, step);
+        const __m128i mean = _mm_srli_epi16(_mm_add_epi16(left, Load<step>(above + i)), 1);
+        left = _mm_and_si128(_mm_add_epi16(Load<step>(row + i), mean), mask);
+        Store<step>(row + i, left);
     }
 }
 
@@ -106,9 +114,12 @@ void AveragePixels(uint8_t* row, const uint8_t* above, size_t bytes, size_t step
 void UnfilterPngRow(uint8_t filter, uint8_t* row, const uint8_t* above, size_t bytes,
                     size_t pixelBytes) {
 #if defined(__SSE2__)
-    if (pixelBytes == 3 || pixelBytes == 4) {
-        if (filter == 3) return AveragePixels(row, above, bytes, pixelBytes);
-        if (filter == 4) return PaethPixels(row, above, bytes, pixelBytes);
+    if (pixelBytes == 3) {
+        if (filter == 3) return AveragePixels<3>(row, above, bytes);
+        if (filter == 4) return PaethPixels<3>(row, above, bytes);
+    } else if (pixelBytes == 4) {
+        if (filter == 3) return AveragePixels<4>(row, above, bytes);
+        if (filter == 4) return PaethPixels<4>(row, above, bytes);
     }
 #endif
     switch (filter) {
