@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <limits>
 #include <string>
-#include <vector>
 
+#include "imaging/grey_rows.h"
 #include "imaging/image_loading.h"
 #include "imaging/raster.h"
 
@@ -21,7 +21,9 @@ imaging::detail::Layout LayoutOf(PixelFormat format) {
             return imaging::detail::Layout::Rgb;
         case PixelFormat::Rgba:
             return imaging::detail::Layout::Rgba;
-        default:  // Bgra; Bgr rows are read in place
+        case PixelFormat::Bgr:
+            return imaging::detail::Layout::Bgr;
+        default:
             return imaging::detail::Layout::Bgra;
     }
 }
@@ -72,35 +74,13 @@ void RasterFromView(const ImageView& view, GreyRaster& raster) {
     CheckRowAddresses(view, rowBytes);
 
     if (XR_RasterResize(view.width, view.height, raster) != 1) OutOfMemory();
-    const size_t bgrBytes = size_t(view.width) * 3;
-    if (view.format == PixelFormat::Bgr && view.stride < 0) {
-        // Rows stored bottom first, as decoders and bitmaps keep them: one band
-        // in memory order, the engine's own conversion.
-        const size_t stride = size_t(-view.stride);
-        const uint8_t* bottom = view.data + std::ptrdiff_t(view.height - 1) * view.stride;
-        XR_RasterBandFromBgrRows({bottom, stride * size_t(view.height - 1) + bgrBytes}, stride, 0,
-                                 view.height, raster);
-        return;
-    }
-    std::vector<uint8_t> bgr;
-    if (view.format != PixelFormat::Bgr) bgr.resize(bgrBytes);
-    // The raster's rows are counted from the bottom; the view's from the top.
+    // Each row straight to grey values: no 24-bit copy in between.
+    const imaging::detail::Layout layout = LayoutOf(view.format);
+    const auto width = static_cast<size_t>(view.width);
     for (int32_t y = 0; y < view.height; ++y) {
-        const uint8_t* row = view.data + std::ptrdiff_t(y) * view.stride;
-        const uint8_t* source = row;
-        if (view.format != PixelFormat::Bgr) {
-            imaging::detail::ConvertRow(LayoutOf(view.format), row, view.width, bgr.data());
-            source = bgr.data();
-        }
-        XR_RasterBandFromBgrRows({source, bgrBytes}, bgrBytes, view.height - 1 - y, 1, raster);
+        imaging::GreyRow(layout, view.data + std::ptrdiff_t(y) * view.stride, view.width,
+                         raster.values.get() + size_t(y) * width);
     }
-}
-
-void RasterFromBgrRows(std::span<const uint8_t> rows, int32_t width, int32_t height, size_t stride,
-                       GreyRaster& raster) {
-    const int status = XR_RasterFromBgrRows(rows, width, height, stride, raster);
-    if (status < 0) OutOfMemory();
-    if (status == 0) Invalid("rows do not fit the size");
 }
 
 }  // namespace zeph::api

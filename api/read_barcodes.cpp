@@ -13,6 +13,7 @@
 #include "api/raster_from_view.h"
 #include "engine/parallel/work_crew.h"
 #include "engine/reader.h"
+#include "imaging/grey_rows.h"
 #include "imaging/image_loading.h"
 #include "platform/codepage.h"
 #include "zeph/barcode.h"
@@ -139,34 +140,35 @@ std::vector<Barcode> ReadPicture(int64_t width, int64_t height, Fill fill,
     });
 }
 
-std::vector<Barcode> ReadImage(imaging::DecodedImage&& decoded, const ReaderOptions& options) {
-    std::optional<imaging::DecodedImage> image = std::move(decoded);
-    const int32_t width = image->width;
-    const int32_t height = image->height;
-    return ReadPicture(
-        width, height,
-        [&](GreyRaster& raster) {
-            api::RasterFromBgrRows({image->pixels.get(), image->Size()}, width, height,
-                                   image->stride, raster);
-            image.reset();  // the decoded pixels go before the search
-        },
-        options);
-}
-
-// Page by page: each page's pixels go before the next is decoded.
+// Page by page, each decoded straight into a grey raster: the calling
+// thread's kept one, or for a page over kMostKeptPixels one of its own, read
+// on a thread of its own and freed before the next page.
 std::vector<Barcode> ReadPages(imaging::ImagePages pages, const ReaderOptions& options,
                                const std::string& name) {
     std::vector<Barcode> barcodes;
     for (;;) {
-        imaging::DecodeResult page = pages.Next();
+        GreyRaster large;
+        GreyRaster* raster = nullptr;
+        imaging::GreySink sink([&](int32_t width, int32_t height) -> int32_t* {
+            GreyRaster& target =
+                uint64_t(width) * uint64_t(height) <= kMostKeptPixels ? ThreadRaster() : large;
+            if (XR_RasterResize(width, height, target) != 1) return nullptr;
+            raster = &target;
+            return target.values.get();
+        });
+        const imaging::PageResult page = pages.NextInto(sink);
+        sink.Release();  // the decoded pixels' place in the budget goes before the search
         if (page.End()) return barcodes;
-        if (!page.image) {
+        if (!page.page) {
             if (pages.Page() == 1) throw ReadError(KindOf(page.failure), name + page.error);
             throw ReadError(KindOf(page.failure),
                             name + "page " + std::to_string(pages.Page()) + ": " + page.error,
                             std::move(barcodes));
         }
-        for (Barcode& b : ReadImage(std::move(*page.image), options)) {
+        std::vector<Barcode> read =
+            raster == &large ? api::OnThreadOfItsOwn([&] { return Search(large, options); })
+                             : Search(*raster, options);
+        for (Barcode& b : read) {
             b.page = pages.Page();
             barcodes.push_back(std::move(b));
         }

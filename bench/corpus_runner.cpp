@@ -43,10 +43,14 @@
 #include <vector>
 
 #include "engine/reader.h"
+#include "imaging/grey_rows.h"
+#include "imaging/image_loading.h"
+#include "imaging/png_reading.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+namespace imaging = zeph::imaging;
 using Clock = std::chrono::steady_clock;
 
 double MsSince(Clock::time_point start) {
@@ -65,6 +69,8 @@ struct Options {
     std::string settings;              // the engine's configuration string
     std::optional<fs::path> extra;     // the corpus of further symbologies, if any
     bool noExtra = false;
+    // Each picture also decoded by libpng alone, its raster compared.
+    bool checkDecode = false;
 };
 
 // The corpus lives beside the repository (../shared/corpus from its root); the
@@ -105,6 +111,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             options.extra = fs::path(arg.substr(std::string_view("--extra=").size()));
         } else if (arg == "--no-extra") {
             options.noExtra = true;
+        } else if (arg == "--check-decode") {
+            options.checkDecode = true;
         } else if (arg == "--zephscan") {
             options.zephScan = fs::path();
         } else if (arg.starts_with("--zephscan=")) {
@@ -112,7 +120,7 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         } else if (arg == "--help" || arg == "-h") {
             std::printf(
                 "usage: %s [CORPUS_DIR] [--standard] [--no-peers] [--zephscan[=PATH]] "
-                "[--config=SETTINGS] [--extra=DIR | --no-extra] [--verbose]\n",
+                "[--config=SETTINGS] [--extra=DIR | --no-extra] [--check-decode] [--verbose]\n",
                 argv[0]);
             std::exit(0);
         } else {
@@ -271,6 +279,58 @@ std::optional<BgrImage> DecodePng(const fs::path& path, std::string& error) {
         return std::nullopt;
     }
     return out;
+}
+
+// The picture as the library reads a file: the image loading's decoder
+// writing grey values straight into the raster.
+bool DecodeToRaster(const fs::path& path, GreyRaster& raster, std::string& error) {
+    imaging::GreySink sink([&](int32_t width, int32_t height) -> int32_t* {
+        return XR_RasterResize(width, height, raster) == 1 ? raster.values.get() : nullptr;
+    });
+    imaging::ImagePages pages = imaging::ImagePages::OfFile(path.string());
+    const imaging::PageResult page = pages.NextInto(sink);
+    if (!page.page) error = page.error.empty() ? "no picture" : page.error;
+    return page.page;
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// How the rasters of --check-decode compared.
+struct DecodeCheck {
+    int checked = 0;
+    int differ = 0;         // from libpng's reading, as the image loading read PNG before
+    int differFromOwn = 0;  // from this runner's former reading (transparency on white)
+};
+
+bool SameRaster(const GreyRaster& a, const GreyRaster& b) {
+    return a.width == b.width && a.height == b.height &&
+           std::equal(a.values.get(), a.values.get() + a.size, b.values.get());
+}
+
+void CheckDecode(const fs::path& path, const GreyRaster& raster, DecodeCheck& check) {
+    const auto bytes = ReadBytes(path);
+    std::string error;
+    GreyRaster reference;
+    const auto libpng = imaging::detail::ReadPngWithLibpng(bytes, error);
+    const bool same = libpng &&
+                      XR_RasterFromBgrRows({libpng->pixels.get(), libpng->Size()}, libpng->width,
+                                           libpng->height, libpng->stride, reference) == 1 &&
+                      SameRaster(raster, reference);
+    const auto own = DecodePng(path, error);
+    const bool sameAsOwn =
+        own &&
+        XR_RasterFromBgrRows(own->rows, own->width, own->height, own->stride, reference) == 1 &&
+        SameRaster(raster, reference);
+    ++check.checked;
+    check.differ += same ? 0 : 1;
+    check.differFromOwn += sameAsOwn ? 0 : 1;
+    if (!same || !sameAsOwn) {
+        std::printf("  decode check: %s differs from %s\n", path.c_str(),
+                    !same ? "libpng's reading" : "the runner's former reading");
+    }
 }
 
 // A white image for timing the peers' process start-up.
@@ -836,7 +896,6 @@ struct Largest {
     int32_t width = 0;
     int32_t height = 0;
     size_t rasterBytes = 0;
-    size_t bgrBytes = 0;
 };
 
 std::string Join(const std::vector<std::string>& texts) {
@@ -854,6 +913,7 @@ struct CorpusResult {
     double decodeMs = 0;
     double megapixels = 0;
     int decoded = 0;
+    DecodeCheck check;
 };
 
 // Reads every image of the sets with the engine (raster, records and the
@@ -872,17 +932,12 @@ CorpusResult ReadCorpus(const std::vector<CorpusSet>& sets, const Options& optio
 
             std::string error;
             const auto decodeStart = Clock::now();
-            const auto bgr = DecodePng(image.png, error);
-            int converted = 0;
-            if (bgr) {
-                converted =
-                    XR_RasterFromBgrRows(bgr->rows, bgr->width, bgr->height, bgr->stride, raster);
-            }
+            const bool decoded = DecodeToRaster(image.png, raster, error);
             const double thisDecodeMs = MsSince(decodeStart);
+            if (decoded && options.checkDecode) CheckDecode(image.png, raster, corpus.check);
 
-            if (!bgr || converted != 1) {
-                std::fprintf(stderr, "%s: %s\n", label.c_str(),
-                             bgr ? "raster conversion failed" : error.c_str());
+            if (!decoded) {
+                std::fprintf(stderr, "%s: %s\n", label.c_str(), error.c_str());
                 for (Tally& t : result.engine) {
                     ++t.images;
                     t.expected += expectsRead ? 1 : 0;
@@ -891,11 +946,11 @@ CorpusResult ReadCorpus(const std::vector<CorpusSet>& sets, const Options& optio
             } else {
                 corpus.decodeMs += thisDecodeMs;
                 ++corpus.decoded;
-                const double mp = double(bgr->width) * bgr->height / 1e6;
+                const double mp = double(raster.width) * raster.height / 1e6;
                 corpus.megapixels += mp;
                 const size_t rasterBytes = raster.size * sizeof(int32_t);
                 if (rasterBytes >= largest.rasterBytes) {
-                    largest = {label, bgr->width, bgr->height, rasterBytes, bgr->rows.size()};
+                    largest = {label, raster.width, raster.height, rasterBytes};
                 }
 
                 if (options.verbose)
@@ -951,7 +1006,7 @@ CorpusResult ReadCorpus(const std::vector<CorpusSet>& sets, const Options& optio
                 Tally& t = result.peers[p];
                 t.Add(v, expectsRead);
                 t.ms += ms;
-                if (bgr) t.megapixels += double(bgr->width) * bgr->height / 1e6;
+                if (decoded) t.megapixels += double(raster.width) * raster.height / 1e6;
             }
         }
         for (const Reader reader : {kSearch, kExtended})
@@ -967,11 +1022,17 @@ void PrintCorpus(const CorpusResult& corpus, const Options& options,
                  const std::vector<Peer>& peers) {
     PrintOurTable(corpus.sets, corpus.ours, options.standard);
     std::printf(
-        "decode+convert (libpng + XR_RasterFromBgrRows, not in the times above): "
+        "decode+convert (file to grey raster through the image loading, not in the times above): "
         "%.1f ms total, %.3f ms/img, %.3f ms/MP over %d images, %.2f MP\n",
         corpus.decodeMs, corpus.decoded ? corpus.decodeMs / corpus.decoded : 0.0,
         corpus.megapixels > 0 ? corpus.decodeMs / corpus.megapixels : 0.0, corpus.decoded,
         corpus.megapixels);
+    if (corpus.check.checked > 0) {
+        std::printf(
+            "decode check: %d of %d rasters differ from libpng's reading, %d from the runner's "
+            "former reading (transparency on white)\n",
+            corpus.check.differ, corpus.check.checked, corpus.check.differFromOwn);
+    }
     if (!peers.empty()) PrintPeerTable(corpus.sets, corpus.ours, corpus.peers, peers);
 }
 
@@ -1047,11 +1108,9 @@ int Run(const Options& options) {
     std::printf("\nmemory: peak RSS of this process %.1f MiB (%ld KiB)\n",
                 double(usage.ru_maxrss) / 1024.0, usage.ru_maxrss);
     if (!largest.name.empty()) {
-        std::printf(
-            "largest image: %s, %d x %d; GreyRaster %zu bytes (%.1f MiB), "
-            "BGR rows %zu bytes\n",
-            largest.name.c_str(), largest.width, largest.height, largest.rasterBytes,
-            double(largest.rasterBytes) / (1024.0 * 1024.0), largest.bgrBytes);
+        std::printf("largest image: %s, %d x %d; GreyRaster %zu bytes (%.1f MiB)\n",
+                    largest.name.c_str(), largest.width, largest.height, largest.rasterBytes,
+                    double(largest.rasterBytes) / (1024.0 * 1024.0));
     }
 
     XR_FreeConfig(std::move(config));

@@ -1,5 +1,7 @@
 #include "imaging/format_table.h"
 
+#include "imaging/raster.h"
+
 #include <array>
 
 namespace zeph::imaging {
@@ -15,24 +17,37 @@ constexpr std::array<const ImageFormat*, 10> kBuiltIn = {
 
 class SinglePage final : public PageDecoder {
   public:
-    SinglePage(std::span<const uint8_t> bytes, DecodeOnePage decode)
-        : bytes_(bytes), decode_(decode) {}
+    SinglePage(std::span<const uint8_t> bytes, DecodeOnePage decode, DecodeOnePageInto decodeInto)
+        : bytes_(bytes), decode_(decode), decodeInto_(decodeInto) {}
     std::optional<DecodedImage> Next(std::string& error) override {
         if (done_) return std::nullopt;
         done_ = true;
         return decode_(bytes_, error);
     }
+    bool NextInto(RowSink& sink, std::string& error) override {
+        if (!decodeInto_) return PageDecoder::NextInto(sink, error);
+        if (done_) return false;
+        done_ = true;
+        return decodeInto_(bytes_, sink, error);
+    }
 
   private:
     std::span<const uint8_t> bytes_;
     DecodeOnePage decode_;
+    DecodeOnePageInto decodeInto_;
     bool done_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<PageDecoder> OnePage(std::span<const uint8_t> bytes, DecodeOnePage decode) {
-    return std::make_unique<SinglePage>(bytes, decode);
+bool PageDecoder::NextInto(RowSink& sink, std::string& error) {
+    std::optional<DecodedImage> page = Next(error);
+    return page && IntoSink(std::move(*page), sink, error);
+}
+
+std::unique_ptr<PageDecoder> OnePage(std::span<const uint8_t> bytes, DecodeOnePage decode,
+                                     DecodeOnePageInto decodeInto) {
+    return std::make_unique<SinglePage>(bytes, decode, decodeInto);
 }
 
 std::vector<const ImageFormat*> FormatTable(std::span<const ImageFormat* const> more) {

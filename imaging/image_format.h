@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "imaging/decoded_image.h"
+#include "imaging/row_sink.h"
 
 namespace zeph::imaging {
 
@@ -37,6 +38,10 @@ class PageDecoder {
     // The next page; nullopt at the end with `error` left empty, or with the
     // reason when the page cannot be decoded.
     virtual std::optional<DecodedImage> Next(std::string& error) = 0;
+    // The next page's rows into `sink`: true when a whole page went in; false
+    // at the end (`error` empty) or with the reason. Unless the format makes
+    // rows of its own, the page decoded by Next, handed over as it is.
+    virtual bool NextInto(RowSink& sink, std::string& error);
 };
 
 struct ImageFormat {
@@ -56,6 +61,10 @@ struct ImageFormat {
 // A format of one page: `decode` runs on the first call, and the second ends.
 using DecodeOnePage = std::optional<DecodedImage> (*)(std::span<const uint8_t> bytes,
                                                       std::string& error);
-std::unique_ptr<PageDecoder> OnePage(std::span<const uint8_t> bytes, DecodeOnePage decode);
+// The same page into a sink, as PageDecoder::NextInto.
+using DecodeOnePageInto = bool (*)(std::span<const uint8_t> bytes, RowSink& sink,
+                                   std::string& error);
+std::unique_ptr<PageDecoder> OnePage(std::span<const uint8_t> bytes, DecodeOnePage decode,
+                                     DecodeOnePageInto decodeInto = nullptr);
 
 }  // namespace zeph::imaging

@@ -110,39 +110,60 @@ void ImagePages::Start(const LoadSettings& settings) noexcept {
     }
 }
 
-DecodeResult ImagePages::Next() noexcept {
-    if (ended_) return {};
+template <typename Decode>
+bool ImagePages::Step(Decode decode, ImageFailure& failed, std::string& error) noexcept {
+    failed = ImageFailure::None;
+    if (ended_) return false;
     if (failure_) {
         ended_ = true;
-        return std::move(*failure_);
+        failed = failure_->failure;
+        error = std::move(failure_->error);
+        failure_.reset();
+        return false;
     }
     std::string reason;
-    DecodeResult result;
+    bool page = false;
     try {
-        result.image = decoder_->Next(reason);
+        page = decode(reason);
     } catch (const std::exception&) {
         reason = detail::kOutOfMemory;
     }
-    if (result.image) {
+    if (page) {
         ++page_;
         if (!allPages_) ended_ = true;
-        return result;
+        return true;
     }
     ended_ = true;
     decoder_.reset();
     if (reason.empty()) {
-        if (page_ > 0) return {};  // past the last page
-        reason = std::string(format_->name) + ": no picture";
+        if (page_ > 0) return false;  // past the last page
+        try {
+            reason = std::string(format_->name) + ": no picture";
+        } catch (const std::exception&) {
+        }
     }
     ++page_;  // the page that failed
-    const ImageFailure failure = Classify(reason);
-    DecodeResult failed;
-    failed.failure = failure;
-    try {
-        failed.error = std::move(reason);
-    } catch (const std::exception&) {
-    }
-    return failed;
+    failed = Classify(reason);
+    error = std::move(reason);
+    return false;
+}
+
+DecodeResult ImagePages::Next() noexcept {
+    DecodeResult result;
+    Step(
+        [&](std::string& reason) {
+            result.image = decoder_->Next(reason);
+            return result.image.has_value();
+        },
+        result.failure, result.error);
+    return result;
+}
+
+PageResult ImagePages::NextInto(RowSink& sink) noexcept {
+    PageResult result;
+    result.page = Step([&](std::string& reason) { return decoder_->NextInto(sink, reason); },
+                       result.failure, result.error);
+    return result;
 }
 
 std::string_view ImagePages::FormatName() const {

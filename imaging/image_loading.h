@@ -36,6 +36,15 @@ struct DecodeResult {
     bool End() const { return !image && failure == ImageFailure::None; }
 };
 
+// What ImagePages::NextInto gives: a page put into the sink, or the reason
+// none could be, or neither when the pages have run out.
+struct PageResult {
+    bool page = false;
+    ImageFailure failure = ImageFailure::None;
+    std::string error;
+    bool End() const { return !page && failure == ImageFailure::None; }
+};
+
 struct LoadSettings {
     // Every page or frame; otherwise the first alone.
     bool allPages = false;
@@ -68,6 +77,10 @@ class ImagePages {
     // The next page, or why it cannot be had, or the end (after the last
     // page, after the first unless every page is wanted, after a failure).
     DecodeResult Next() noexcept;
+    // The same page's rows put into `sink` instead, in whatever layout the
+    // decoder makes them: no 24-bit picture is kept. The sink's contents are
+    // whole only when the result has a page.
+    PageResult NextInto(RowSink& sink) noexcept;
     // The number of the page Next gave last, from 1.
     int Page() const { return page_; }
     // The format found, empty before one is.
@@ -77,6 +90,10 @@ class ImagePages {
     ImagePages() = default;
     void Start(const LoadSettings& settings) noexcept;
     void Fail(ImageFailure failure, std::string&& reason) noexcept;
+    // Runs `decode` for the next page: true for a page; false for the end,
+    // or with the failure in `failed`.
+    template <typename Decode>
+    bool Step(Decode decode, ImageFailure& failed, std::string& error) noexcept;
 
     std::vector<uint8_t> owned_;  // the file's bytes, when read here
     std::span<const uint8_t> bytes_;

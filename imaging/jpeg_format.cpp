@@ -46,37 +46,60 @@ bool DataCanFill(std::span<const uint8_t> file, uint64_t width, uint64_t height)
     return true;
 }
 
-std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error) {
-    std::unique_ptr<void, DecoderRelease> decoder(tjInitDecompress());
-    if (!decoder) {
-        error = "JPEG: cannot start the decoder";
-        return std::nullopt;
-    }
-    // The 2.1 interface takes non-const input it never writes.
-    auto* data = const_cast<unsigned char*>(bytes.data());
-    const auto size = static_cast<unsigned long>(bytes.size());
-    const auto failed = [&] {
+// Damaged data stops the decoder rather than yielding a partly grey picture;
+// the scan limit keeps crafted progressive files from taking minutes.
+constexpr int kFlags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
+
+// A decoder with the file's header read and its size checked.
+struct Opened {
+    std::unique_ptr<void, DecoderRelease> decoder;
+    unsigned char* data = nullptr;  // the 2.1 interface takes non-const input it never writes
+    unsigned long size = 0;
+    int width = 0, height = 0, colourSpace = 0;
+
+    bool Failed(std::string& error) const {
         error = std::string("JPEG: ") + tjGetErrorStr2(decoder.get());
+        return false;
+    }
+};
+
+bool Open(std::span<const uint8_t> bytes, Opened& jpeg, std::string& error) {
+    jpeg.decoder.reset(tjInitDecompress());
+    if (!jpeg.decoder) {
+        error = "JPEG: cannot start the decoder";
+        return false;
+    }
+    jpeg.data = const_cast<unsigned char*>(bytes.data());
+    jpeg.size = static_cast<unsigned long>(bytes.size());
+    int subsampling = 0;
+    if (tjDecompressHeader3(jpeg.decoder.get(), jpeg.data, jpeg.size, &jpeg.width, &jpeg.height,
+                            &subsampling, &jpeg.colourSpace) != 0) {
+        return jpeg.Failed(error);
+    }
+    if (!CheckImageSize(jpeg.width, jpeg.height, error)) return false;
+    if (!DataCanFill(bytes, uint64_t(jpeg.width), uint64_t(jpeg.height))) {
+        error = "JPEG: too little data for the picture's size";
+        return false;
+    }
+    return true;
+}
+
+std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error) {
+    Opened jpeg;
+    if (!Open(bytes, jpeg, error)) return std::nullopt;
+    void* decoder = jpeg.decoder.get();
+    unsigned char* data = jpeg.data;
+    const unsigned long size = jpeg.size;
+    const int width = jpeg.width, height = jpeg.height, colourSpace = jpeg.colourSpace;
+    const auto failed = [&] {
+        jpeg.Failed(error);
         return std::nullopt;
     };
-    int width = 0, height = 0, subsampling = 0, colourSpace = 0;
-    if (tjDecompressHeader3(decoder.get(), data, size, &width, &height, &subsampling,
-                            &colourSpace) != 0) {
-        return failed();
-    }
-    if (!CheckImageSize(width, height, error)) return std::nullopt;
-    if (!DataCanFill(bytes, uint64_t(width), uint64_t(height))) {
-        error = "JPEG: too little data for the picture's size";
-        return std::nullopt;
-    }
     auto raster = NewRaster(width, height, error);
     if (!raster) return std::nullopt;
-    // Damaged data stops the decoder rather than yielding a partly grey picture;
-    // the scan limit keeps crafted progressive files from taking minutes.
-    constexpr int kFlags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
     if (colourSpace != TJCS_CMYK && colourSpace != TJCS_YCCK) {
         // Straight into the bitmap's layout: no conversion pass.
-        if (tjDecompress2(decoder.get(), data, size, raster->pixels.get(), width,
+        if (tjDecompress2(decoder, data, size, raster->pixels.get(), width,
                           static_cast<int>(raster->stride), height, TJPF_BGR,
                           kFlags | TJFLAG_BOTTOMUP) != 0) {
             return failed();
@@ -91,8 +114,7 @@ std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error)
         error = kOutOfMemory;
         return std::nullopt;
     }
-    if (tjDecompress2(decoder.get(), data, size, cmyk.get(), width, 0, height, TJPF_CMYK, kFlags) !=
-        0) {
+    if (tjDecompress2(decoder, data, size, cmyk.get(), width, 0, height, TJPF_CMYK, kFlags) != 0) {
         return failed();
     }
     for (int32_t y = 0; y < height; ++y) {
@@ -107,11 +129,40 @@ std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error)
     return raster;
 }
 
+// Grey files decode to one sample a pixel, which the 24-bit bitmap would
+// repeat three times; colour files to the bitmap's own layout. CMYK goes
+// through the bitmap.
+bool DecodeInto(std::span<const uint8_t> bytes, RowSink& sink, std::string& error) {
+    Opened jpeg;
+    if (!Open(bytes, jpeg, error)) return false;
+    if (jpeg.colourSpace == TJCS_CMYK || jpeg.colourSpace == TJCS_YCCK) {
+        std::optional<Raster> raster = Decode(bytes, error);
+        return raster && IntoSink(std::move(*raster), sink, error);
+    }
+    const bool grey = jpeg.colourSpace == TJCS_GRAY;
+    const size_t pixelBytes = grey ? 1 : 3;
+    const size_t rowBytes = size_t(jpeg.width) * pixelBytes;
+    // Held only while the page is converted, under the sink's reservation.
+    std::unique_ptr<uint8_t[]> rows(new (std::nothrow) uint8_t[rowBytes * size_t(jpeg.height)]);
+    if (!rows) {
+        error = kOutOfMemory;
+        return false;
+    }
+    if (!sink.Begin(jpeg.width, jpeg.height, error)) return false;
+    if (tjDecompress2(jpeg.decoder.get(), jpeg.data, jpeg.size, rows.get(), jpeg.width, 0,
+                      jpeg.height, grey ? TJPF_GRAY : TJPF_BGR, kFlags) != 0) {
+        return jpeg.Failed(error);
+    }
+    sink.Rows(grey ? Layout::Grey : Layout::Bgr, rows.get(), static_cast<std::ptrdiff_t>(rowBytes),
+              0, jpeg.height);
+    return true;
+}
+
 }  // namespace
 
 const ImageFormat kJpegFormat = {
     "JPEG", Sniff, [](std::span<const uint8_t> bytes, const DecodeSettings&, std::string&) {
-        return OnePage(bytes, Decode);
+        return OnePage(bytes, Decode, DecodeInto);
     }};
 
 }  // namespace zeph::imaging::detail

@@ -1,4 +1,5 @@
-// PNG through libpng's simplified interface: one page.
+// PNG, one page: plain files read directly, every other through libpng's
+// simplified interface.
 #include <png.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <new>
 
 #include "imaging/format_table.h"
+#include "imaging/png_reading.h"
 #include "imaging/raster.h"
 
 namespace zeph::imaging::detail {
@@ -50,7 +52,9 @@ bool DataCanFill(std::span<const uint8_t> file, uint64_t width, uint64_t height)
     return least <= most;
 }
 
-std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error) {
+}  // namespace
+
+std::optional<Raster> ReadPngWithLibpng(std::span<const uint8_t> bytes, std::string& error) {
     struct Image {
         png_image image{};
         Image() { image.version = PNG_IMAGE_VERSION; }
@@ -99,11 +103,39 @@ std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error)
     return raster;
 }
 
+namespace {
+
+std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error) {
+    RasterSink sink;
+    switch (ReadPlainPng(bytes, sink, error)) {
+        case PlainPng::Decoded:
+            return sink.Take();
+        case PlainPng::SinkRefused:
+            return std::nullopt;
+        case PlainPng::NotPlain:
+            break;
+    }
+    return ReadPngWithLibpng(bytes, error);
+}
+
+bool DecodeInto(std::span<const uint8_t> bytes, RowSink& sink, std::string& error) {
+    switch (ReadPlainPng(bytes, sink, error)) {
+        case PlainPng::Decoded:
+            return true;
+        case PlainPng::SinkRefused:
+            return false;
+        case PlainPng::NotPlain:
+            break;
+    }
+    std::optional<Raster> raster = ReadPngWithLibpng(bytes, error);
+    return raster && IntoSink(std::move(*raster), sink, error);
+}
+
 }  // namespace
 
 const ImageFormat kPngFormat = {
     "PNG", Sniff, [](std::span<const uint8_t> bytes, const DecodeSettings&, std::string&) {
-        return OnePage(bytes, Decode);
+        return OnePage(bytes, Decode, DecodeInto);
     }};
 
 }  // namespace zeph::imaging::detail

@@ -167,8 +167,7 @@ std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error)
 }  // namespace
 
 const ImageFormat kPnmFormat = {
-    "PNM", Sniff,
-    [](std::span<const uint8_t> bytes, const DecodeSettings&, std::string&) {
+    "PNM", Sniff, [](std::span<const uint8_t> bytes, const DecodeSettings&, std::string&) {
         return OnePage(bytes, Decode);
     }};
 

@@ -79,6 +79,9 @@ void ConvertRow(Layout layout, const uint8_t* source, int32_t width, uint8_t* ta
                 target[3 * x + 2] = OnBlack(p[0], p[3]);
             }
             break;
+        case Layout::Bgr:
+            std::memcpy(target, source, 3 * count);
+            break;
         case Layout::Bgra:
             for (size_t x = 0; x < count; ++x) {
                 const uint8_t* p = source + 4 * x;
@@ -88,6 +91,34 @@ void ConvertRow(Layout layout, const uint8_t* source, int32_t width, uint8_t* ta
             }
             break;
     }
+}
+
+}  // namespace zeph::imaging::detail
+
+namespace zeph::imaging::detail {
+
+bool RasterSink::Begin(int32_t width, int32_t height, std::string& error) {
+    raster_.reset();
+    raster_ = NewRaster(width, height, error);
+    return raster_.has_value();
+}
+
+void RasterSink::Rows(Layout layout, const uint8_t* first, std::ptrdiff_t stride, int32_t top,
+                      int32_t count) {
+    if (!raster_ || top < 0 || count < 0 || top > raster_->height - count) return;
+    for (int32_t k = 0; k < count; ++k)
+        ConvertRow(layout, first + std::ptrdiff_t(k) * stride, raster_->width,
+                   raster_->RowFromTop(top + k));
+}
+
+bool IntoSink(Raster&& raster, RowSink& sink, std::string& error) {
+    // The sink takes the picture's place in the budget: holding both
+    // reservations could wait for ever on a picture of half the cap.
+    raster.reserved = {};
+    if (!sink.Begin(raster.width, raster.height, error)) return false;
+    sink.Rows(Layout::Bgr, raster.RowFromTop(0), -static_cast<std::ptrdiff_t>(raster.stride), 0,
+              raster.height);
+    return true;
 }
 
 }  // namespace zeph::imaging::detail

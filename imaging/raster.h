@@ -12,6 +12,8 @@
 #include <string_view>
 
 #include "imaging/decoded_image.h"
+#include "imaging/pixel_layout.h"
+#include "imaging/row_sink.h"
 
 namespace zeph::imaging::detail {
 
@@ -32,13 +34,29 @@ std::optional<Raster> NewRaster(int64_t width, int64_t height, std::string& erro
 // The same, every pixel black: for pictures a frame covers only in part.
 std::optional<Raster> NewBlackRaster(int64_t width, int64_t height, std::string& error);
 
+// A sink that makes the 24-bit raster: for decoders that write rows into a
+// sink, when the caller wants the picture itself.
+class RasterSink final : public RowSink {
+  public:
+    bool Begin(int32_t width, int32_t height, std::string& error) override;
+    void Rows(Layout layout, const uint8_t* first, std::ptrdiff_t stride, int32_t top,
+              int32_t count) override;
+    std::optional<Raster> Take() { return std::move(raster_); }
+
+  private:
+    std::optional<Raster> raster_;
+};
+
+// A decoded raster handed to a sink as its rows are (bottom row first), its
+// place in the budget handed over too; false with the reason when the sink
+// refuses its size.
+bool IntoSink(Raster&& raster, RowSink& sink, std::string& error);
+
 // Transparency flattened onto black, rounded to nearest.
 inline uint8_t OnBlack(uint8_t colour, uint8_t alpha) {
     return static_cast<uint8_t>((colour * alpha + 127) / 255);
 }
 
-// Pixel layouts decoders hand over for conversion.
-enum class Layout { Grey, GreyAlpha, Rgb, Rgba, Bgra };
 // Converts `width` pixels of `source` into the blue-green-red row `target`.
 void ConvertRow(Layout layout, const uint8_t* source, int32_t width, uint8_t* target);
 

@@ -27,7 +27,10 @@
 #include <vector>
 
 #include "imaging/format_table.h"
+#include "imaging/grey_rows.h"
 #include "imaging/pixel_budget.h"
+#include "imaging/pixel_layout.h"
+#include "imaging/png_reading.h"
 #include "tests/support/document_files.h"
 #include "tests/support/image_renderer.h"
 
@@ -1760,6 +1763,191 @@ TEST(ImageLoadingSeeds, TinyFilesOfEveryKindLoad) {
         const Bytes pdf = zeph::test::PdfOfPages({ImageOfPicture(tiny), ImageOfPicture(tiny)}, 20);
         std::ofstream(fs::path(folder) / "pdf-pages", std::ios::binary)
             .write(reinterpret_cast<const char*>(pdf.data()), std::streamsize(pdf.size()));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Straight to grey: the rows a decoder hands a sink give the raster its
+// 24-bit bitmap gives.
+
+struct GreyPage {
+    int32_t width = 0, height = 0;
+    std::vector<int32_t> values;
+    bool operator==(const GreyPage&) const = default;
+};
+
+zeph::imaging::GreySink SinkInto(GreyPage& page) {
+    return zeph::imaging::GreySink([&page](int32_t width, int32_t height) {
+        page.width = width;
+        page.height = height;
+        page.values.assign(size_t(width) * size_t(height), -1);
+        return page.values.data();
+    });
+}
+
+// B + 6 G + 3 R of a bitmap's pixels, top row first: the engine's formula.
+GreyPage GreyOfBitmap(const DecodedImage& bitmap) {
+    GreyPage page{bitmap.width, bitmap.height, {}};
+    for (int32_t y = 0; y < bitmap.height; ++y) {
+        const uint8_t* row = bitmap.RowFromTop(y);
+        for (int32_t x = 0; x < bitmap.width; ++x, row += 3)
+            page.values.push_back(row[0] + 6 * row[1] + 3 * row[2]);
+    }
+    return page;
+}
+
+TEST(StraightToGrey, EveryFormatAndPageGivesItsBitmapsRaster) {
+    std::vector<Sample> samples = Samples(ColourSymbol(false));
+    const Picture alpha = ColourSymbol(true);
+    samples.push_back({"png-alpha", EncodePng(alpha, PNG_FORMAT_RGBA, alpha.rgba.data())});
+    const Bytes ya = alpha.Channels({0, 3});
+    samples.push_back({"png-grey-alpha", EncodePng(alpha, PNG_FORMAT_GA, ya.data())});
+    samples.push_back(
+        {"gif-frames",
+         EncodeGif(14, 9, {{1, 1, 12, 8, Bytes(96, 1), 5}, {3, 2, 8, 5, Bytes(40, 3), -1}})});
+    zeph::imaging::LoadSettings every;
+    every.allPages = true;
+    for (const Sample& sample : samples) {
+        auto bitmaps = zeph::imaging::ImagePages::OfBytes(sample.file, every);
+        auto rows = zeph::imaging::ImagePages::OfBytes(sample.file, every);
+        for (int page = 1;; ++page) {
+            zeph::imaging::DecodeResult bitmap = bitmaps.Next();
+            GreyPage grey;
+            zeph::imaging::GreySink sink = SinkInto(grey);
+            const zeph::imaging::PageResult result = rows.NextInto(sink);
+            ASSERT_EQ(result.End(), bitmap.End()) << sample.name << " page " << page;
+            if (bitmap.End()) break;
+            ASSERT_TRUE(bitmap.image && result.page) << sample.name << ": " << result.error;
+            EXPECT_EQ(grey, GreyOfBitmap(*bitmap.image)) << sample.name << " page " << page;
+        }
+    }
+}
+
+// A PNG with the given rows (each with its filter byte), optionally a
+// palette and a gamma chunk, its data split over `parts` chunks.
+Bytes PngOf(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType,
+            const Bytes& filteredRows, const Bytes& palette, std::optional<uint32_t> gamma,
+            int parts) {
+    Bytes whole = HandMadePng(width, height, depth, colourType, filteredRows);
+    // Signature and header kept; the data chunk taken out and put back in parts.
+    Bytes png(whole.begin(), whole.begin() + 33);
+    const uint32_t dataLength = uint32_t(whole[33]) << 24 | uint32_t(whole[34]) << 16 |
+                                uint32_t(whole[35]) << 8 | whole[36];
+    const Bytes data(whole.begin() + 41, whole.begin() + 41 + dataLength);
+    if (gamma) {
+        AppendChunk(
+            png, "gAMA",
+            {uint8_t(*gamma >> 24), uint8_t(*gamma >> 16), uint8_t(*gamma >> 8), uint8_t(*gamma)});
+    }
+    if (!palette.empty()) AppendChunk(png, "PLTE", palette);
+    const size_t step = data.size() / size_t(parts) + 1;
+    for (size_t at = 0; at < data.size(); at += step)
+        AppendChunk(png, "IDAT",
+                    Bytes(data.begin() + at, data.begin() + std::min(data.size(), at + step)));
+    AppendChunk(png, "IEND", {});
+    return png;
+}
+
+GreyPage GreyOfLibpng(const Bytes& png) {
+    std::string error;
+    const auto bitmap = zeph::imaging::detail::ReadPngWithLibpng(png, error);
+    EXPECT_TRUE(bitmap) << error;
+    return bitmap ? GreyOfBitmap(*bitmap) : GreyPage{};
+}
+
+TEST(StraightToGrey, PlainPngGivesLibpngsValuesForEveryKindDepthAndFilter) {
+    using zeph::imaging::detail::PlainPng;
+    struct Kind {
+        uint8_t colourType, depth, channels;
+    };
+    const Kind kinds[] = {{0, 1, 1}, {0, 2, 1}, {0, 4, 1}, {0, 8, 1}, {2, 8, 3}, {3, 1, 1},
+                          {3, 2, 1}, {3, 4, 1}, {3, 8, 1}, {4, 8, 2}, {6, 8, 4}};
+    std::mt19937 random(11);
+    for (const Kind& kind : kinds) {
+        // Odd sizes: rows ending inside a byte, pixels left of the first.
+        const uint32_t width = 37, height = 11;
+        const size_t rowBytes = (width * kind.channels * kind.depth + 7) / 8;
+        Bytes rows;
+        for (uint32_t y = 0; y < height; ++y) {
+            rows.push_back(uint8_t(y % 5));  // every filter, Paeth and average twice
+            for (size_t i = 0; i < rowBytes; ++i)
+                rows.push_back(uint8_t(random()));
+        }
+        // A palette shorter than the indices reach: the missing entries are black.
+        Bytes palette;
+        if (kind.colourType == 3) {
+            const size_t entries = std::max<size_t>(1, (size_t{1} << kind.depth) * 3 / 4);
+            for (size_t i = 0; i < entries * 3; ++i)
+                palette.push_back(uint8_t(random()));
+        }
+        for (const auto& [gamma, parts] :
+             {std::pair<std::optional<uint32_t>, int>{{}, 1}, {45455u, 3}}) {
+            const Bytes png =
+                PngOf(width, height, kind.depth, kind.colourType, rows, palette, gamma, parts);
+            const std::string name = "colour type " + std::to_string(kind.colourType) + ", depth " +
+                                     std::to_string(kind.depth);
+            GreyPage grey;
+            zeph::imaging::GreySink sink = SinkInto(grey);
+            std::string error;
+            ASSERT_EQ(zeph::imaging::detail::ReadPlainPng(png, sink, error), PlainPng::Decoded)
+                << name;
+            EXPECT_EQ(grey, GreyOfLibpng(png)) << name;
+            // The bitmap the loader makes of it is libpng's too.
+            const Decoded bitmap = DecodeBytes(png);
+            ASSERT_TRUE(bitmap) << name;
+            EXPECT_EQ(GreyOfBitmap(*bitmap), grey) << name;
+        }
+    }
+}
+
+TEST(StraightToGrey, FilesThatAreNotPlainAreLeftToLibpng) {
+    using zeph::imaging::detail::PlainPng;
+    const uint32_t width = 9, height = 4;
+    Bytes rows;
+    for (uint32_t y = 0; y < height; ++y) {
+        rows.push_back(4);
+        for (uint32_t x = 0; x < width; ++x)
+            rows.push_back(uint8_t(x * 29 + y * 7));
+    }
+    const Bytes plain = PngOf(width, height, 8, 0, rows, {}, {}, 1);
+    Bytes transparent = Bytes(plain.begin(), plain.end() - 12);  // before IEND
+    AppendChunk(transparent, "tRNS", {0, 29});
+    AppendChunk(transparent, "IEND", {});
+    Bytes badChecksum = plain;
+    badChecksum[plain.size() - 17] ^= 1;  // the data chunk's checksum
+    Bytes unknownCritical = Bytes(plain.begin(), plain.end() - 12);
+    AppendChunk(unknownCritical, "ZZZZ", {1});
+    AppendChunk(unknownCritical, "IEND", {});
+    Bytes sixteenBit;
+    for (uint32_t y = 0; y < height; ++y) {
+        sixteenBit.push_back(0);
+        for (uint32_t x = 0; x < 2 * width; ++x)
+            sixteenBit.push_back(uint8_t(x * 13));
+    }
+    Bytes extraData = rows;
+    extraData.push_back(0);  // more than the rows hold
+    const std::pair<const char*, Bytes> cases[] = {
+        {"transparency", transparent},
+        {"linear gamma", PngOf(width, height, 8, 0, rows, {}, 100000u, 1)},
+        {"damaged checksum", badChecksum},
+        {"unknown critical chunk", unknownCritical},
+        {"16-bit", HandMadePng(width, height, 16, 0, sixteenBit)},
+        {"data past the rows", HandMadePng(width, height, 8, 0, extraData)},
+        {"data short of the rows",
+         HandMadePng(width, height, 8, 0, Bytes(rows.begin(), rows.end() - 3))},
+    };
+    for (const auto& [name, png] : cases) {
+        GreyPage grey;
+        zeph::imaging::GreySink sink = SinkInto(grey);
+        std::string error;
+        EXPECT_EQ(zeph::imaging::detail::ReadPlainPng(png, sink, error), PlainPng::NotPlain)
+            << name;
+        EXPECT_EQ(grey.width, 0) << name << ": the sink was begun";
+        // The loader still gives what libpng gives: the picture, or its refusal.
+        std::string libpngError, loaderError;
+        const bool libpng = zeph::imaging::detail::ReadPngWithLibpng(png, libpngError).has_value();
+        EXPECT_EQ(DecodeBytes(png, &loaderError).has_value(), libpng) << name;
+        EXPECT_EQ(loaderError, libpngError) << name;
     }
 }
 

@@ -1,0 +1,139 @@
+// PNG's filters reversed. Sub, average and Paeth depend on the pixel to the
+// left, so a row runs pixel after pixel; the bytes of one pixel are
+// independent, and for 3- and 4-byte pixels (colour photos) they run side by
+// side in SSE2 lanes.
+#include "imaging/png_unfilter.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace zeph::imaging::detail {
+namespace {
+
+inline uint8_t Paeth(int left, int up, int upLeft) {
+    const int p = left + up - upLeft;
+    const int pa = std::abs(p - left);
+    const int pb = std::abs(p - up);
+    const int pc = std::abs(p - upLeft);
+    if (pa <= pb && pa <= pc) return static_cast<uint8_t>(left);
+    return static_cast<uint8_t>(pb <= pc ? up : upLeft);
+}
+
+void Sub(uint8_t* row, size_t bytes, size_t step) {
+    for (size_t i = step; i < bytes; ++i)
+        row[i] = static_cast<uint8_t>(row[i] + row[i - step]);
+}
+
+void Up(uint8_t* row, const uint8_t* above, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i)
+        row[i] = static_cast<uint8_t>(row[i] + above[i]);
+}
+
+void Average(uint8_t* row, const uint8_t* above, size_t bytes, size_t step) {
+    for (size_t i = 0; i < step && i < bytes; ++i)
+        row[i] = static_cast<uint8_t>(row[i] + above[i] / 2);
+    for (size_t i = step; i < bytes; ++i)
+        row[i] = static_cast<uint8_t>(row[i] + (row[i - step] + above[i]) / 2);
+}
+
+void PaethRow(uint8_t* row, const uint8_t* above, size_t bytes, size_t step) {
+    for (size_t i = 0; i < step && i < bytes; ++i)
+        row[i] = static_cast<uint8_t>(row[i] + above[i]);  // Paeth(0, up, 0) is up
+    for (size_t i = step; i < bytes; ++i)
+        row[i] = static_cast<uint8_t>(row[i] + Paeth(row[i - step], above[i], above[i - step]));
+}
+
+#if defined(__SSE2__)
+
+// Pixels of 3 or 4 bytes, each widened to 16-bit lanes. Assembled in a
+// register: a 3-byte copy through memory would stall on every pixel.
+template <size_t step>
+inline __m128i Load(const uint8_t* p) {
+    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    if constexpr (step == 4) v |= uint32_t(p[3]) << 24;
+    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), _mm_setzero_si128());
+}
+
+template <size_t step>
+inline void Store(uint8_t* p, __m128i lanes) {
+    const auto v = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes)));
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    if constexpr (step == 4) p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+inline __m128i Abs16(__m128i v) {
+    return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
+}
+
+template <size_t step>
+void PaethPixels(uint8_t* row, const uint8_t* above, size_t bytes) {
+    const __m128i mask = _mm_set1_epi16(0xFF);
+    __m128i left = _mm_setzero_si128();
+    __m128i upLeft = _mm_setzero_si128();
+    for (size_t i = 0; i + step <= bytes; i += step) {
+        const __m128i up = Load<step>(above + i);
+        const __m128i pa = Abs16(_mm_sub_epi16(up, upLeft));    // |p - left|
+        const __m128i pb = Abs16(_mm_sub_epi16(left, upLeft));  // |p - up|
+        const __m128i pc = Abs16(
+            _mm_sub_epi16(_mm_add_epi16(up, left), _mm_add_epi16(upLeft, upLeft)));  // |p - upLeft|
+        // Ties go to left, then to up, as the filter's definition orders them.
+        const __m128i notLeft = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+        const __m128i useUpLeft = _mm_cmpgt_epi16(pb, pc);
+        const __m128i upOrUpLeft =
+            _mm_or_si128(_mm_and_si128(useUpLeft, upLeft), _mm_andnot_si128(useUpLeft, up));
+        const __m128i predicted =
+            _mm_or_si128(_mm_and_si128(notLeft, upOrUpLeft), _mm_andnot_si128(notLeft, left));
+        const __m128i value = _mm_and_si128(_mm_add_epi16(Load<step>(row + i), predicted), mask);
+        Store<step>(row + i, value);
+        left = value;
+        upLeft = up;
+    }
+}
+
+template <size_t step>
+void AveragePixels(uint8_t* row, const uint8_t* above, size_t bytes) {
+    const __m128i mask = _mm_set1_epi16(0xFF);
+    __m128i left = _mm_setzero_si128();
+    for (size_t i = 0; i + step <= bytes; i += step) {
+        const __m128i mean = _mm_srli_epi16(_mm_add_epi16(left, Load<step>(above + i)), 1);
+        left = _mm_and_si128(_mm_add_epi16(Load<step>(row + i), mean), mask);
+        Store<step>(row + i, left);
+    }
+}
+
+#endif
+
+}  // namespace
+
+void UnfilterPngRow(uint8_t filter, uint8_t* row, const uint8_t* above, size_t bytes,
+                    size_t pixelBytes) {
+#if defined(__SSE2__)
+    if (pixelBytes == 3) {
+        if (filter == 3) return AveragePixels<3>(row, above, bytes);
+        if (filter == 4) return PaethPixels<3>(row, above, bytes);
+    } else if (pixelBytes == 4) {
+        if (filter == 3) return AveragePixels<4>(row, above, bytes);
+        if (filter == 4) return PaethPixels<4>(row, above, bytes);
+    }
+#endif
+    switch (filter) {
+        case 1:
+            return Sub(row, bytes, pixelBytes);
+        case 2:
+            return Up(row, above, bytes);
+        case 3:
+            return Average(row, above, bytes, pixelBytes);
+        case 4:
+            return PaethRow(row, above, bytes, pixelBytes);
+        default:
+            return;
+    }
+}
+
+}  // namespace zeph::imaging::detail

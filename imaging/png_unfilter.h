@@ -1,0 +1,18 @@
+// The reversal of PNG's row filters, in place, row by row.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zeph::imaging::detail {
+
+// Filter types 0 to 4: none, sub, up, average, Paeth.
+inline constexpr uint8_t kLastPngFilter = 4;
+
+// Reverses `filter` on the `bytes` bytes of `row`, whose pixels are
+// `pixelBytes` bytes apart (1 for depths below 8), given the row above
+// already unfiltered (`above`, all zeros for the first row).
+void UnfilterPngRow(uint8_t filter, uint8_t* row, const uint8_t* above, size_t bytes,
+                    size_t pixelBytes);
+
+}  // namespace zeph::imaging::detail
