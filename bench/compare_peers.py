@@ -5,7 +5,10 @@ Runs, in one go and turn about, ZephScan with one worker thread, ZephScan with
 its default threads, ZXingReader (given every linear format it reads) and
 zbarimg (when installed) over every PNG of the real-photo corpus, over every
 PNG of the corpus of further symbologies (GS1 DataBar, Telepen) on lines of
-its own, and over generated 12-megapixel JPEG photos, and prints the medians
+its own, over a smooth 12-megapixel pair (an EAN-13 on a blurred plasma
+texture, turned 17 degrees, and the texture alone; made with GraphicsMagick
+and zint when both are installed) and over generated 12-megapixel JPEG grain
+photos, and prints the medians
 side by side with their ratios to ZXingReader. Then prints the engine's search
 against TurboJPEG's decode on each photo (bench/photo_bench).
 
@@ -42,13 +45,39 @@ def run_measured(command):
     return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
 
 
-def zbarimg():
-    """zbarimg from PATH, or None."""
+def find_program(name):
+    """A program from PATH, or None."""
     for folder in os.environ.get("PATH", "").split(os.pathsep):
-        candidate = Path(folder) / "zbarimg"
+        candidate = Path(folder) / name
         if folder and candidate.is_file() and os.access(candidate, os.X_OK):
             return candidate
     return None
+
+
+def make_smooth_pair(folder):
+    """Two 12-megapixel JPEG files (quality 90): a zint EAN-13 at scale 6 on a blurred
+    plasma texture, the whole turned 17 degrees and cropped back to 4000 x 3000, and
+    the texture alone. Little texture is where row readers are quickest. None when
+    GraphicsMagick or zint is missing."""
+    gm, zint = find_program("gm"), find_program("zint")
+    if not gm or not zint:
+        return None
+    folder.mkdir()
+    bg, symbol, label = folder / "bg.png", folder / "ean13.png", folder / "label.png"
+    steps = [
+        [gm, "convert", "-size", "4000x3000", "plasma:fractal", "-blur", "0x2", "-colorspace",
+         "gray", bg],
+        [zint, "-b", "EANX", "--scale=6", "-d", "590123412345", "-o", symbol],
+        [gm, "composite", "-geometry", "+1200+900", symbol, bg, label],
+        [gm, "convert", label, "-background", "white", "-rotate", "17", "-gravity", "center",
+         "-crop", "4000x3000+0+0", "+repage", "-quality", "90", folder / "smooth-label.jpg"],
+        [gm, "convert", bg, "-quality", "90", folder / "smooth-texture.jpg"],
+    ]
+    for step in steps:
+        subprocess.run([str(c) for c in step], check=True, stdout=subprocess.DEVNULL)
+    for png in (bg, symbol, label):
+        png.unlink()
+    return sorted(folder.glob("*.jpg"))
 
 
 def flatten_corpus(corpus, folder):
@@ -67,7 +96,7 @@ def compare(name, files, mask, zephscan, zxing, repeats):
         ("ZephScan (default threads)", [zephscan, mask]),
         ("ZXingReader 3.1.1", [zxing, "-formats", FORMATS, "-1", *files]),
     ]
-    zbar = zbarimg()
+    zbar = find_program("zbarimg")
     if zbar:
         # zbarimg exits 4 when a file holds no symbol: "|| true" keeps its times.
         readers.append(("zbarimg", ["sh", "-c", '"$0" -q --nodbus "$@" || true', zbar, *files]))
@@ -136,11 +165,18 @@ def main():
         else:
             print(f"\nno corpus of further symbologies at {extra}: skipped")
 
+        smooth = make_smooth_pair(work / "smooth")
+        if smooth:
+            compare("Smooth 12-megapixel pair (EAN-13 on plasma, and plasma alone)", smooth,
+                    f"{work / 'smooth'}/*.jpg", zephscan, zxing, args.repeats)
+        else:
+            print("\nno gm (graphicsmagick) or zint: the smooth pair is skipped")
+
         photos = work / "photos"
         timing = subprocess.run([str(build / "bench" / "photo_bench"), str(photos),
                                  str(args.photos)], check=True, capture_output=True, text=True)
         files = sorted(photos.glob("*.jpg"))
-        compare("12-megapixel JPEG photos (half with a label)", files, f"{photos}/*.jpg",
+        compare("12-megapixel JPEG grain photos (half with a label)", files, f"{photos}/*.jpg",
                 zephscan, zxing, args.repeats)
         print("\nThe engine's search (XR_SearchExtended, thorough, one thread) against "
               "TurboJPEG's decode, median of 5:")
