@@ -14,6 +14,10 @@ int ReadCandidate(std::span<const int32_t> raster, int32_t height, int32_t width
     const int trimmed = XR_TrimScanLine(raster, height, width, line, c.x, c.y);
     if (trimmed < 0) return kFailed;
     if (trimmed == 0) return kUnusableLine;
+    // Trimming a short line through a nearly flat stretch can leave a single
+    // point, along which no signal can be sampled: no line for this candidate,
+    // while the others still deserve a read.
+    if (line.x0 == line.x1 && line.y0 == line.y1) return kUnusableLine;
 
     slot.rawData[0] = slot.data[0] = slot.symbology[0] = slot.barcodeType[0] = slot.descriptor[0] =
         '\0';

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <vector>
 
+#include "engine/locate/add_on_stretch.h"
 #include "engine/locate/candidate_read.h"
 #include "engine/parallel/work_crew.h"
 
@@ -97,7 +98,7 @@ int SearchThoroughOnCrew(std::span<const int32_t> raster, int32_t height, int32_
             if (read.outcome == 0) continue;
             records[static_cast<size_t>(kept)] = read.slot;
             const bool patch = XR_TextOf(read.slot.symbology) == "Patch Code";
-            kept = XR_MergeMatch(records, kept + 1);
+            kept = DropReadsOnAddOnStretches(records, XR_MergeMatch(records, kept + 1));
             if (kept == maxRecords) return kept;
             if (patch && !(patchLatch && minBars == 7)) {
                 // The tiles after this one are read again with the latch set.

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <new>
 
+#include "engine/locate/add_on_stretch.h"
 #include "engine/locate/candidate_read.h"
 #include "engine/parallel/work_crew.h"
 #include "engine/reader.h"
@@ -141,7 +142,7 @@ int SearchThorough(std::span<const int32_t> raster, int32_t height, int32_t widt
                 patchLatch = true;
                 minBars = 7;
             }
-            kept = XR_MergeMatch(records, kept + 1);
+            kept = DropReadsOnAddOnStretches(records, XR_MergeMatch(records, kept + 1));
             if (kept == maxRecords) return kept;
         }
     }

@@ -96,7 +96,7 @@ int XR_DecodeEan13(const ScanSignal& scan, MatchRecord& record) {
     accepted = Accept(b, confB, record) || accepted;
     if (!accepted) return 0;
 
-    AppendTrailingSupplement(scan, kBars, record);
+    AppendTrailingSupplement(scan, kBars, kModules, record);
     return 1;
 }
 

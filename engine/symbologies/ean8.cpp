@@ -57,7 +57,7 @@ int XR_DecodeEan8(const ScanSignal& scan, MatchRecord& record) {
     XR_DescribeEan8(reading, record);
     record.confidence = confidence;
 
-    AppendTrailingSupplement(scan, kBars, record);
+    AppendTrailingSupplement(scan, kBars, kModules, record);
     return 1;
 }
 

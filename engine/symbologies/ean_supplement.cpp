@@ -16,6 +16,10 @@ using namespace zeph::ean;
 
 thread_local zeph::LazyTables<1> tables({kOddThenEven});
 
+// Least ratio of the guard's second bar to its first: two modules to one,
+// with room for ink spread and blur.
+constexpr float kGuardBarGrowth = 1.4f;
+
 int CheckValue(std::string_view parity) {
     if (parity.size() == 2) return ParityValue(kSupplement2Parity, parity);
     if (parity.size() == 5) return ParityValue(kSupplement5Parity, parity);
@@ -53,6 +57,12 @@ int XR_DecodeSupplement(const ScanSignal& scan, int32_t b0, MatchRecord& record)
     if (!StandsAlone(scan, b0, 3 * k + 1, 9 * k + 2)) return 0;
     const int32_t* starts = scan.barStarts.get();
     const int32_t* ends = scan.barEnds.get();
+    // The guard 1011 has a bar of two modules after one of one; the start guard
+    // of an EAN/UPC symbol, which can stand where an add-on would, does not.
+    if (static_cast<float>(ends[b0 + 1] - starts[b0 + 1]) <
+        kGuardBarGrowth * static_cast<float>(ends[b0] - starts[b0])) {
+        return 0;
+    }
     // Every digit is seven modules wide; the guard's bars start two modules
     // apart, and each separator spans two from the bar end before it.
     std::array<float, 5> digitWidths{};

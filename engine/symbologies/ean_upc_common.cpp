@@ -42,11 +42,29 @@ bool DigitsAndGuardsFit(std::span<const float> digitWidths, std::span<const Guar
     return GuardsFit(std::span<const float>(guardWidths.data(), n), digitWidths);
 }
 
-void AppendTrailingSupplement(const ScanSignal& scan, int32_t firstBar, MatchRecord& record) {
+bool SameModuleWidth(const ScanSignal& scan, int32_t firstBar, int mainModules,
+                     size_t addOnDigits) {
+    // A k-digit add-on spans 9k + 2 modules from its first bar to its last.
+    const auto addOnBars = static_cast<int32_t>(3 * addOnDigits + 1);
+    const auto addOnModules = static_cast<double>(9 * addOnDigits + 2);
+    if (firstBar < 1 || mainModules < 1 || scan.barCount < firstBar + addOnBars) return false;
+    const double mainModule =
+        double(scan.barEnds[firstBar - 1] - scan.barStarts[0]) / double(mainModules);
+    const double addOnModule =
+        double(scan.barEnds[firstBar + addOnBars - 1] - scan.barStarts[firstBar]) / addOnModules;
+    return addOnModule >= kLeastModuleRatio * mainModule &&
+           addOnModule <= kMostModuleRatio * mainModule;
+}
+
+void AppendTrailingSupplement(const ScanSignal& scan, int32_t firstBar, int mainModules,
+                              MatchRecord& record) {
     if (scan.barCount <= firstBar) return;
     MatchRecord supplement;
     supplement.confidence = 0.8f * record.confidence;
     if (XR_DecodeSupplement(scan, firstBar, supplement) != 1) return;
+    if (!SameModuleWidth(scan, firstBar, mainModules, XR_TextOf(supplement.rawData).size())) {
+        return;
+    }
     XR_AppendText(record.symbology, " + ");
     XR_AppendText(record.symbology, XR_TextOf(supplement.symbology));
     XR_AppendText(record.barcodeType, " + ");

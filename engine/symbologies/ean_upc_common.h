@@ -56,8 +56,18 @@ struct GuardStretch {
 };
 bool DigitsAndGuardsFit(std::span<const float> digitWidths, std::span<const GuardStretch> guards);
 
-// After a main symbol ending before bar firstBar: reads an add-on that must beat
-// 0.8 times the main confidence and appends its texts to the record.
-void AppendTrailingSupplement(const ScanSignal& scan, int32_t firstBar, MatchRecord& record);
+// Whether an add-on of `addOnDigits` digits from bar firstBar is printed at the
+// module width of the main symbol of `mainModules` modules from bar 0 before
+// it. The bars of another symbol beside this one, at another size or angle,
+// can read as an add-on; one printed with the symbol cannot differ so much.
+inline constexpr double kLeastModuleRatio = 0.8;
+inline constexpr double kMostModuleRatio = 1.25;
+bool SameModuleWidth(const ScanSignal& scan, int32_t firstBar, int mainModules, size_t addOnDigits);
+
+// After a main symbol of `mainModules` modules ending before bar firstBar:
+// reads an add-on that must beat 0.8 times the main confidence and share the
+// main symbol's module width, and appends its texts to the record.
+void AppendTrailingSupplement(const ScanSignal& scan, int32_t firstBar, int mainModules,
+                              MatchRecord& record);
 
 }  // namespace zeph::ean

@@ -81,7 +81,7 @@ int XR_DecodeUpcE(const ScanSignal& scan, MatchRecord& record) {
     XR_DescribeUpcE(reading, expansion, record);
     record.confidence = confidence;
 
-    AppendTrailingSupplement(scan, kBars, record);
+    AppendTrailingSupplement(scan, kBars, kModules, record);
     return 1;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/locate/candidate_read.h"
 #include "engine/reader.h"
 #include "tests/support/ean_encoder.h"
 
@@ -130,6 +131,30 @@ TEST(Search, FailuresReportMinusOne) {
     EXPECT_EQ(XR_Search(c.raster, c.height, c.width, kMaxGrey, config.get(), {}), -1);
     EXPECT_EQ(XR_SearchThorough(c.raster, c.height, c.width, kMaxGrey, config.get(), records, 0),
               -1);
+}
+
+TEST(Search, ALineTrimmedToOnePointIsSkipped) {
+    // A light strip 30 rows tall with three dark rows: the line down through
+    // its centre finds too few edges for a quiet zone and is trimmed from both
+    // ends to one point (20, 14). At a low contrast threshold such a candidate
+    // turns up in real photos; it must not fail the picture.
+    constexpr int kWidth = 40;
+    constexpr int kHeight = 30;
+    std::vector<int32_t> raster(kWidth * kHeight, 2000);
+    for (int row : {9, 16, 25}) {
+        std::fill_n(raster.begin() + row * kWidth, kWidth, 500);
+    }
+    ScanLine line;
+    ASSERT_TRUE(XR_PlaceScanLine(20, 15, M_PI / 2, kWidth, kHeight, line));
+    ASSERT_EQ(XR_TrimScanLine(raster, kHeight, kWidth, line, 20, 15), 1);
+    ASSERT_EQ(line.x0, line.x1);
+    ASSERT_EQ(line.y0, line.y1);
+
+    ReaderConfigPtr config = XR_ParseConfig("");
+    MatchRecord slot;
+    EXPECT_EQ(zeph::locate::ReadCandidate(raster, kHeight, kWidth, *config->scan, *config,
+                                          {20, 15, M_PI / 2}, slot, 4, false),
+              zeph::locate::kUnusableLine);
 }
 
 TEST(Search, TileStoreFollowsTheRasterSize) {

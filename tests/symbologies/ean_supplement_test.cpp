@@ -117,4 +117,60 @@ TEST(Supplement, SignalEndingInsideTheLastDigitsBarIsRefused) {
     EXPECT_EQ(XR_DecodeSupplementAlone(*cut, record), 0);
 }
 
+// Each module repeated `times` times: the same symbol printed larger.
+std::string Widened(const std::string& modules, int times) {
+    std::string wide;
+    for (char m : modules)
+        wide.append(static_cast<size_t>(times), m);
+    return wide;
+}
+
+TEST(Supplement, StartOfANeighbourCutByTheEdgeIsNoAddOn) {
+    // The first bars of another EAN-8 nine modules after this one, where the
+    // picture ends: a start guard and a digit look like the add-on guard and
+    // a digit.
+    const std::string neighbour = Ean8Modules("55123457");
+    int tried = 0;
+    int reads = 0;
+    for (size_t cut = 20; cut <= 40; ++cut) {
+        for (double k : {1.75, 2.0, 2.5, 3.0}) {
+            RenderOptions o = Clean();
+            o.samplesPerModule = k;
+            o.quietModules = 0;
+            const Read read = ReadModules(std::string(10, '0') + Ean8Modules("96385074") +
+                                              std::string(9, '0') + neighbour.substr(0, cut),
+                                          o, kEan8);
+            ++tried;
+            if (read.result != 1) continue;
+            ++reads;
+            EXPECT_EQ(XR_TextOf(read.record.rawData), "96385074") << cut << " modules at " << k;
+        }
+    }
+    EXPECT_GE(reads, tried * 9 / 10);
+}
+
+TEST(Supplement, AddOnSharesTheModuleWidthOfItsSymbol) {
+    const std::string main = Ean13Modules("4006381333931");
+    const std::string addOn = SupplementModules("51234");
+    // Main and add-on modules at 6 : 6, 6 : 7 and 6 : 5 are one print; at
+    // 6 : 8 and 6 : 4 the add-on is another symbol's bars.
+    const struct {
+        int addOnTimes;
+        const char* raw;
+    } cases[] = {{6, "4006381333931 + 51234"},
+                 {7, "4006381333931 + 51234"},
+                 {5, "4006381333931 + 51234"},
+                 {8, "4006381333931"},
+                 {4, "4006381333931"}};
+    for (const auto& c : cases) {
+        RenderOptions o;
+        o.samplesPerModule = 1;
+        o.quietModules = 50;
+        const Read read = ReadModules(
+            Widened(main, 6) + std::string(54, '0') + Widened(addOn, c.addOnTimes), o, kEan13);
+        ASSERT_EQ(read.result, 1) << c.addOnTimes;
+        EXPECT_EQ(XR_TextOf(read.record.rawData), c.raw) << c.addOnTimes;
+    }
+}
+
 }  // namespace
