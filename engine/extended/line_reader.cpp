@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "engine/core/dispatch.h"
 #include "engine/further/further.h"
@@ -215,6 +216,10 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
         window.sampleCount = n;
         if (r < 0) return -1;
         if (r == 0) continue;
+        // Without its add-on the symbol is read from its own window, whose
+        // extent is the symbol's.
+        if (w.withAddOn && XR_TextOf(record.rawData).find(" + ") == std::string_view::npos)
+            continue;
 
         LineRead read;
         read.record = record;
