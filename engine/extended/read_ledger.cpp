@@ -137,13 +137,16 @@ void ReadLedger::Add(const LineRead& read, int line) {
         return;
     }
     const auto end = entry->lines.begin() + static_cast<std::ptrdiff_t>(entry->lineCount);
-    const bool fresh = std::all_of(entry->lines.begin(), end, [&](const MatchRecord& seen) {
+    // Any kept line the new one shares no pixel with makes a pair: lines kept
+    // close together may each have a partner apart from the others.
+    const bool paired = std::any_of(entry->lines.begin(), end, [&](const MatchRecord& seen) {
         return Independent(seen, read.record, read.pathCount);
     });
-    if (fresh && entry->lineCount < kLinesKept) entry->lines[entry->lineCount++] = read.record;
-    if (entry->lineCount >= 2) {
+    if (paired) {
         entry->accepted = true;
         entry->order = acceptedCount_++;
+    } else if (entry->lineCount < kLinesKept) {
+        entry->lines[entry->lineCount++] = read.record;
     }
 }
 

@@ -52,7 +52,7 @@ class ReadLedger {
     static constexpr size_t kLinesKept = 4;
     struct Entry {
         MatchRecord best;                           // the most confident read of the text
-        std::array<MatchRecord, kLinesKept> lines;  // independent reads with quiet zones
+        std::array<MatchRecord, kLinesKept> lines;  // reads with quiet zones, no two independent
         size_t lineCount = 0;
         bool accepted = false;
         int order = 0;    // acceptance order
