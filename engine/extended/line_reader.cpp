@@ -213,6 +213,7 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
             const int f = further::DecodeWindow(window, further, record);
             r = f < 0 ? -1 : (r | f);
         }
+        if (r == 0 && mask != 0) r = widths_.Decode(window, mask, record);
         window.sampleCount = n;
         if (r < 0) return -1;
         if (r == 0) continue;
