@@ -29,7 +29,7 @@ bool Run::Seen(const Line& line) const {
 }
 
 int Run::ReadLine(const Line& line, int32_t paths, bool startAtBorder, bool stopAtBorder,
-                  float samplesPerPixel) {
+                  float samplesPerPixel, const MatchRecord* completing) {
     if (Seen(line)) return 0;
     LineOptions options;
     options.pathCount = paths;
@@ -44,8 +44,10 @@ int Run::ReadLine(const Line& line, int32_t paths, bool startAtBorder, bool stop
     }
     const int longest = scratch.reader.Read(picture, line, config, options, scratch.reads);
     if (longest < 0) return -1;
-    for (const LineRead& read : scratch.reads)
+    for (const LineRead& read : scratch.reads) {
+        if (completing && !Completes(read.record, *completing)) continue;
         scratch.Keep(read, static_cast<int>(scratch.lines.size()));
+    }
     return longest;
 }
 

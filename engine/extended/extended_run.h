@@ -53,9 +53,10 @@ struct Run {
     // Whether the line was read before.
     bool Seen(const Line& line) const;
     // Reads one line into the ledger; -1 on failure, else the number of bars
-    // in its longest run. A line read before is not read again (0).
+    // in its longest run. A line read before is not read again (0). With
+    // `completing`, only reads of that record's symbol with an add-on are kept.
     int ReadLine(const Line& line, int32_t paths, bool startAtBorder, bool stopAtBorder,
-                 float samplesPerPixel);
+                 float samplesPerPixel, const MatchRecord* completing = nullptr);
     // The same for a line read elsewhere into `reads`, not seen before; false
     // when memory runs out.
     bool Take(const Line& line, std::span<const LineRead> reads);
@@ -71,5 +72,9 @@ bool LineThrough(double x, double y, double theta, const Picture& p, Line& line)
 // until the candidate is read. With a crew in the settings the lines are read
 // ahead on the crew and taken in the same order. -1 on failure.
 int CandidatePass(Run& run, int tileSize);
+
+// Lines past both ends of every EAN/UPC symbol read without an add-on, on its
+// middle row and on rows beside it, for the add-on after it. -1 on failure.
+int AddOnPass(Run& run);
 
 }  // namespace zeph::extended

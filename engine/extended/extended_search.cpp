@@ -103,6 +103,7 @@ int SearchAndPasses(std::span<const int32_t> raster, int32_t height, int32_t wid
     Run run{{raster, height, width}, *config, scratch, records.first(static_cast<size_t>(found))};
     const int tileSize = thorough ? 15 : 20;
     if (CandidatePass(run, tileSize) < 0) return -1;
+    if (AddOnPass(run) < 0) return -1;
     if (ThinPicturePass(run) < 0) return -1;
     if (GridPass(run) < 0) return -1;
     if (zeph::databar::SecondLook(run) < 0) return -1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "engine/core/dispatch.h"
 #include "engine/further/further.h"
@@ -212,9 +213,14 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
             const int f = further::DecodeWindow(window, further, record);
             r = f < 0 ? -1 : (r | f);
         }
+        if (r == 0 && mask != 0) r = widths_.Decode(window, mask, record);
         window.sampleCount = n;
         if (r < 0) return -1;
         if (r == 0) continue;
+        // Without its add-on the symbol is read from its own window, whose
+        // extent is the symbol's.
+        if (w.withAddOn && XR_TextOf(record.rawData).find(" + ") == std::string_view::npos)
+            continue;
 
         LineRead read;
         read.record = record;

@@ -14,6 +14,7 @@
 #include "engine/extended/picture.h"
 #include "engine/extended/symbol_windows.h"
 #include "engine/locate/super_resolution.h"
+#include "engine/profile/window_decoders.h"
 #include "engine/reader.h"
 
 namespace zeph::extended {
@@ -107,6 +108,7 @@ class LineReader {
     LocalThreshold threshold_;
     CrispRenderer crisp_;
     databar::LineDecoder databar_;
+    profile::WindowDecoders widths_;  // where the template decoders read nothing
     std::vector<int32_t> starts_;
     std::vector<int32_t> ends_;
     // Stretches of the current line already read, as fractions of its length.

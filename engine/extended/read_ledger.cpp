@@ -17,6 +17,21 @@ std::string_view MainText(const MatchRecord& r) {
     return raw.substr(0, raw.find(" + "));
 }
 
+bool HasAddOn(const MatchRecord& r) {
+    return XR_TextOf(r.rawData).find(" + ") != std::string_view::npos;
+}
+
+}  // namespace
+
+bool Completes(const MatchRecord& whole, const MatchRecord& part) {
+    const std::string_view symbology = XR_TextOf(part.symbology);
+    return HasAddOn(whole) && !HasAddOn(part) && MainText(whole) == MainText(part) &&
+           XR_TextOf(whole.symbology).starts_with(symbology) &&
+           XR_TextOf(whole.symbology).substr(symbology.size()).starts_with(" + ");
+}
+
+namespace {
+
 bool SameText(const MatchRecord& a, const MatchRecord& b) {
     return XR_TextOf(a.symbology) == XR_TextOf(b.symbology) &&
            XR_TextOf(a.rawData) == XR_TextOf(b.rawData);
@@ -55,6 +70,20 @@ bool LiesOn(const MatchRecord& r, double x, double y) {
 bool ReadLedger::Covers(double x, double y) const {
     return std::any_of(entries_.begin(), entries_.end(),
                        [&](const Entry& e) { return e.accepted && LiesOn(e.best, x, y); });
+}
+
+const MatchRecord& ReadLedger::Accepted(size_t order) const {
+    const auto e = std::find_if(entries_.begin(), entries_.end(), [order](const Entry& x) {
+        return x.accepted && x.order == static_cast<int>(order);
+    });
+    return e->best;
+}
+
+bool ReadLedger::HasAddOnOf(const MatchRecord& record) const {
+    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) {
+        return e.accepted && Completes(e.best, record) &&
+               LiesOn(e.best, record.centreX, record.centreY);
+    });
 }
 
 bool IsProtected(const MatchRecord& record) {
@@ -108,19 +137,35 @@ void ReadLedger::Add(const LineRead& read, int line) {
         return;
     }
     const auto end = entry->lines.begin() + static_cast<std::ptrdiff_t>(entry->lineCount);
-    const bool fresh = std::all_of(entry->lines.begin(), end, [&](const MatchRecord& seen) {
+    // Any kept line the new one shares no pixel with makes a pair: lines kept
+    // close together may each have a partner apart from the others.
+    const bool paired = std::any_of(entry->lines.begin(), end, [&](const MatchRecord& seen) {
         return Independent(seen, read.record, read.pathCount);
     });
-    if (fresh && entry->lineCount < kLinesKept) entry->lines[entry->lineCount++] = read.record;
-    if (entry->lineCount >= 2) {
+    if (paired) {
         entry->accepted = true;
         entry->order = acceptedCount_++;
+    } else if (entry->lineCount < kLinesKept) {
+        entry->lines[entry->lineCount++] = read.record;
     }
 }
 
 int ReadLedger::AppendTo(std::span<MatchRecord> records, int count, int maxRecords) const {
     maxRecords = std::min(maxRecords, static_cast<int>(records.size()));
     const int kept = count;
+    for (MatchRecord& r : records.first(static_cast<size_t>(kept))) {
+        const auto whole = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) {
+            return e.accepted && Completes(e.best, r) && LiesOn(e.best, r.centreX, r.centreY);
+        });
+        if (whole == entries_.end()) continue;
+        // The texts and the line of the whole symbol; the confidence stays the
+        // main symbol's, as the decoders give it.
+        const float confidence = r.confidence;
+        const float redundancy = r.redundancy;
+        r = whole->best;
+        r.confidence = confidence;
+        r.redundancy = redundancy;
+    }
     for (int order = 0; order < acceptedCount_ && count < maxRecords; ++order) {
         const auto e = std::find_if(entries_.begin(), entries_.end(), [order](const Entry& x) {
             return x.accepted && x.order == order;

@@ -35,17 +35,24 @@ class ReadLedger {
     bool AnyAccepted() const { return acceptedCount_ > 0; }
     // Whether (x, y) lies on the line of an accepted read.
     bool Covers(double x, double y) const;
+    // The accepted reads, in the order they were accepted.
+    size_t AcceptedCount() const { return static_cast<size_t>(acceptedCount_); }
+    const MatchRecord& Accepted(size_t order) const;
+    // Whether an accepted read holds the record's symbol with an add-on.
+    bool HasAddOnOf(const MatchRecord& record) const;
 
     // Appends the accepted barcodes that no record of records[0..count) already
     // holds (by the result list's sameness rule), in the order they were
-    // accepted, up to maxRecords in all. Returns the new count.
+    // accepted, up to maxRecords in all. An accepted read of a record's symbol
+    // with an add-on, on the record's line, completes a record without one.
+    // Returns the new count.
     int AppendTo(std::span<MatchRecord> records, int count, int maxRecords) const;
 
   private:
     static constexpr size_t kLinesKept = 4;
     struct Entry {
         MatchRecord best;                           // the most confident read of the text
-        std::array<MatchRecord, kLinesKept> lines;  // independent reads with quiet zones
+        std::array<MatchRecord, kLinesKept> lines;  // reads with quiet zones, no two independent
         size_t lineCount = 0;
         bool accepted = false;
         int order = 0;    // acceptance order
@@ -64,6 +71,9 @@ class ReadLedger {
 // Whether (x, y) lies on the barcode the record's line crosses: within a tenth
 // of the line's length of it, between its ends.
 bool LiesOn(const MatchRecord& record, double x, double y);
+
+// Whether `whole` reads the symbol of `part` with an add-on that `part` lacks.
+bool Completes(const MatchRecord& whole, const MatchRecord& part);
 
 // Whether a check character (or the EAN/UPC parity and quiet zones) protects
 // the read's text.

@@ -84,14 +84,9 @@ const std::vector<Window>& WindowFinder::Find(const BarList& bars) {
         const int32_t count = runStarts_[r + 1] - first;
         longestRun_ = std::max(longestRun_, count);
         if (count < kFewestBars) continue;
-        for (int32_t front = 0; front <= kMaxTrim; ++front) {
-            for (int32_t back = 0; back <= kMaxTrim; ++back) {
-                if (count - front - back < kFewestBars) continue;
-                windows_.push_back({first + front, count - front - back, front + back > 0});
-            }
-        }
         // A symbol and the add-on after it are two runs; the EAN/UPC decoders
-        // read them as one.
+        // read them as one. They come first: a stretch read is not read again,
+        // and the symbol alone would hide its add-on.
         if (r + 1 < runs) {
             const int32_t next = runStarts_[r + 1];
             const int32_t nextCount = runStarts_[r + 2] - next;
@@ -100,7 +95,13 @@ const std::vector<Window>& WindowFinder::Find(const BarList& bars) {
             if (nextCount >= kFewestAddOnBars && nextCount <= kMostAddOnBars &&
                 gap <= kAddOnGap * NarrowWidth(bars, run)) {
                 for (int32_t front = 0; front <= kMaxTrim && front < count; ++front)
-                    windows_.push_back({first + front, count + nextCount - front, front > 0});
+                    windows_.push_back({first + front, count + nextCount - front, front > 0, true});
+            }
+        }
+        for (int32_t front = 0; front <= kMaxTrim; ++front) {
+            for (int32_t back = 0; back <= kMaxTrim; ++back) {
+                if (count - front - back < kFewestBars) continue;
+                windows_.push_back({first + front, count - front - back, front + back > 0});
             }
         }
     }

@@ -23,9 +23,10 @@ struct BarList {
 };
 
 struct Window {
-    int32_t first = 0;     // index of the window's first bar
-    int32_t count = 0;     // number of bars
-    bool trimmed = false;  // bars of the same run lie beyond either end
+    int32_t first = 0;       // index of the window's first bar
+    int32_t count = 0;       // number of bars
+    bool trimmed = false;    // bars of the same run lie beyond either end
+    bool withAddOn = false;  // a run and the short run after it, for a symbol and its add-on
 };
 
 // How far around a window the signal is free of bars, in the window's own

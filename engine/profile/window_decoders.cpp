@@ -1,0 +1,10 @@
+#include "engine/profile/window_decoders.h"
+
+namespace zeph::profile {
+
+int WindowDecoders::Decode(const ScanSignal& window, int32_t mask, MatchRecord& record) {
+    if ((mask & kCodabar) && codabar_.Decode(window, record) == 1) return 1;
+    return 0;
+}
+
+}  // namespace zeph::profile

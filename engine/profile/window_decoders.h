@@ -1,0 +1,21 @@
+// The extended search's decoders of its own, which read a window of bars from
+// its measured widths where the template decoders found nothing.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/profile/codabar_widths.h"
+#include "engine/reader.h"
+
+namespace zeph::profile {
+
+class WindowDecoders {
+  public:
+    // Decoder contract, for the symbologies of `mask` these decoders read.
+    int Decode(const ScanSignal& window, int32_t mask, MatchRecord& record);
+
+  private:
+    CodabarWidths codabar_;
+};
+
+}  // namespace zeph::profile
