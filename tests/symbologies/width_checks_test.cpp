@@ -10,6 +10,7 @@
 #include "engine/symbologies/codabar_patterns.h"
 #include "engine/symbologies/code128_patterns.h"
 #include "engine/symbologies/decoders.h"
+#include "engine/symbologies/element_classes.h"
 #include "engine/symbologies/width_checks.h"
 #include "tests/support/ean_encoder.h"
 #include "tests/support/image_renderer.h"
@@ -93,6 +94,23 @@ TEST(WidthChecks, WideElementsMustBeTheWidestOfTheirKind) {
     // A narrow bar wider than the wide one.
     ScanSignalPtr wrong = Exact(WidthsToModules("4133131"));
     EXPECT_FALSE(zeph::FollowsWideNarrow(*wrong, 0, "NNWWNWN"));
+}
+
+TEST(WidthChecks, ElementClassesCancelInkSpread) {
+    // Narrow 4 and wide 10, bars two samples wider and spaces two narrower.
+    std::vector<float> bars = {6, 12, 6, 6, 12, 6};
+    std::vector<float> spaces = {2, 8, 8, 2, 2};
+    const zeph::ElementClasses c = zeph::ClassifyElements(bars, spaces);
+    EXPECT_FLOAT_EQ(c.narrow, 4);
+    EXPECT_FLOAT_EQ(c.wide, 10);
+    EXPECT_FLOAT_EQ(c.ratio, 2.5f);
+    // Widths that rise by small steps, or one kind of one width, split nowhere.
+    std::vector<float> ramp = {4, 4.4f, 4.8f, 5.2f, 5.7f};
+    std::vector<float> spacesAgain = {2, 8, 8, 2, 2};
+    EXPECT_EQ(zeph::ClassifyElements(ramp, spacesAgain).ratio, 0);
+    std::vector<float> same = {5, 5, 5};
+    std::vector<float> spacesOnceMore = {2, 8};
+    EXPECT_EQ(zeph::ClassifyElements(same, spacesOnceMore).ratio, 0);
 }
 
 TEST(WidthChecks, SymbolsWithoutACheckNeedLightBeforeTheirStart) {
