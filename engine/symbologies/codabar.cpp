@@ -22,7 +22,7 @@ constexpr int32_t kMaxCharacters = 100;
 constexpr float kMinRatio = 1.25f;
 constexpr float kMaxRatio = 4.25f;
 // Light before the start letter, in narrow widths: a symbol begins with a
-// quiet zone, a piece of one with a narrow gap.
+// quiet zone, a piece of one with a narrow gap after one of its own bars.
 constexpr float kQuietNarrows = 3.0f;
 // Every character must score this share of the mean: there is no check character.
 constexpr float kFloorShare = 0.75f;
@@ -96,7 +96,7 @@ int XR_DecodeCodabar(const ScanSignal& scan, MatchRecord& record) {
         ratio = classes.ratio;
         if (!(ratio >= kMinRatio && ratio <= kMaxRatio)) return 0;
     }
-    if (!zeph::LightBefore(scan, narrow, kQuietNarrows)) return 0;
+    if (!zeph::LightOrNoBarBefore(scan, narrow, ratio * narrow, kQuietNarrows)) return 0;
     const size_t variant = tables.Choose(ratio);
     const PatternTable& letters = tables.Table(variant, kStartStopTable);
     const PatternTable& characters = tables.Table(variant, kDataTable);

@@ -137,6 +137,38 @@ TEST(WidthChecks, SymbolsWithoutACheckNeedLightBeforeTheirStart) {
     }
 }
 
+TEST(WidthChecks, CodabarMayFollowASpeckOrAnEdgeClosely) {
+    // Codabar "A123B" at narrow 4, wide 12 modules: a stray bar of its own
+    // widths close before the start makes it a piece of a longer symbol; a
+    // speck of dirt or the edge of a dark ground does not.
+    std::string elements;
+    for (const char c : std::string_view("A123B")) {
+        const size_t k = zeph::codabar::kAlphabet.find(c);
+        elements += k < 16 ? zeph::codabar::kData.substr(k * 8, 7)
+                           : zeph::codabar::kStartStop.substr((k - 16) * 8, 7);
+        elements += 'N';
+    }
+    elements.pop_back();
+    const std::string symbol = WideNarrowModules(elements, 4, 12);
+    ReaderConfigPtr config = XR_ParseConfig("-bctypes 256");
+    const struct {
+        int stray;  // modules of dark before the gap
+        bool read;
+    } cases[] = {{1, true}, {4, false}, {12, false}, {17, false}, {19, true}, {60, true}};
+    for (const auto& c : cases) {
+        for (const int gap : {4, 8}) {
+            ScanSignalPtr scan =
+                RenderModules(std::string(static_cast<size_t>(c.stray), '1') +
+                                  std::string(static_cast<size_t>(gap), '0') + symbol,
+                              Clean());
+            MatchRecord record = Fresh();
+            const int r = XR_DecodeAttempts(*scan, *config, record);
+            EXPECT_EQ(r, c.read ? 1 : 0) << c.stray << " " << gap;
+            EXPECT_EQ(XR_TextOf(record.rawData), c.read ? "A123B" : "") << c.stray << " " << gap;
+        }
+    }
+}
+
 TEST(WidthChecks, RandomBarsAreNoSymbol) {
     // Bars and spaces of one to four modules, 12 to 71 bars, sharp and
     // blurred, read as every symbology in both directions. (Before these
