@@ -29,6 +29,19 @@ std::string Stretched(std::string_view modules, int times) {
     return out;
 }
 
+// Codabar "A123B" as narrow and wide elements, one narrow gap between characters.
+std::string CodabarA123B() {
+    std::string elements;
+    for (const char c : std::string_view("A123B")) {
+        const size_t k = zeph::codabar::kAlphabet.find(c);
+        elements += k < 16 ? zeph::codabar::kData.substr(k * 8, 7)
+                           : zeph::codabar::kStartStop.substr((k - 16) * 8, 7);
+        elements += 'N';
+    }
+    elements.pop_back();
+    return elements;
+}
+
 std::string_view Code128Token(std::string_view table, int index) {
     return table.substr(static_cast<size_t>(index) * (c128::kSymbolModules + 1),
                         c128::kSymbolModules);
@@ -117,15 +130,7 @@ TEST(WidthChecks, SymbolsWithoutACheckNeedLightBeforeTheirStart) {
     // Codabar "A123B" (narrow 1, wide 3 modules) behind a stray bar: read
     // with the stray bar dropped only when the gap before the start letter is
     // a quiet zone, not a space inside a longer run.
-    std::string elements;
-    for (const char c : std::string_view("A123B")) {
-        const size_t k = zeph::codabar::kAlphabet.find(c);
-        elements += k < 16 ? zeph::codabar::kData.substr(k * 8, 7)
-                           : zeph::codabar::kStartStop.substr((k - 16) * 8, 7);
-        elements += 'N';
-    }
-    elements.pop_back();
-    const std::string symbol = WideNarrowModules(elements, 1, 3);
+    const std::string symbol = WideNarrowModules(CodabarA123B(), 1, 3);
     ReaderConfigPtr config = XR_ParseConfig("-bctypes 256");
     for (const int gap : {1, 2, 3, 6}) {
         ScanSignalPtr scan =
@@ -141,15 +146,7 @@ TEST(WidthChecks, CodabarMayFollowASpeckOrAnEdgeClosely) {
     // Codabar "A123B" at narrow 4, wide 12 modules: a stray bar of its own
     // widths close before the start makes it a piece of a longer symbol; a
     // speck of dirt or the edge of a dark ground does not.
-    std::string elements;
-    for (const char c : std::string_view("A123B")) {
-        const size_t k = zeph::codabar::kAlphabet.find(c);
-        elements += k < 16 ? zeph::codabar::kData.substr(k * 8, 7)
-                           : zeph::codabar::kStartStop.substr((k - 16) * 8, 7);
-        elements += 'N';
-    }
-    elements.pop_back();
-    const std::string symbol = WideNarrowModules(elements, 4, 12);
+    const std::string symbol = WideNarrowModules(CodabarA123B(), 4, 12);
     ReaderConfigPtr config = XR_ParseConfig("-bctypes 256");
     const struct {
         int stray;  // modules of dark before the gap
