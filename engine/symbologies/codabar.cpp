@@ -6,6 +6,7 @@
 
 #include "engine/symbologies/codabar_patterns.h"
 #include "engine/symbologies/decoders.h"
+#include "engine/symbologies/element_classes.h"
 #include "engine/symbologies/spans.h"
 #include "engine/symbologies/wide_narrow.h"
 #include "engine/symbologies/width_checks.h"
@@ -21,7 +22,7 @@ constexpr int32_t kMaxCharacters = 100;
 constexpr float kMinRatio = 1.25f;
 constexpr float kMaxRatio = 4.25f;
 // Light before the start letter, in narrow widths: a symbol begins with a
-// quiet zone, a piece of one with a narrow gap.
+// quiet zone, a piece of one with a narrow gap after one of its own bars.
 constexpr float kQuietNarrows = 3.0f;
 // Every character must score this share of the mean: there is no check character.
 constexpr float kFloorShare = 0.75f;
@@ -34,6 +35,23 @@ BestMatch MatchLetter(const ScanSignal& scan, int32_t firstBar, const PatternTab
     BestMatch best = MatchCharacter(scan, firstBar, table);
     if (best.index >= 0) best.index += kFirstLetter;
     return best;
+}
+
+// The widths of every character's bars and inner spaces (the gaps between
+// characters have no width of their own), classed into narrow and wide.
+zeph::ElementClasses MeasureSymbol(const ScanSignal& scan, int32_t count) {
+    std::array<float, 4 * kMaxCharacters> bars{};
+    std::array<float, 3 * kMaxCharacters> spaces{};
+    size_t b = 0;
+    size_t s = 0;
+    for (int32_t k = 0; k < count; ++k) {
+        for (int32_t j = 4 * k; j < 4 * k + 4; ++j) {
+            bars[b++] = static_cast<float>(scan.barEnds[j] - scan.barStarts[j]);
+            if (j < 4 * k + 3)
+                spaces[s++] = static_cast<float>(scan.barStarts[j + 1] - scan.barEnds[j]);
+        }
+    }
+    return zeph::ClassifyElements({bars.data(), b}, {spaces.data(), s});
 }
 
 // The narrow and wide elements of character k of the alphabet.
@@ -66,12 +84,19 @@ int XR_DecodeCodabar(const ScanSignal& scan, MatchRecord& record) {
         bars += ends[k] - starts[k];
     for (int32_t k = 0; k < 3; ++k)
         spaces += starts[k + 1] - ends[k];
-    const auto narrow = static_cast<float>(0.2 * (2 * bars - spaces));
-    if (!(narrow > 0)) return 0;
+    auto narrow = static_cast<float>(0.2 * (2 * bars - spaces));
     const auto wide = static_cast<float>(0.2 * (3.0 * spaces - bars));
-    const float ratio = wide / narrow;
-    if (ratio < kMinRatio || ratio > kMaxRatio) return 0;
-    if (!zeph::LightBefore(scan, narrow, kQuietNarrows)) return 0;
+    float ratio = narrow > 0 ? wide / narrow : 0;
+    if (!(ratio >= kMinRatio && ratio <= kMaxRatio)) {
+        // In a coarse print the start letter's few edges, each placed to a
+        // pixel, say little of its widths; the whole symbol's elements still do.
+        const zeph::ElementClasses classes = MeasureSymbol(scan, count);
+        if (!zeph::IsCoarse(scan, classes.narrow)) return 0;
+        narrow = classes.narrow;
+        ratio = classes.ratio;
+        if (!(ratio >= kMinRatio && ratio <= kMaxRatio)) return 0;
+    }
+    if (!zeph::LightOrNoBarBefore(scan, narrow, ratio * narrow, kQuietNarrows)) return 0;
     const size_t variant = tables.Choose(ratio);
     const PatternTable& letters = tables.Table(variant, kStartStopTable);
     const PatternTable& characters = tables.Table(variant, kDataTable);

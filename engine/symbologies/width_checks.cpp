@@ -103,4 +103,18 @@ bool LightBefore(const ScanSignal& scan, float narrow, float widths) {
     return j < 0 || static_cast<float>(scan.barStarts[0] - 1 - j) >= widths * narrow;
 }
 
+bool LightOrNoBarBefore(const ScanSignal& scan, float narrow, float wide, float widths) {
+    if (LightBefore(scan, narrow, widths)) return true;
+    // The light ends in a dark sample: measure the dark run it ends in. A run
+    // reaching the signal's start is at least as wide as it shows.
+    int32_t j = scan.barStarts[0] - 1;
+    while (j >= 0 && scan.samples[j] >= 0)
+        --j;
+    const int32_t end = j + 1;
+    while (j >= 0 && scan.samples[j] < 0)
+        --j;
+    const auto dark = static_cast<float>(end - 1 - j);
+    return dark < 0.5f * narrow || dark > kWidestStray * wide;
+}
+
 }  // namespace zeph

@@ -63,4 +63,11 @@ bool FollowsWideNarrow(const ScanSignal& scan, int32_t first, std::string_view l
 // run is a piece of a symbol, not one.
 bool LightBefore(const ScanSignal& scan, float narrow, float widths);
 
+// Like LightBefore, but the light may be shorter where the dark run before it
+// is no bar of the symbol: thinner than half a narrow width (a speck) or
+// wider than kWidestStray wide widths (an edge, a border, a dark ground). A
+// piece of a symbol follows one of its own bars, narrow or wide.
+inline constexpr float kWidestStray = 1.5f;
+bool LightOrNoBarBefore(const ScanSignal& scan, float narrow, float wide, float widths);
+
 }  // namespace zeph

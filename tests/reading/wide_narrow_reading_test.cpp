@@ -99,6 +99,28 @@ TEST(WideNarrowReading, CodabarWithEveryStartAndStopLetter) {
     }
 }
 
+TEST(WideNarrowReading, CodabarAtLittleMoreThanOnePixelPerNarrowElement) {
+    // Narrow elements of 1.6 pixels, slightly blurred: one letter's edges,
+    // each placed to a pixel, give ratios from 1 to 4.
+    const std::string text = "A40156B";
+    ImageOptions symbol;
+    symbol.symbology = BARCODE_CODABAR;
+    symbol.data = text;
+    const std::string elements = ElementsOf(SymbolModules(symbol));
+    const struct { int narrow, wide; } ratios[] = {{1, 2}, {5, 11}};
+    for (const auto& ratio : ratios) {
+        for (double angle : {0.0, 90.0, 180.0, 5.0}) {
+            SCOPED_TRACE(testing::Message()
+                         << ratio.narrow << ":" << ratio.wide << ", " << angle << " deg");
+            ImageOptions o = WideNarrow(elements, ratio.narrow, ratio.wide, 1.6);
+            o.angle = angle;
+            o.canvasWidth = 400;
+            o.canvasHeight = 400;
+            ExpectOneRead(RenderBarcode(o), {text, text, "CODABAR", ""});
+        }
+    }
+}
+
 // Patch types 1 to 4; 6 and T are 1 and 3 read towards the picture's centre.
 constexpr std::array<const char*, 4> kMarks = {"NNNNWNW", "WNNNNNW", "NNWNNNW", "NNWNWNN"};
 

@@ -131,6 +131,44 @@ TEST(Codabar, RatioOfTheStartLetterMustLieWithinBounds) {
     }
 }
 
+// Codabar elements with bars and spaces of their own widths in samples, as
+// ink spread prints them.
+std::string SpreadCodabar(const std::string& text, int narrowBar, int wideBar, int narrowSpace,
+                          int wideSpace) {
+    const std::string elements = CodabarElements(text);
+    std::string modules;
+    for (size_t i = 0; i < elements.size(); ++i) {
+        const bool bar = i % 2 == 0;
+        const bool wide = elements[i] == 'W';
+        const int width = bar ? (wide ? wideBar : narrowBar) : (wide ? wideSpace : narrowSpace);
+        modules.append(static_cast<size_t>(width), bar ? '1' : '0');
+    }
+    return modules;
+}
+
+TEST(Codabar, CoarsePrintsAreMeasuredOverTheWholeSymbol) {
+    // Bars a sample wider and spaces a sample narrower than narrow 5 and wide
+    // 9: the start letter alone measures a ratio below 1, the bars and spaces
+    // of the whole symbol, classed apart, 1.8.
+    ScanSignalPtr scan = Exact(SpreadCodabar("A40156B", 6, 10, 4, 8));
+    ASSERT_EQ(scan->barCount, 28);
+    // Without the line's geometry, or with a narrow element of 5 pixels, the
+    // start letter's ratio stands.
+    EXPECT_EQ(Decode(*scan).result, 0);
+    scan->stopX = scan->sampleCount;
+    EXPECT_EQ(Decode(*scan).result, 0);
+    // At 1.25 pixels per narrow element, edges placed to a pixel say little of
+    // one letter's widths.
+    scan->stopX = scan->sampleCount / 4;
+    const Read read = Decode(*scan);
+    ASSERT_EQ(read.result, 1);
+    EXPECT_EQ(XR_TextOf(read.record.rawData), "A40156B");
+    // Elements of one width only are no two-width symbol at any resolution.
+    ScanSignalPtr even = Exact(SpreadCodabar("A40156B", 5, 5, 5, 5));
+    even->stopX = even->sampleCount / 4;
+    EXPECT_EQ(Decode(*even, 0.0f).result, 0);
+}
+
 TEST(Codabar, RatioOfThreePointThreeSevenFiveUsesTheSevenToTwoTables) {
     // Narrow 8 samples, wide 27 or 26: measured ratios 3.375 and 3.25.
     const std::string elements = CodabarElements("A1B");

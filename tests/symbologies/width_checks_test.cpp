@@ -10,6 +10,7 @@
 #include "engine/symbologies/codabar_patterns.h"
 #include "engine/symbologies/code128_patterns.h"
 #include "engine/symbologies/decoders.h"
+#include "engine/symbologies/element_classes.h"
 #include "engine/symbologies/width_checks.h"
 #include "tests/support/ean_encoder.h"
 #include "tests/support/image_renderer.h"
@@ -26,6 +27,19 @@ std::string Stretched(std::string_view modules, int times) {
     for (const char m : modules)
         out.append(static_cast<size_t>(times), m);
     return out;
+}
+
+// Codabar "A123B" as narrow and wide elements, one narrow gap between characters.
+std::string CodabarA123B() {
+    std::string elements;
+    for (const char c : std::string_view("A123B")) {
+        const size_t k = zeph::codabar::kAlphabet.find(c);
+        elements += k < 16 ? zeph::codabar::kData.substr(k * 8, 7)
+                           : zeph::codabar::kStartStop.substr((k - 16) * 8, 7);
+        elements += 'N';
+    }
+    elements.pop_back();
+    return elements;
 }
 
 std::string_view Code128Token(std::string_view table, int index) {
@@ -95,19 +109,28 @@ TEST(WidthChecks, WideElementsMustBeTheWidestOfTheirKind) {
     EXPECT_FALSE(zeph::FollowsWideNarrow(*wrong, 0, "NNWWNWN"));
 }
 
+TEST(WidthChecks, ElementClassesCancelInkSpread) {
+    // Narrow 4 and wide 10, bars two samples wider and spaces two narrower.
+    std::vector<float> bars = {6, 12, 6, 6, 12, 6};
+    std::vector<float> spaces = {2, 8, 8, 2, 2};
+    const zeph::ElementClasses c = zeph::ClassifyElements(bars, spaces);
+    EXPECT_FLOAT_EQ(c.narrow, 4);
+    EXPECT_FLOAT_EQ(c.wide, 10);
+    EXPECT_FLOAT_EQ(c.ratio, 2.5f);
+    // Widths that rise by small steps, or one kind of one width, split nowhere.
+    std::vector<float> ramp = {4, 4.4f, 4.8f, 5.2f, 5.7f};
+    std::vector<float> spacesAgain = {2, 8, 8, 2, 2};
+    EXPECT_EQ(zeph::ClassifyElements(ramp, spacesAgain).ratio, 0);
+    std::vector<float> same = {5, 5, 5};
+    std::vector<float> spacesOnceMore = {2, 8};
+    EXPECT_EQ(zeph::ClassifyElements(same, spacesOnceMore).ratio, 0);
+}
+
 TEST(WidthChecks, SymbolsWithoutACheckNeedLightBeforeTheirStart) {
     // Codabar "A123B" (narrow 1, wide 3 modules) behind a stray bar: read
     // with the stray bar dropped only when the gap before the start letter is
     // a quiet zone, not a space inside a longer run.
-    std::string elements;
-    for (const char c : std::string_view("A123B")) {
-        const size_t k = zeph::codabar::kAlphabet.find(c);
-        elements += k < 16 ? zeph::codabar::kData.substr(k * 8, 7)
-                           : zeph::codabar::kStartStop.substr((k - 16) * 8, 7);
-        elements += 'N';
-    }
-    elements.pop_back();
-    const std::string symbol = WideNarrowModules(elements, 1, 3);
+    const std::string symbol = WideNarrowModules(CodabarA123B(), 1, 3);
     ReaderConfigPtr config = XR_ParseConfig("-bctypes 256");
     for (const int gap : {1, 2, 3, 6}) {
         ScanSignalPtr scan =
@@ -116,6 +139,30 @@ TEST(WidthChecks, SymbolsWithoutACheckNeedLightBeforeTheirStart) {
         const int r = XR_DecodeAttempts(*scan, *config, record);
         EXPECT_EQ(r, gap >= 3 ? 1 : 0) << gap;
         EXPECT_EQ(XR_TextOf(record.rawData), r == 1 ? "A123B" : "") << gap;
+    }
+}
+
+TEST(WidthChecks, CodabarMayFollowASpeckOrAnEdgeClosely) {
+    // Codabar "A123B" at narrow 4, wide 12 modules: a stray bar of its own
+    // widths close before the start makes it a piece of a longer symbol; a
+    // speck of dirt or the edge of a dark ground does not.
+    const std::string symbol = WideNarrowModules(CodabarA123B(), 4, 12);
+    ReaderConfigPtr config = XR_ParseConfig("-bctypes 256");
+    const struct {
+        int stray;  // modules of dark before the gap
+        bool read;
+    } cases[] = {{1, true}, {4, false}, {12, false}, {17, false}, {19, true}, {60, true}};
+    for (const auto& c : cases) {
+        for (const int gap : {4, 8}) {
+            ScanSignalPtr scan =
+                RenderModules(std::string(static_cast<size_t>(c.stray), '1') +
+                                  std::string(static_cast<size_t>(gap), '0') + symbol,
+                              Clean());
+            MatchRecord record = Fresh();
+            const int r = XR_DecodeAttempts(*scan, *config, record);
+            EXPECT_EQ(r, c.read ? 1 : 0) << c.stray << " " << gap;
+            EXPECT_EQ(XR_TextOf(record.rawData), c.read ? "A123B" : "") << c.stray << " " << gap;
+        }
     }
 }
 
