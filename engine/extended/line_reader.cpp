@@ -213,7 +213,10 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
             const int f = further::DecodeWindow(window, further, record);
             r = f < 0 ? -1 : (r | f);
         }
-        if (r == 0 && mask != 0) r = widths_.Decode(window, mask, record);
+        // The grey profile is read as sampled: the reshaped signals have lost it.
+        const int32_t profileMask = map.variant == LineOptions::kPlain ? mask : mask & ~kEan13;
+        const bool fromProfile = r == 0 && profileMask != 0;
+        if (fromProfile) r = widths_.Decode(window, profileMask, record);
         window.sampleCount = n;
         if (r < 0) return -1;
         if (r == 0) continue;
@@ -228,6 +231,7 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
         read.trimmed = w.trimmed;
         read.bars = w.count;
         read.variant = map.variant;
+        read.fromProfile = fromProfile;
         read.pathCount = options.pathCount;
         read.edgeBefore = lowBorder && (w.first == 0 || (w.first == 1 && firstAtBorder));
         read.edgeAfter = highBorder && (last == bars - 1 || (last == bars - 2 && lastAtBorder));
@@ -262,7 +266,8 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
         m.centreY = Round(line.y0 + 0.5 * (a + b) * dy);
         m.redundancy = line_->redundancy;
         reads.push_back(read);
-        read_.push_back(stretch);
+        // The signals after this one may still read the stretch with templates.
+        if (!fromProfile) read_.push_back(stretch);
     }
     return 0;
 }

@@ -24,12 +24,13 @@ namespace zeph::extended {
 struct LineRead {
     MatchRecord record;
     QuietZones quiet;
-    bool trimmed = false;     // read inside a longer run of bars
-    bool edgeBefore = false;  // the signal before the window runs into the picture's border
-    bool edgeAfter = false;   // likewise after it
-    int32_t pathCount = 1;    // parallel paths the line was sampled with
-    int32_t bars = 0;         // bars of the window read
-    int32_t variant = 0;      // LineOptions::Variant the line was read as
+    bool trimmed = false;      // read inside a longer run of bars
+    bool edgeBefore = false;   // the signal before the window runs into the picture's border
+    bool edgeAfter = false;    // likewise after it
+    int32_t pathCount = 1;     // parallel paths the line was sampled with
+    int32_t bars = 0;          // bars of the window read
+    int32_t variant = 0;       // LineOptions::Variant the line was read as
+    bool fromProfile = false;  // read from the grey profile, not by the templates
     // A row of a stacked DataBar symbol, or a line the DataBar readers want
     // to read again more finely (the record then stays empty): it goes to
     // the row collector, which joins rows into symbols and keeps the hints.

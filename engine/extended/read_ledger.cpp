@@ -128,7 +128,8 @@ void ReadLedger::Add(const LineRead& read, int line) {
         read.quiet.before < WindowFinder::kQuietZone || read.quiet.after < WindowFinder::kQuietZone;
     // Signals the line reader reshaped (a local threshold, crisp bars) make
     // more of faint structure, good and bad.
-    const bool reshaped = read.variant != LineOptions::kPlain;
+    // So do decoders that fit the profile rather than match templates.
+    const bool reshaped = read.variant != LineOptions::kPlain || read.fromProfile;
     // DataBar needs no quiet zone, and its checksums protect it on any signal.
     if (databar::IsDataBar(read.record) ||
         (IsProtected(read.record) && !shortInRun && !atBorder && !reshaped)) {

@@ -1,10 +1,12 @@
 // The extended search's decoders of its own, which read a window of bars from
-// its measured widths where the template decoders found nothing.
+// its measured widths or its grey profile where the template decoders found
+// nothing.
 #pragma once
 
 #include <cstdint>
 
 #include "engine/profile/codabar_widths.h"
+#include "engine/profile/ean_grid_fit.h"
 #include "engine/reader.h"
 
 namespace zeph::profile {
@@ -16,6 +18,7 @@ class WindowDecoders {
 
   private:
     CodabarWidths codabar_;
+    EanGridFit ean_;
 };
 
 }  // namespace zeph::profile
