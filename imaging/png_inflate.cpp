@@ -171,8 +171,10 @@ void ExpandPalette(const uint8_t* packed, uint32_t width, uint8_t depth,
     const unsigned perByte = 8u / depth;
     const unsigned mask = (1u << depth) - 1;
     for (uint32_t x = 0; x < width; ++x, rgb += 3) {
-        unsigned index = packed[x];
-        if (depth < 8) index = (packed[x / perByte] >> (8 - depth * (x % perByte + 1))) & mask;
+        // Packed rows hold fewer bytes than pixels: index them by byte.
+        const unsigned index =
+            depth == 8 ? packed[x]
+                       : (packed[x / perByte] >> (8 - depth * (x % perByte + 1))) & mask;
         std::memcpy(rgb, palette.data() + 3 * index, 3);
     }
 }

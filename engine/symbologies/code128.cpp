@@ -28,6 +28,16 @@ constexpr int32_t kMinBars = 10;
 // Start, data and check characters; the reading holds one match per character.
 constexpr int kMaxCharacters = 100;
 constexpr int kCheckModulus = 103;
+// Printed characters are all eleven modules wide, so neighbours measure alike
+// far more closely than the general width test allows; bars that only happen
+// to group into threes do not.
+constexpr float kCharacterWidthTolerance = 0.12f;
+// Least score of each character and of the stop. The mean over a long symbol
+// hides a part that matches nothing, which a symbol read from random bars
+// always has; a real one keeps every part above these even when blurred and
+// coarsely sampled (the stop, with its narrow last elements, suffers most).
+constexpr float kCharacterFloor = 0.65f;
+constexpr float kStopFloor = 0.45f;
 
 enum class CodeSet { kA, kB, kC };
 
@@ -124,7 +134,7 @@ int XR_DecodeCode128(const ScanSignal& scan, MatchRecord& record) {
     widths[static_cast<size_t>(c)] =
         static_cast<float>(scan.barEnds[n - 1] - starts[3 * c]) * kSymbolModules / kStopModules;
     if (!zeph::EvenWidths(std::span<const float>(widths.data(), static_cast<size_t>(c) + 1),
-                          zeph::kWidthTolerance)) {
+                          kCharacterWidthTolerance)) {
         return 0;
     }
 
@@ -141,6 +151,10 @@ int XR_DecodeCode128(const ScanSignal& scan, MatchRecord& record) {
 
     if (!(confidence > record.confidence)) return 0;
     if (!CheckCharacterHolds(reading)) return 0;
+    if (!(stop >= kStopFloor)) return 0;
+    for (const BestMatch& m : reading) {
+        if (!(m.score >= kCharacterFloor)) return 0;
+    }
 
     const Text text = TextOf(reading);
     XR_SetText(record.data, text.View());

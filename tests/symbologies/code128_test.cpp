@@ -223,6 +223,100 @@ TEST(Code128, ReadsBlurredJitteredSymbolsAndNeverMisreads) {
     ExpectScannerReads(Modules(kStartC, {1, 23, 45, 67, 89}), kCode128, "0123456789", 0.9);
 }
 
+// Widths of bars and spaces ("2331112") drawn at `scale` samples per module.
+ScanSignalPtr Scaled(std::string_view widths, double scale, double blur = 0, double noise = 0,
+                     uint32_t seed = 1) {
+    RenderOptions o;
+    o.samplesPerModule = scale;
+    o.blurSigma = blur;
+    o.noise = noise;
+    o.seed = seed;
+    return RenderModules(WidthsToModules(widths), o);
+}
+
+// Modules with every module of characters [first, first + count) drawn
+// `wider` times as wide as the others, on a grid of ten samples a module.
+ScanSignalPtr WithWiderCharacters(const std::string& modules, int first, int count, double wider) {
+    std::string fine;
+    const auto from = static_cast<size_t>(first) * c128::kSymbolModules;
+    const auto to = from + static_cast<size_t>(count) * c128::kSymbolModules;
+    const auto stretched = static_cast<size_t>(std::lround(10 * wider));
+    for (size_t m = 0; m < modules.size(); ++m)
+        fine.append(m >= from && m < to ? stretched : 10, modules[m]);
+    RenderOptions o;
+    o.samplesPerModule = 1;
+    o.quietModules = 100;
+    return RenderModules(fine, o);
+}
+
+int DecodeSignal(const ScanSignal& scan) {
+    MatchRecord record = Fresh();
+    return XR_DecodeCode128(scan, record);
+}
+
+// Twenty characters that score perfectly carry a mean far above the threshold
+// whatever the stop scores: the stop must match on its own.
+TEST(Code128, StopThatMatchesNothingIsRefusedWhateverTheMean) {
+    const std::string modules = Modules(kStartB, SetB("Twenty characters!!"));
+    ASSERT_EQ(Decode(modules).result, 1);
+    std::string deadStop = modules.substr(0, modules.size() - c128::kStop.size());
+    for (std::string_view stop : {"1111144", "1113232", "4111141"}) {
+        SCOPED_TRACE(stop);
+        const std::string symbol = deadStop + WidthsToModules(stop);
+        ASSERT_EQ(symbol.size(), modules.size());
+        EXPECT_EQ(Decode(symbol).result, 0);
+    }
+}
+
+// Bars that fall into groups of about eleven modules by chance, rendered as a
+// scan line would see them: the check character holds and the mean clears the
+// threshold, but a character or the stop matches nothing.
+TEST(Code128, RandomBarsWhoseCheckHoldsAreRefused) {
+    struct Case {
+        std::string_view widths;
+        double scale;
+        double blur;
+        double noise;
+        uint32_t seed;
+    };
+    const Case cases[] = {
+        {"2121321131231232211113231231312141122113312342132", 2.9595565953597101,
+         0.25385841942217391, 0.03947793318397276, 349},
+        {"13131241121213132112141213132113212221411222132111323111323121131323121213222121412111"
+         "13411223123132112131131221141214121412121321131314112112332",
+         3.7895873305199084, 0.57939892118655401, 0.05611579928378279, 18750},
+        {"22111413222131114112214124121121241112222213231113222112212313141111321312142111242111"
+         "14221411313311213112222211232132214221114111131113213",
+         2.8962486645588403, 0.079689114161792474, 0.092603038778201363, 82916},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.seed);
+        EXPECT_EQ(DecodeSignal(*Scaled(c.widths, c.scale, c.blur, c.noise, c.seed)), 0);
+    }
+}
+
+// Every character is eleven modules wide: perspective changes that slowly, a
+// wrong grouping of bars abruptly.
+TEST(Code128, CharacterMuchWiderThanItsNeighboursIsRefused) {
+    const std::string modules = Modules(kStartB, SetB("Neighbours"));
+    EXPECT_EQ(DecodeSignal(*WithWiderCharacters(modules, 5, 1, 1.0)), 1);
+    EXPECT_EQ(DecodeSignal(*WithWiderCharacters(modules, 5, 1, 1.1)), 1);
+    EXPECT_EQ(DecodeSignal(*WithWiderCharacters(modules, 5, 1, 1.2)), 0);
+    EXPECT_EQ(DecodeSignal(*WithWiderCharacters(modules, 5, 1, 1.3)), 0);
+    // A gradual change, each character 6 % wider than the one before, is read.
+    std::string fine;
+    for (size_t m = 0; m < modules.size(); ++m) {
+        const size_t character = m / c128::kSymbolModules;
+        fine.append(static_cast<size_t>(std::lround(10 * std::pow(1.06, character))), modules[m]);
+    }
+    RenderOptions o;
+    o.samplesPerModule = 1;
+    o.quietModules = 100;
+    MatchRecord record = Fresh();
+    ASSERT_EQ(XR_DecodeCode128(*RenderModules(fine, o), record), 1);
+    EXPECT_EQ(XR_TextOf(record.rawData), "Neighbours");
+}
+
 TEST(Code128, TablesAreBuiltAgainAfterRelease) {
     const std::string modules = Modules(kStartB, {33});
     ASSERT_EQ(Decode(modules).result, 1);
