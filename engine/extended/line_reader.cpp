@@ -213,10 +213,9 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
             const int f = further::DecodeWindow(window, further, record);
             r = f < 0 ? -1 : (r | f);
         }
-        // The grey profile is read as sampled: the reshaped signals have lost it.
-        const int32_t profileMask = map.variant == LineOptions::kPlain ? mask : mask & ~kEan13;
-        const bool fromProfile = r == 0 && profileMask != 0;
-        if (fromProfile) r = widths_.Decode(window, profileMask, record);
+        if (r == 0 && mask != 0) r = widths_.Decode(window, mask, record);
+        const bool fromProfile = r == 0 && mask != 0 && map.variant == LineOptions::kPlain;
+        if (fromProfile) r = widths_.DecodeProfile(window, mask, record);
         window.sampleCount = n;
         if (r < 0) return -1;
         if (r == 0) continue;

@@ -111,10 +111,15 @@ ReadLedger::Entry* ReadLedger::Find(const MatchRecord& record) {
 void ReadLedger::Add(const LineRead& read, int line) {
     Entry* entry = Find(read.record);
     if (!entry) {
-        entries_.push_back({read.record, {}, 0, false, 0, 0, -1});
+        entries_.push_back({read.record, read.fromProfile, {}, 0, false, 0, 0, -1});
         entry = &entries_.back();
-    } else if (read.record.confidence > entry->best.confidence) {
+    } else if ((entry->bestFromProfile && !read.fromProfile) ||
+               (entry->bestFromProfile == read.fromProfile &&
+                read.record.confidence > entry->best.confidence)) {
+        // A fit's confidence is no template score: it never displaces a
+        // template read of the same text.
         entry->best = read.record;
+        entry->bestFromProfile = read.fromProfile;
     }
     if (entry->lastLine != line) {
         ++entry->support;
@@ -149,6 +154,19 @@ void ReadLedger::Add(const LineRead& read, int line) {
     } else if (entry->lineCount < kLinesKept) {
         entry->lines[entry->lineCount++] = read.record;
     }
+}
+
+void ReadLedger::AddProfileRead(const LineRead& read, int line, std::span<const MatchRecord> kept) {
+    const std::string_view text = MainText(read.record);
+    const auto other = [&](const MatchRecord& r) {
+        return MainText(r) != text && SamePlace(r, read.record);
+    };
+    if (std::any_of(kept.begin(), kept.end(), other) ||
+        std::any_of(entries_.begin(), entries_.end(),
+                    [&](const Entry& e) { return e.accepted && other(e.best); })) {
+        return;
+    }
+    Add(read, line);
 }
 
 int ReadLedger::AppendTo(std::span<MatchRecord> records, int count, int maxRecords) const {

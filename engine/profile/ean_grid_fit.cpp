@@ -85,6 +85,12 @@ double Crossing(const float* s, int32_t i) {
     return a == b ? i : (i - 1) + a / (a - b);
 }
 
+float ConfidenceOf(float fit) {
+    constexpr float edge = EanGridFit::kEdgeConfidence;
+    constexpr float least = EanGridFit::kLeastMeanFit;
+    return edge + (1 - edge) * (fit - least) / (1 - least);
+}
+
 }  // namespace
 
 EanGridFit::EanGridFit() {
@@ -314,11 +320,7 @@ int EanGridFit::DecodeLayout(const ScanSignal& window, const Layout& layout, dou
     if (least < kLeastFit) return 0;
     const float fit = sum / static_cast<float>(count);
     if (!(fit >= kLeastMeanFit)) return 0;
-    // The fit is no template score: the read is reported just above the
-    // least confidence it had to beat, so that a read of the same symbol by
-    // the template decoders, on any line, stands before it.
-    const float confidence =
-        record.confidence + kConfidenceSpan * (fit - kLeastMeanFit) / (1 - kLeastMeanFit);
+    const float confidence = ConfidenceOf(fit);
     if (!(confidence > record.confidence)) return 0;
 
     const int digits = offset + 2 * layout.digitsPerHalf;

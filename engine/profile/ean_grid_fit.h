@@ -38,8 +38,14 @@ class EanGridFit {
     // The outer guards' fit and the digits' mean fit on the grid as measured,
     // before it is fitted.
     static constexpr float kLeastRoughFit = 0.75f;
-    // Confidence above the record's that a perfect fit reports.
-    static constexpr float kConfidenceSpan = 0.005f;
+    // The confidence of a read is its mean fit, stretched from [kLeastMeanFit,
+    // 1] onto [kEdgeConfidence, 1]. Blurred patterns correlate with any smooth
+    // profile better than the template decoders' sharp ones, so the mean fit
+    // itself would overstate a read: one that barely passes the fit is
+    // reported at the reader's default least confidence, and a stricter
+    // least confidence refuses the weaker fits as it refuses weaker template
+    // reads. Every read reported at the default lies above it.
+    static constexpr float kEdgeConfidence = 0.81f;
 
     EanGridFit();
 

@@ -4,6 +4,10 @@ namespace zeph::profile {
 
 int WindowDecoders::Decode(const ScanSignal& window, int32_t mask, MatchRecord& record) {
     if ((mask & kCodabar) && codabar_.Decode(window, record) == 1) return 1;
+    return 0;
+}
+
+int WindowDecoders::DecodeProfile(const ScanSignal& window, int32_t mask, MatchRecord& record) {
     if ((mask & kEan13) && ean_.Decode(window, mask, record) == 1) return 1;
     return 0;
 }

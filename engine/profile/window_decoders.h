@@ -13,8 +13,12 @@ namespace zeph::profile {
 
 class WindowDecoders {
   public:
-    // Decoder contract, for the symbologies of `mask` these decoders read.
+    // Decoder contract, for the symbologies of `mask` these decoders read
+    // from the window's measured widths.
     int Decode(const ScanSignal& window, int32_t mask, MatchRecord& record);
+    // The same from the window's grey profile, which must be the line as
+    // sampled (a reshaped signal has lost it).
+    int DecodeProfile(const ScanSignal& window, int32_t mask, MatchRecord& record);
 
   private:
     CodabarWidths codabar_;

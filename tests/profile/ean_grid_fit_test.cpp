@@ -25,10 +25,10 @@ struct Read {
     float confidence = 0;
 };
 
-Read Decode(const ScanSignal& signal, int32_t mask = kEan13) {
+Read Decode(const ScanSignal& signal, int32_t mask = kEan13, float least = 0.81f) {
     EanGridFit decoder;
     MatchRecord record;
-    record.confidence = 0.81f;
+    record.confidence = least;
     Read read;
     read.result = decoder.Decode(signal, mask, record);
     if (read.result == 1) {
@@ -39,13 +39,13 @@ Read Decode(const ScanSignal& signal, int32_t mask = kEan13) {
 }
 
 Read Render(std::string_view modules, double samplesPerModule, double blurModules,
-            double noise = 0.03, uint32_t seed = 1) {
+            double noise = 0.03, uint32_t seed = 1, float least = 0.81f) {
     RenderOptions o;
     o.samplesPerModule = samplesPerModule;
     o.blurSigma = blurModules * samplesPerModule;
     o.noise = noise;
     o.seed = seed;
-    return Decode(*RenderModules(modules, o));
+    return Decode(*RenderModules(modules, o), kEan13, least);
 }
 
 // Blur merges bars of a symbol at 2.5 to 4 samples per module (a module of
@@ -59,7 +59,7 @@ TEST(EanGridFit, ReadsBlurredSymbolsAtSmallModules) {
                 EXPECT_EQ(r.result, 1) << digits << " " << samples << " " << blur;
                 EXPECT_EQ(r.text, digits) << digits << " " << samples << " " << blur;
                 EXPECT_GT(r.confidence, 0.81f);
-                EXPECT_LE(r.confidence, 0.81f + EanGridFit::kConfidenceSpan);
+                EXPECT_LE(r.confidence, 1.0f);
             }
         }
     }
@@ -67,6 +67,20 @@ TEST(EanGridFit, ReadsBlurredSymbolsAtSmallModules) {
         const Read heavy = Render(Ean13Modules("0854818000116"), 4.0, blur);
         EXPECT_EQ(heavy.text, "0854818000116") << blur;
     }
+}
+
+// The confidence follows the fit: noise lowers it, and a stricter least
+// confidence refuses the weaker read while the cleaner one still stands.
+TEST(EanGridFit, ConfidenceFollowsTheFit) {
+    const std::string modules = Ean13Modules("5901234123457");
+    const Read clean = Render(modules, 3.0, 0.5, 0.01);
+    const Read noisy = Render(modules, 3.0, 0.5, 0.12);
+    ASSERT_EQ(clean.text, "5901234123457");
+    ASSERT_EQ(noisy.text, "5901234123457");
+    EXPECT_GT(clean.confidence, noisy.confidence + 0.02f);
+    const float between = 0.5f * (clean.confidence + noisy.confidence);
+    EXPECT_EQ(Render(modules, 3.0, 0.5, 0.12, 1, between).result, 0);
+    EXPECT_EQ(Render(modules, 3.0, 0.5, 0.01, 1, between).text, "5901234123457");
 }
 
 // Each half of the symbol may have a module width of its own (the label
