@@ -44,6 +44,7 @@ int Run::ReadLine(const Line& line, int32_t paths, bool startAtBorder, bool stop
     options.samplesPerPixel = samplesPerPixel;
     options.startAtBorder = startAtBorder;
     options.stopAtBorder = stopAtBorder;
+    options.read = kept;
     scratch.reads.clear();
     try {
         scratch.lines.push_back(line);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "engine/databar/line_decoder.h"
@@ -48,6 +49,10 @@ struct LineOptions {
     enum Variant : int32_t { kPlain = 1, kLocal = 2, kCrisp = 4 };
     int32_t variants = kPlain | kLocal | kCrisp;
     int32_t crispScale = 4;  // samples of the crisp signal per sample of the line
+    // Records already read: the grey profile is not fitted where a window
+    // lies on one of their lines (a fit's read there is dropped or repeats
+    // the record).
+    std::span<const MatchRecord> read;
 };
 
 class LineReader {

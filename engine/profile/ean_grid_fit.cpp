@@ -110,6 +110,12 @@ EanGridFit::EanGridFit() {
         render(kStartGuard, "001010?");
         render(kCentreGuard, "?1010101?");
         render(kEndGuard, "?010100");
+        for (int t = 0; t < kDigitTemplates; ++t) {
+            for (int j = 0; j < kDigitPoints; ++j) {
+                set.byPoint[static_cast<size_t>(j * kDigitTemplates + t)] =
+                    set[static_cast<size_t>(t)].values[static_cast<size_t>(j)];
+            }
+        }
     }
 }
 
@@ -153,6 +159,20 @@ EanGridFit::Fit EanGridFit::BestOf(const TemplateSet& set, int first, int count,
         const double spread = squares - sum * sum / points;
         if (!(spread > 1e-12)) continue;
         const double inverse = 1.0 / std::sqrt(spread);
+        if (first < kDigitTemplates) {
+            std::array<float, kDigitTemplates> dots{};
+            for (int j = 0; j < points; ++j) {
+                const float* row = set.byPoint.data() + j * kDigitTemplates + first;
+                const float pj = p[j];
+                for (int t = 0; t < count; ++t)
+                    dots[static_cast<size_t>(t)] += row[t] * pj;
+            }
+            for (int t = 0; t < count; ++t) {
+                const auto score = static_cast<float>(dots[static_cast<size_t>(t)] * inverse);
+                if (score > best.score) best = {first + t, score, shift};
+            }
+            continue;
+        }
         for (int t = first; t < first + count; ++t) {
             const float* v = set[static_cast<size_t>(t)].values.data();
             float dot = 0;

@@ -66,7 +66,17 @@ class EanGridFit {
     // Digit patterns: left odd, left even and right, ten each; then the guards.
     static constexpr int kDigitTemplates = 30;
     static constexpr int kGuardTemplates = 3;
-    using TemplateSet = std::array<Template, kDigitTemplates + kGuardTemplates>;
+    // Every digit pattern spans its seven modules and half a module either side.
+    static constexpr int kDigitPoints = 8 * kPointsPerModule;
+    struct TemplateSet {
+        std::array<Template, kDigitTemplates + kGuardTemplates> patterns;
+        // The digit patterns point by point (byPoint[j * kDigitTemplates + t]):
+        // one pass over a stretch scores them all, each summed in the same
+        // order as alone.
+        std::array<float, kDigitPoints * kDigitTemplates> byPoint{};
+        Template& operator[](size_t i) { return patterns[i]; }
+        const Template& operator[](size_t i) const { return patterns[i]; }
+    };
 
     struct Fit {
         int index = -1;  // template index
