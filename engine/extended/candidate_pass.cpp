@@ -114,6 +114,7 @@ int CrewPass(Run& run, WorkCrew& crew) {
         options.samplesPerPixel = p.line.density;
         options.startAtBorder = p.line.extent.startAtBorder;
         options.stopAtBorder = p.line.extent.stopAtBorder;
+        options.read = run.kept;
         try {
             p.longest = reader.Read(run.picture, p.line.extent.line, run.config, options, p.reads);
         } catch (...) {

@@ -9,9 +9,17 @@ namespace zeph::extended {
 void Scratch::Keep(const LineRead& read, int line) {
     if (read.databarRow) {
         databarRows.Add(*read.databarRow, line);
+    } else if (read.fromProfile) {
+        profileReads.push_back({read, line});
     } else {
         ledger.Add(read, line);
     }
+}
+
+void Scratch::KeepProfileReads(std::span<const MatchRecord> kept) {
+    for (const HeldRead& held : profileReads)
+        ledger.AddProfileRead(held.read, held.line, kept);
+    profileReads.clear();
 }
 
 bool Run::Covered(double x, double y) const {
@@ -36,6 +44,7 @@ int Run::ReadLine(const Line& line, int32_t paths, bool startAtBorder, bool stop
     options.samplesPerPixel = samplesPerPixel;
     options.startAtBorder = startAtBorder;
     options.stopAtBorder = stopAtBorder;
+    options.read = kept;
     scratch.reads.clear();
     try {
         scratch.lines.push_back(line);

@@ -33,10 +33,21 @@ struct Scratch {
     std::vector<Line> lines;            // every line read in this run
     std::vector<int32_t> widened;       // a picture one pixel thin, doubled
     databar::RowCollector databarRows;  // rows of stacked DataBar symbols, and hints
+    // Reads from the grey profile, held back until every pass has read its
+    // lines: an accepted read ends a candidate's lines, and these must not end
+    // them before the template decoders had their turn.
+    struct HeldRead {
+        LineRead read;
+        int line;
+    };
+    std::vector<HeldRead> profileReads;
 
     // Takes a read of line number `line`: rows of stacked DataBar symbols and
-    // hints go to their collector, everything else to the ledger.
+    // hints go to their collector, reads from the grey profile are held back,
+    // everything else goes to the ledger.
     void Keep(const LineRead& read, int line);
+    // Gives the held reads to the ledger, after the reads of every pass.
+    void KeepProfileReads(std::span<const MatchRecord> kept);
 };
 
 struct Run {

@@ -100,6 +100,7 @@ int SearchAndPasses(std::span<const int32_t> raster, int32_t height, int32_t wid
     scratch.ledger.Clear();
     scratch.lines.clear();
     scratch.databarRows.Clear();
+    scratch.profileReads.clear();
     Run run{{raster, height, width}, *config, scratch, records.first(static_cast<size_t>(found))};
     const int tileSize = thorough ? 15 : 20;
     if (CandidatePass(run, tileSize) < 0) return -1;
@@ -107,6 +108,7 @@ int SearchAndPasses(std::span<const int32_t> raster, int32_t height, int32_t wid
     if (ThinPicturePass(run) < 0) return -1;
     if (GridPass(run) < 0) return -1;
     if (zeph::databar::SecondLook(run) < 0) return -1;
+    scratch.KeepProfileReads(run.kept);
     return scratch.ledger.AppendTo(records, found, thorough ? maxRecords : 1);
 }
 

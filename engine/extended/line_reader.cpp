@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/core/dispatch.h"
+#include "engine/extended/read_ledger.h"
 #include "engine/further/further.h"
 
 namespace zeph::extended {
@@ -17,6 +18,14 @@ constexpr double kReportedMargin = 5.0;
 
 int32_t Round(double v) {
     return static_cast<int32_t>(std::floor(v + 0.5));
+}
+
+// Whether the point at `fraction` of the line lies on one of the records' lines.
+bool OnARecord(const Line& line, double fraction, std::span<const MatchRecord> records) {
+    const double x = line.x0 + fraction * (double(line.x1) - line.x0);
+    const double y = line.y0 + fraction * (double(line.y1) - line.y0);
+    return std::any_of(records.begin(), records.end(),
+                       [&](const MatchRecord& r) { return LiesOn(r, x, y); });
 }
 
 }  // namespace
@@ -214,6 +223,9 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
             r = f < 0 ? -1 : (r | f);
         }
         if (r == 0 && mask != 0) r = widths_.Decode(window, mask, record);
+        const bool fromProfile = r == 0 && mask != 0 && map.variant == LineOptions::kPlain &&
+                                 !OnARecord(line, 0.5 * (from + to), options.read);
+        if (fromProfile) r = widths_.DecodeProfile(window, mask, record);
         window.sampleCount = n;
         if (r < 0) return -1;
         if (r == 0) continue;
@@ -228,6 +240,7 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
         read.trimmed = w.trimmed;
         read.bars = w.count;
         read.variant = map.variant;
+        read.fromProfile = fromProfile;
         read.pathCount = options.pathCount;
         read.edgeBefore = lowBorder && (w.first == 0 || (w.first == 1 && firstAtBorder));
         read.edgeAfter = highBorder && (last == bars - 1 || (last == bars - 2 && lastAtBorder));
@@ -262,7 +275,8 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
         m.centreY = Round(line.y0 + 0.5 * (a + b) * dy);
         m.redundancy = line_->redundancy;
         reads.push_back(read);
-        read_.push_back(stretch);
+        // The signals after this one may still read the stretch with templates.
+        if (!fromProfile) read_.push_back(stretch);
     }
     return 0;
 }

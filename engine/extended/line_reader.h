@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "engine/databar/line_decoder.h"
@@ -24,12 +25,13 @@ namespace zeph::extended {
 struct LineRead {
     MatchRecord record;
     QuietZones quiet;
-    bool trimmed = false;     // read inside a longer run of bars
-    bool edgeBefore = false;  // the signal before the window runs into the picture's border
-    bool edgeAfter = false;   // likewise after it
-    int32_t pathCount = 1;    // parallel paths the line was sampled with
-    int32_t bars = 0;         // bars of the window read
-    int32_t variant = 0;      // LineOptions::Variant the line was read as
+    bool trimmed = false;      // read inside a longer run of bars
+    bool edgeBefore = false;   // the signal before the window runs into the picture's border
+    bool edgeAfter = false;    // likewise after it
+    int32_t pathCount = 1;     // parallel paths the line was sampled with
+    int32_t bars = 0;          // bars of the window read
+    int32_t variant = 0;       // LineOptions::Variant the line was read as
+    bool fromProfile = false;  // read from the grey profile, not by the templates
     // A row of a stacked DataBar symbol, or a line the DataBar readers want
     // to read again more finely (the record then stays empty): it goes to
     // the row collector, which joins rows into symbols and keeps the hints.
@@ -47,6 +49,10 @@ struct LineOptions {
     enum Variant : int32_t { kPlain = 1, kLocal = 2, kCrisp = 4 };
     int32_t variants = kPlain | kLocal | kCrisp;
     int32_t crispScale = 4;  // samples of the crisp signal per sample of the line
+    // Records already read: the grey profile is not fitted where a window
+    // lies on one of their lines (a fit's read there is dropped or repeats
+    // the record).
+    std::span<const MatchRecord> read;
 };
 
 class LineReader {

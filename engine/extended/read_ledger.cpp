@@ -111,10 +111,15 @@ ReadLedger::Entry* ReadLedger::Find(const MatchRecord& record) {
 void ReadLedger::Add(const LineRead& read, int line) {
     Entry* entry = Find(read.record);
     if (!entry) {
-        entries_.push_back({read.record, {}, 0, false, 0, 0, -1});
+        entries_.push_back({read.record, read.fromProfile, {}, 0, false, 0, 0, -1});
         entry = &entries_.back();
-    } else if (read.record.confidence > entry->best.confidence) {
+    } else if ((entry->bestFromProfile && !read.fromProfile) ||
+               (entry->bestFromProfile == read.fromProfile &&
+                read.record.confidence > entry->best.confidence)) {
+        // A fit's confidence is no template score: it never displaces a
+        // template read of the same text.
         entry->best = read.record;
+        entry->bestFromProfile = read.fromProfile;
     }
     if (entry->lastLine != line) {
         ++entry->support;
@@ -128,7 +133,8 @@ void ReadLedger::Add(const LineRead& read, int line) {
         read.quiet.before < WindowFinder::kQuietZone || read.quiet.after < WindowFinder::kQuietZone;
     // Signals the line reader reshaped (a local threshold, crisp bars) make
     // more of faint structure, good and bad.
-    const bool reshaped = read.variant != LineOptions::kPlain;
+    // So do decoders that fit the profile rather than match templates.
+    const bool reshaped = read.variant != LineOptions::kPlain || read.fromProfile;
     // DataBar needs no quiet zone, and its checksums protect it on any signal.
     if (databar::IsDataBar(read.record) ||
         (IsProtected(read.record) && !shortInRun && !atBorder && !reshaped)) {
@@ -148,6 +154,19 @@ void ReadLedger::Add(const LineRead& read, int line) {
     } else if (entry->lineCount < kLinesKept) {
         entry->lines[entry->lineCount++] = read.record;
     }
+}
+
+void ReadLedger::AddProfileRead(const LineRead& read, int line, std::span<const MatchRecord> kept) {
+    const std::string_view text = MainText(read.record);
+    const auto other = [&](const MatchRecord& r) {
+        return MainText(r) != text && SamePlace(r, read.record);
+    };
+    if (std::any_of(kept.begin(), kept.end(), other) ||
+        std::any_of(entries_.begin(), entries_.end(),
+                    [&](const Entry& e) { return e.accepted && other(e.best); })) {
+        return;
+    }
+    Add(read, line);
 }
 
 int ReadLedger::AppendTo(std::span<MatchRecord> records, int count, int maxRecords) const {

@@ -32,6 +32,11 @@ class ReadLedger {
     }
     // Takes a read of line number `line` (reads of one line come together).
     void Add(const LineRead& read, int line);
+    // The same for a read from the grey profile, taken after the template
+    // decoders' reads: where a kept record or an accepted read holds another
+    // text at its place, the templates have read that symbol and the read is
+    // dropped.
+    void AddProfileRead(const LineRead& read, int line, std::span<const MatchRecord> kept);
     bool AnyAccepted() const { return acceptedCount_ > 0; }
     // Whether (x, y) lies on the line of an accepted read.
     bool Covers(double x, double y) const;
@@ -51,7 +56,8 @@ class ReadLedger {
   private:
     static constexpr size_t kLinesKept = 4;
     struct Entry {
-        MatchRecord best;                           // the most confident read of the text
+        MatchRecord best;  // the most confident read of the text, a template read before any
+        bool bestFromProfile = false;
         std::array<MatchRecord, kLinesKept> lines;  // reads with quiet zones, no two independent
         size_t lineCount = 0;
         bool accepted = false;

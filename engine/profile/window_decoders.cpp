@@ -7,4 +7,9 @@ int WindowDecoders::Decode(const ScanSignal& window, int32_t mask, MatchRecord& 
     return 0;
 }
 
+int WindowDecoders::DecodeProfile(const ScanSignal& window, int32_t mask, MatchRecord& record) {
+    if ((mask & kEan13) && ean_.Decode(window, mask, record) == 1) return 1;
+    return 0;
+}
+
 }  // namespace zeph::profile

@@ -30,6 +30,20 @@ LineRead CodabarAt(int32_t y) {
     return read;
 }
 
+// An EAN-13 read on the level line at row y; from the grey profile when
+// `profile`.
+LineRead EanAt(int32_t y, const char* text, float confidence, bool profile) {
+    LineRead read = CodabarAt(y);
+    read.record.symbology = {};
+    read.record.rawData = {};
+    std::strncpy(read.record.symbology.data(), "EAN-13", read.record.symbology.size() - 1);
+    std::strncpy(read.record.rawData.data(), text, read.record.rawData.size() - 1);
+    read.record.confidence = confidence;
+    read.bars = 30;
+    read.fromProfile = profile;
+    return read;
+}
+
 int Reported(const ReadLedger& ledger) {
     std::vector<MatchRecord> records(4);
     return ledger.AppendTo(records, 0, 4);
@@ -61,6 +75,41 @@ TEST(ReadLedger, OneLineTwiceIsNoPair) {
     ledger.Add(CodabarAt(100), 1);
     ledger.Add(CodabarAt(101), 2);
     EXPECT_FALSE(ledger.AnyAccepted());
+}
+
+// Reads from the grey profile need two independent lines, never displace a
+// template read of their text, and are dropped where a kept record or an
+// accepted read holds another text at their place.
+TEST(ReadLedger, ProfileReadsStandBehindTemplateReads) {
+    ReadLedger alone;
+    alone.AddProfileRead(EanAt(100, "5901234123457", 0.9f, true), 1, {});
+    EXPECT_FALSE(alone.AnyAccepted());
+    alone.AddProfileRead(EanAt(120, "5901234123457", 0.88f, true), 2, {});
+    ASSERT_TRUE(alone.AnyAccepted());
+    EXPECT_EQ(alone.Accepted(0).startY, 100);  // the more confident of the two
+
+    ReadLedger behind;
+    behind.Add(EanAt(100, "5901234123457", 0.82f, false), 1);
+    ASSERT_TRUE(behind.AnyAccepted());
+    behind.AddProfileRead(EanAt(120, "5901234123457", 0.97f, true), 2, {});
+    behind.AddProfileRead(EanAt(140, "5901234123457", 0.97f, true), 3, {});
+    EXPECT_EQ(behind.Accepted(0).startY, 100);
+    EXPECT_FLOAT_EQ(behind.Accepted(0).confidence, 0.82f);
+
+    behind.AddProfileRead(EanAt(110, "4006381333931", 0.95f, true), 4, {});
+    behind.AddProfileRead(EanAt(130, "4006381333931", 0.95f, true), 5, {});
+    EXPECT_EQ(behind.AcceptedCount(), 1u);
+
+    ReadLedger beside;
+    const MatchRecord kept = EanAt(100, "4006381333931", 0.9f, false).record;
+    beside.AddProfileRead(EanAt(110, "5901234123457", 0.95f, true), 1, {&kept, 1});
+    beside.AddProfileRead(EanAt(130, "5901234123457", 0.95f, true), 2, {&kept, 1});
+    EXPECT_FALSE(beside.AnyAccepted());
+    // Elsewhere in the picture the same reads stand.
+    const MatchRecord far = EanAt(900, "4006381333931", 0.9f, false).record;
+    beside.AddProfileRead(EanAt(110, "5901234123457", 0.95f, true), 3, {&far, 1});
+    beside.AddProfileRead(EanAt(130, "5901234123457", 0.95f, true), 4, {&far, 1});
+    EXPECT_TRUE(beside.AnyAccepted());
 }
 
 }  // namespace
