@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "engine/match/lazy_tables.h"
-#include "engine/match/table_scores.h"
+#include "engine/match/score_threshold.h"
 #include "engine/symbologies/code128_patterns.h"
 #include "engine/symbologies/code93_patterns.h"
 
@@ -44,15 +44,16 @@ bool FollowsLetters(const std::array<float, N>& widths, std::string_view letters
     return widestNarrow > 0 && narrowestWide >= kWideOverNarrow * widestNarrow;
 }
 
-// Best scores of two tables' entries over samples [a, b).
-std::array<float, 2> Scores(std::span<const float> samples, int32_t a, int32_t b,
+// Whether each of two tables' best scores over samples [a, b) reaches the
+// least score of an end pattern.
+std::array<bool, 2> Reached(std::span<const float> samples, int32_t a, int32_t b,
                             const PatternTable& first, const PatternTable& second) {
-    std::array<float, 2> scores{};
-    if (a < 0 || b <= a || static_cast<size_t>(b) > samples.size()) return scores;
+    std::array<bool, 2> reached{};
+    if (a < 0 || b <= a || static_cast<size_t>(b) > samples.size()) return reached;
     const std::array<const PatternTable*, 2> tables = {&first, &second};
-    match::BestScores(samples.subspan(static_cast<size_t>(a), static_cast<size_t>(b - a)), tables,
-                      0, scores);
-    return scores;
+    match::ScoresReach(samples.subspan(static_cast<size_t>(a), static_cast<size_t>(b - a)), tables,
+                       EndPatterns::kLeastScore, reached);
+    return reached;
 }
 
 }  // namespace
@@ -79,9 +80,9 @@ void EndPatterns::ScoreStarts(int32_t k) {
     uint8_t& f = flags_[static_cast<size_t>(k)];
     if (k + 3 < s.Count()) {
         const auto [start128, start93] =
-            Scores(samples_, s.starts[k], s.starts[k + 3], tables_[kStarts128], tables_[kStart93]);
-        if (start128 >= kLeastScore) f |= kCode128Start;
-        if (start93 >= kLeastScore) f |= kCode93Start;
+            Reached(samples_, s.starts[k], s.starts[k + 3], tables_[kStarts128], tables_[kStart93]);
+        if (start128) f |= kCode128Start;
+        if (start93) f |= kCode93Start;
     }
     itf_[static_cast<size_t>(k)] |= kStartsScored;
 }
@@ -91,9 +92,9 @@ void EndPatterns::ScoreStops(int32_t k) {
     uint8_t& f = flags_[static_cast<size_t>(k)];
     if (k >= 3) {
         const auto [stop128, stop93] =
-            Scores(samples_, s.starts[k - 3], s.ends[k], tables_[kStop128], tables_[kStop93]);
-        if (stop128 >= kLeastScore) f |= kCode128Stop;
-        if (stop93 >= kLeastScore) f |= kCode93Stop;
+            Reached(samples_, s.starts[k - 3], s.ends[k], tables_[kStop128], tables_[kStop93]);
+        if (stop128) f |= kCode128Stop;
+        if (stop93) f |= kCode93Stop;
     }
     itf_[static_cast<size_t>(k)] |= kStopsScored;
 }
@@ -107,11 +108,14 @@ void EndPatterns::Test(int32_t k) {
         std::array<float, 9> nine{};
         if (Elements(s, k, nine) && FollowsLetters(nine, kAsterisk)) f |= kCode39End;
         if (k >= 4 && Elements(s, k - 4, nine) && FollowsLetters(nine, kAsterisk)) f |= kCode39Last;
-        std::array<float, 7> seven{};
+        // The seven elements from this bar, and the seven ending at it.
+        std::array<float, 7> from{};
+        std::array<float, 7> to{};
+        const bool hasFrom = Elements(s, k, from);
+        const bool hasTo = k >= 3 && Elements(s, k - 3, to);
         for (const std::string_view letter : kLetters) {
-            if (Elements(s, k, seven) && FollowsLetters(seven, letter)) f |= kCodabarStart;
-            if (k >= 3 && Elements(s, k - 3, seven) && FollowsLetters(seven, letter))
-                f |= kCodabarStop;
+            if (hasFrom && FollowsLetters(from, letter)) f |= kCodabarStart;
+            if (hasTo && FollowsLetters(to, letter)) f |= kCodabarStop;
         }
         flags_[static_cast<size_t>(k)] |= f;
 

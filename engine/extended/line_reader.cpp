@@ -133,11 +133,15 @@ int LineReader::ReadVariant(const Picture& picture, const Line& line, const Read
     }
     std::fill_n(out + map.padStart + m, map.padStop, paper);
 
+    if (!edges_.Find({out, static_cast<size_t>(map.total)})) return -1;
     for (const bool reversed : {false, true}) {
         if (reversed) std::reverse(out, out + map.total);
         map.reversed = reversed;
         window.sampleCount = map.total;
-        XR_FindBars(window);
+        if (reversed)
+            edges_.Reversed(window);
+        else
+            edges_.Forward(window);
         // DataBar reads the whole line, both ways at once.
         if (!reversed && !ReadDataBar(picture, line, config, options, map, reads)) return -1;
         if (ReadWindows(line, config, options, map, reads) < 0) return -1;

@@ -10,6 +10,7 @@
 
 #include "engine/databar/line_decoder.h"
 #include "engine/databar/row_piece.h"
+#include "engine/extended/bar_edges.h"
 #include "engine/extended/end_patterns.h"
 #include "engine/extended/local_threshold.h"
 #include "engine/extended/picture.h"
@@ -108,6 +109,7 @@ class LineReader {
     std::vector<float> local_;  // the line after the local threshold
     bool localReady_ = false;
     ScanSignalPtr window_;  // one direction's samples, with one window's bars
+    BarEdges edges_;        // the bars of window_'s samples, both ways
     SuperResolutionStore store_ = LineStore();
     WindowFinder finder_;
     EndPatterns endPatterns_;
