@@ -1,6 +1,8 @@
 // Code 128: every character has three bars, the stop four, so a symbol of c
 // characters (start and check included) has 3c + 4 bars and character k starts
 // at bar 3k. Read left to right only; the search hands the reversed signal.
+// A reading is also taken backwards over the same bars, and one that reads
+// better that way is left to the reversed signal.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,8 +23,15 @@ using namespace zeph::code128;
 // A text that begins with FNC1 is GS1 data for the descriptor.
 static_assert(kFunctionBytes[0] == kFnc1Byte);
 
-enum Table { kSymbolTable, kStartTable };
-thread_local zeph::LazyTables<2> tables({kSymbols, kStarts});
+enum Table {
+    kSymbolTable,
+    kStartTable,
+    kSymbolBackwardTable,
+    kStartBackwardTable,
+    kStopBackwardTable
+};
+thread_local zeph::LazyTables<5> tables({kSymbols, kStarts, kSymbolsBackward, kStartsBackward,
+                                         kStopBackward});
 
 constexpr int32_t kMinBars = 10;
 // Start, data and check characters; the reading holds one match per character.
@@ -117,6 +126,28 @@ Text TextOf(std::span<const BestMatch> reading) {
     return text;
 }
 
+// The confidence of the c characters read as a symbol met from its stop end:
+// the reversed stop over the first four bars, then each character reversed
+// from the check character back to the start, each a space then three bars.
+// Negative when that reading's own check character does not hold. Reversed
+// and regrouped one bar on, most characters of the table are other characters
+// of eleven modules, so a symbol met backwards reads forwards too; only its
+// ends match worse than they do backwards, and its check holds by chance.
+float BackwardConfidence(const ScanSignal& scan, int c) {
+    const int32_t* ends = scan.barEnds.get();
+    std::array<BestMatch, kMaxCharacters> storage{};
+    const std::span<BestMatch> reading(storage.data(), static_cast<size_t>(c));
+    float sum = zeph::MatchSpan(scan, scan.barStarts[0], ends[3], tables[kStopBackwardTable]).score;
+    for (int j = 0; j < c; ++j) {
+        const Table table = j == c - 1 ? kStartBackwardTable : kSymbolBackwardTable;
+        const BestMatch m = zeph::MatchSpan(scan, ends[3 * j + 3], ends[3 * j + 6], tables[table]);
+        reading[static_cast<size_t>(c - 1 - j)] = m;
+        sum += m.score;
+    }
+    if (!CheckCharacterHolds(reading)) return -1.0f;
+    return sum / static_cast<float>(c + 1);
+}
+
 }  // namespace
 
 int XR_DecodeCode128(const ScanSignal& scan, MatchRecord& record) {
@@ -155,6 +186,7 @@ int XR_DecodeCode128(const ScanSignal& scan, MatchRecord& record) {
     for (const BestMatch& m : reading) {
         if (!(m.score >= kCharacterFloor)) return 0;
     }
+    if (BackwardConfidence(scan, c) >= confidence) return 0;
 
     const Text text = TextOf(reading);
     XR_SetText(record.data, text.View());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 namespace zeph::code128 {
@@ -35,6 +36,36 @@ inline constexpr int kFirstStartValue = 103;
 inline constexpr std::string_view kStop = "1100011101011";
 inline constexpr int kStopModules = 13;
 static_assert(kStop.size() == kStopModules);
+
+// A table with every entry's modules in reverse order: the entries as a line
+// crossing the symbol the other way meets them.
+template <size_t N>
+constexpr std::array<char, N> ReversedEntries(std::string_view table) {
+    std::array<char, N> out{};
+    size_t first = 0;
+    while (first < N) {
+        size_t last = first;
+        while (last < N && table[last] != ' ')
+            ++last;
+        for (size_t i = first; i < last; ++i)
+            out[i] = table[first + last - 1 - i];
+        if (last < N) out[last] = ' ';
+        first = last + 1;
+    }
+    return out;
+}
+
+inline constexpr auto kSymbolsBackwardModules = ReversedEntries<kSymbols.size()>(kSymbols);
+inline constexpr auto kStartsBackwardModules = ReversedEntries<kStarts.size()>(kStarts);
+inline constexpr auto kStopBackwardModules = ReversedEntries<kStop.size()>(kStop);
+inline constexpr std::string_view kSymbolsBackward(kSymbolsBackwardModules.data(),
+                                                   kSymbolsBackwardModules.size());
+inline constexpr std::string_view kStartsBackward(kStartsBackwardModules.data(),
+                                                  kStartsBackwardModules.size());
+inline constexpr std::string_view kStopBackward(kStopBackwardModules.data(),
+                                                kStopBackwardModules.size());
+static_assert(kStopBackward == "1101011100011");
+static_assert(kStartsBackward.substr(0, 11) == "00100001011");
 
 // Values with a meaning of their own.
 inline constexpr int kFnc3 = 96;

@@ -170,6 +170,36 @@ INSTANTIATE_TEST_SUITE_P(Code128, Code128Reading,
                              return std::string(info.param.name);
                          });
 
+// "*y?T" met from its stop end regroups into the characters of "lQ?z" with a
+// check character that holds; turned round and blurred, neither search may
+// report that text, and whatever they read is the symbol's own.
+TEST(Code128Reading, SymbolTurnedRoundIsNeverReadAsAnother) {
+    int reads = 0;
+    for (double angle : {178.0, 180.0, 182.0, 270.0}) {
+        for (double size : {2.0, 3.0, 4.0}) {
+            for (int quality : {0, 60}) {
+                ImageOptions o;
+                o.symbology = BARCODE_CODE128;
+                o.data = "*y?T";
+                o.angle = angle;
+                o.moduleSize = size;
+                o.quietModules = 0;
+                o.blurSigma = 0.7;
+                o.jpegQuality = quality;
+                const Image image = RenderBarcode(o);
+                for (const PictureReads& search :
+                     {SearchPicture(image), SearchExtendedPicture(image, kExtendedDefaultMask)}) {
+                    for (const std::string& text : search.RawTexts()) {
+                        EXPECT_EQ(text, "*y?T") << angle << " degrees, " << size << " px/module";
+                        ++reads;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(reads, 0);
+}
+
 TEST(Code128LongSymbol, KeepsItsWholeTextInData) {
     std::string digits;
     for (int i = 0; i < 120; ++i)
