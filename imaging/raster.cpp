@@ -5,7 +5,6 @@
 #include <memory>
 #include <new>
 
-#include "engine/core/huge_pages.h"
 #include "imaging/image_loading.h"
 
 namespace zeph::imaging::detail {
@@ -36,7 +35,6 @@ std::optional<Raster> NewRaster(int64_t width, int64_t height, std::string& erro
     // of a large buffer cost nothing. The row padding is cleared on the way
     // into the bitmap.
     raster.pixels.reset(new (std::nothrow) uint8_t[raster.Size()]);
-    if (raster.pixels) zeph::AdviseHugePages(raster.pixels.get(), raster.Size());
     if (!raster.pixels) {
         error = kOutOfMemory;
         return std::nullopt;
