@@ -41,11 +41,14 @@ void ImagePages::Fail(ImageFailure failure, std::string&& reason) noexcept {
     failure_ = std::move(result);
 }
 
-ImagePages ImagePages::OfFile(const std::string& path, const LoadSettings& settings) noexcept {
+// The pages of the bytes `read` gives (a file's or a stream's), or the
+// reason they could not be had.
+template <typename Read>
+ImagePages ImagePages::OfRead(Read read, const LoadSettings& settings) noexcept {
     ImagePages pages;
     std::string reason;
     try {
-        if (auto bytes = detail::ReadFileBytes(path, reason)) {
+        if (auto bytes = read(reason)) {
             pages.owned_ = std::move(*bytes);
             pages.bytes_ = pages.owned_;
             pages.Start(settings);
@@ -59,22 +62,14 @@ ImagePages ImagePages::OfFile(const std::string& path, const LoadSettings& setti
     return pages;
 }
 
+ImagePages ImagePages::OfFile(const std::string& path, const LoadSettings& settings) noexcept {
+    return OfRead([&](std::string& reason) { return detail::ReadFileBytes(path, reason); },
+                  settings);
+}
+
 ImagePages ImagePages::OfStream(int fd, const LoadSettings& settings) noexcept {
-    ImagePages pages;
-    std::string reason;
-    try {
-        if (auto bytes = detail::ReadStreamBytes(fd, reason)) {
-            pages.owned_ = std::move(*bytes);
-            pages.bytes_ = pages.owned_;
-            pages.Start(settings);
-            return pages;
-        }
-    } catch (const std::exception&) {
-        pages.Fail(ImageFailure::OutOfMemory, detail::kOutOfMemory.data());
-        return pages;
-    }
-    pages.Fail(ImageFailure::Unreadable, std::move(reason));
-    return pages;
+    return OfRead([&](std::string& reason) { return detail::ReadStreamBytes(fd, reason); },
+                  settings);
 }
 
 ImagePages ImagePages::OfBytes(std::span<const uint8_t> bytes,

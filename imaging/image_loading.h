@@ -88,6 +88,8 @@ class ImagePages {
 
   private:
     ImagePages() = default;
+    template <typename Read>
+    static ImagePages OfRead(Read read, const LoadSettings& settings) noexcept;
     void Start(const LoadSettings& settings) noexcept;
     void Fail(ImageFailure failure, std::string&& reason) noexcept;
     // Runs `decode` for the next page: true for a page; false for the end,
