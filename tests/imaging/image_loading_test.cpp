@@ -1046,6 +1046,59 @@ TEST(ImageLoadingBmp, TrueColourPaletteAndAlpha) {
 // The oldest header (12 bytes, 16-bit sizes): complete files load, and a file
 // that ends before its rows or inside its header, however short, is refused
 // rather than padded.
+// An 8-bit picture whose palette holds `entries` colours (entry i grey 10 i),
+// its pixels the given indices, one row.
+Bytes EightBitBmpWithPalette(int entries, const Bytes& indices) {
+    const uint32_t offset = 14 + 40 + 4 * uint32_t(entries);
+    const size_t stride = (indices.size() + 3) & ~size_t{3};
+    Bytes out = {'B', 'M'};
+    Le32(out, uint32_t(offset + stride));
+    Le32(out, 0);
+    Le32(out, offset);
+    Le32(out, 40);
+    Le32(out, uint32_t(indices.size()));
+    Le32(out, 1);
+    Le16(out, 1);
+    Le16(out, 8);
+    Le32(out, 0);
+    Le32(out, uint32_t(stride));
+    Le32(out, 2835);
+    Le32(out, 2835);
+    Le32(out, uint32_t(entries));
+    Le32(out, 0);
+    for (int i = 0; i < entries; ++i) {
+        const auto v = uint8_t(10 * i);
+        out.insert(out.end(), {v, v, v, 0});
+    }
+    Bytes row = indices;
+    row.resize(stride, 0);
+    out.insert(out.end(), row.begin(), row.end());
+    return out;
+}
+
+// The reader leaves palette entries the file does not hold unset: a pixel
+// naming one is refused rather than given whatever lay in memory, and a
+// palette that leaves no room before the rows is refused too.
+TEST(ImageLoadingBmp, PixelsOutsideAShortPaletteAreRefused) {
+    const Loaded within = Load(EightBitBmpWithPalette(4, {0, 1, 2, 3, 3}));
+    ASSERT_TRUE(within.bitmap) << within.error;
+    for (int x = 0; x < 4; ++x) {
+        const uint8_t* p = within.image.At(x, 0);  // blue, green, red
+        EXPECT_EQ(p[0], 10 * x);
+        EXPECT_EQ(p[1], 10 * x);
+        EXPECT_EQ(p[2], 10 * x);
+    }
+    const Loaded outside = Load(EightBitBmpWithPalette(4, {0, 1, 4, 3, 3}));
+    EXPECT_FALSE(outside.bitmap);
+    EXPECT_NE(outside.error.find("outside the palette"), std::string::npos) << outside.error;
+    Bytes noRoom = EightBitBmpWithPalette(4, {0, 1, 2, 3});
+    noRoom[10] = 20;  // the rows said to start inside the header
+    noRoom[11] = 0;
+    const Loaded damaged = Load(noRoom);
+    EXPECT_FALSE(damaged.bitmap);
+    EXPECT_NE(damaged.error.find("BMP: "), std::string::npos) << damaged.error;
+}
+
 TEST(ImageLoadingBmp, HeaderAndRowsMustBeInTheFile) {
     const Picture colour = ColourSymbol(false);
     const int rows = colour.height;
