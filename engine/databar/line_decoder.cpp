@@ -38,10 +38,6 @@ constexpr double kOmniReach = 70;
 constexpr double kLimitedReach = 60;
 constexpr double kExpandedReach = 400;
 
-int32_t Round(double v) {
-    return static_cast<int32_t>(std::floor(v + 0.5));
-}
-
 }  // namespace
 
 bool LineDecoder::Read(const extended::Picture& picture, const LineGeometry& geometry,
@@ -138,12 +134,12 @@ extended::LineRead LineDecoder::ReadOf(const EdgeList& view, int32_t first, int3
     const PixelPoint a = geometry_.At(OnSignal(view, view.Edge(first)));
     const PixelPoint b = geometry_.At(OnSignal(view, view.Edge(last + 1)));
     MatchRecord& m = read.record;
-    m.startX = Round(a.x);
-    m.startY = Round(a.y);
-    m.stopX = Round(b.x);
-    m.stopY = Round(b.y);
-    m.centreX = Round((a.x + b.x) / 2);
-    m.centreY = Round((a.y + b.y) / 2);
+    m.startX = extended::NearestPixel(a.x);
+    m.startY = extended::NearestPixel(a.y);
+    m.stopX = extended::NearestPixel(b.x);
+    m.stopY = extended::NearestPixel(b.y);
+    m.centreX = extended::NearestPixel((a.x + b.x) / 2);
+    m.centreY = extended::NearestPixel((a.y + b.y) / 2);
     m.redundancy = settings_.redundancy;
     read.quiet = {kOpenQuiet, kOpenQuiet, false, false};
     read.pathCount = settings_.paths;

@@ -16,10 +16,6 @@ constexpr int32_t kContrastReach = 40;
 constexpr float kSwingShare = 0.15f;
 constexpr double kFewestQuietPixels = 16;
 
-int32_t Round(double v) {
-    return static_cast<int32_t>(std::floor(v + 0.5));
-}
-
 }  // namespace
 
 bool ExtentFinder::Find(const Picture& picture, const Line& full, int32_t x, int32_t y,
@@ -97,10 +93,10 @@ bool ExtentFinder::Find(const Picture& picture, const Line& full, int32_t x, int
     const double quiet = std::max(kFewestQuietPixels, kQuietRuns * extent.meanRun);
     const int32_t stop = walk(centre, 1, quiet, extent.stopAtBorder);
     const int32_t start = walk(centre, -1, quiet, extent.startAtBorder);
-    extent.line = {extent.startAtBorder ? full.x0 : Round(full.x0 + start * ex),
-                   extent.startAtBorder ? full.y0 : Round(full.y0 + start * ey),
-                   extent.stopAtBorder ? full.x1 : Round(full.x0 + stop * ex),
-                   extent.stopAtBorder ? full.y1 : Round(full.y0 + stop * ey)};
+    extent.line = {extent.startAtBorder ? full.x0 : NearestPixel(full.x0 + start * ex),
+                   extent.startAtBorder ? full.y0 : NearestPixel(full.y0 + start * ey),
+                   extent.stopAtBorder ? full.x1 : NearestPixel(full.x0 + stop * ex),
+                   extent.stopAtBorder ? full.y1 : NearestPixel(full.y0 + stop * ey)};
     return true;
 }
 

@@ -16,10 +16,6 @@ namespace {
 // searches do.
 constexpr double kReportedMargin = 5.0;
 
-int32_t Round(double v) {
-    return static_cast<int32_t>(std::floor(v + 0.5));
-}
-
 // Whether the point at `fraction` of the line lies on one of the records' lines.
 bool OnARecord(const Line& line, double fraction, std::span<const MatchRecord> records) {
     const double x = line.x0 + fraction * (double(line.x1) - line.x0);
@@ -271,12 +267,12 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
         const double dx = double(line.x1) - line.x0;
         const double dy = double(line.y1) - line.y0;
         MatchRecord& m = read.record;
-        m.startX = Round(line.x0 + a * dx);
-        m.startY = Round(line.y0 + a * dy);
-        m.stopX = Round(line.x0 + b * dx);
-        m.stopY = Round(line.y0 + b * dy);
-        m.centreX = Round(line.x0 + 0.5 * (a + b) * dx);
-        m.centreY = Round(line.y0 + 0.5 * (a + b) * dy);
+        m.startX = NearestPixel(line.x0 + a * dx);
+        m.startY = NearestPixel(line.y0 + a * dy);
+        m.stopX = NearestPixel(line.x0 + b * dx);
+        m.stopY = NearestPixel(line.y0 + b * dy);
+        m.centreX = NearestPixel(line.x0 + 0.5 * (a + b) * dx);
+        m.centreY = NearestPixel(line.y0 + 0.5 * (a + b) * dy);
         m.redundancy = line_->redundancy;
         reads.push_back(read);
         // The signals after this one may still read the stretch with templates.

@@ -1,6 +1,7 @@
 // What every pass of the extended search shares: the picture and a line on it.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <span>
 
@@ -17,5 +18,10 @@ struct Line {
     int32_t x0 = 0, y0 = 0;
     int32_t x1 = 0, y1 = 0;
 };
+
+// The pixel nearest a position along or across a line (halves round up).
+inline int32_t NearestPixel(double v) {
+    return static_cast<int32_t>(std::floor(v + 0.5));
+}
 
 }  // namespace zeph::extended
