@@ -15,6 +15,9 @@ namespace {
 // Widest elements must be this much wider than the narrowest wide-or-narrow
 // boundary allows: a looser test than the decoders' ratio tables.
 constexpr float kWideOverNarrow = 1.25f;
+// Narrow spaces may be this many times narrow bars or the other way round
+// where ink spread or loss moved every edge.
+constexpr float kMostInkSpread = 2.0f;
 
 // Element widths of N elements from bar k: bar, space, bar, ...
 template <size_t N>
@@ -124,8 +127,15 @@ void EndPatterns::Test(int32_t k) {
         uint8_t itf = kTested;
         std::array<float, 4> four{};
         if (Elements(s, k, four)) {
+            // Bars against bars and spaces against spaces: ink spread makes
+            // narrow bars and narrow spaces differ, up to kMostInkSpread.
             const auto [lo, hi] = std::minmax_element(four.begin(), four.end());
-            if (*hi < kWideOverNarrow * 1.2f * *lo) itf |= kItfStart;
+            const float most = kWideOverNarrow * 1.2f;
+            if (std::max(four[0], four[2]) < most * std::min(four[0], four[2]) &&
+                std::max(four[1], four[3]) < most * std::min(four[1], four[3]) &&
+                *hi < kMostInkSpread * *lo) {
+                itf |= kItfStart;
+            }
         }
         std::array<float, 3> three{};
         if (k >= 1 && Elements(s, k - 1, three) &&

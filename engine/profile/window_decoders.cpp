@@ -4,6 +4,7 @@ namespace zeph::profile {
 
 int WindowDecoders::Decode(const ScanSignal& window, int32_t mask, MatchRecord& record) {
     if ((mask & kCodabar) && codabar_.Decode(window, record) == 1) return 1;
+    if ((mask & kInterleaved2of5) && itf_.Decode(window, record) == 1) return 1;
     return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include "engine/profile/codabar_widths.h"
 #include "engine/profile/ean_grid_fit.h"
+#include "engine/profile/itf_widths.h"
 #include "engine/reader.h"
 
 namespace zeph::profile {
@@ -22,6 +23,7 @@ class WindowDecoders {
 
   private:
     CodabarWidths codabar_;
+    ItfWidths itf_;
     EanGridFit ean_;
 };
 
