@@ -4,8 +4,10 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/core/match_list.h"
 #include "engine/databar/second_look.h"
 #include "engine/extended/extended_run.h"
+#include "engine/extended/noise_layer.h"
 #include "engine/further/interpretations.h"
 #include "engine/locate/candidate_read.h"
 #include "engine/reader.h"
@@ -112,6 +114,47 @@ int SearchAndPasses(std::span<const int32_t> raster, int32_t height, int32_t wid
     return scratch.ledger.AppendTo(records, found, thorough ? maxRecords : 1);
 }
 
+// A large picture full of noise is read again at half size (see
+// noise_layer.h); its barcodes that the list does not hold yet are added,
+// their points in the picture's own pixels. Returns the new count, -1 on
+// failure.
+int ReadHalfLayer(std::span<const int32_t> raster, int32_t height, int32_t width, int32_t maxGrey,
+                  ReaderConfig* config, std::span<MatchRecord> records, int count, int maxRecords,
+                  bool thorough) {
+    const Picture picture{raster, height, width};
+    if (!WantsHalfLayer(picture, maxGrey)) return count;
+    thread_local std::vector<int32_t> values;
+    thread_local std::vector<MatchRecord> found;
+    Picture half;
+    try {
+        found.resize(records.size());
+    } catch (...) {
+        return -1;
+    }
+    if (!HalfSize(picture, values, half)) return -1;
+    const int n = SearchAndPasses(values, half.height, half.width, maxGrey, config, found,
+                                  maxRecords, thorough);
+    if (n < 0) return n;
+    maxRecords = std::min(maxRecords, static_cast<int>(records.size()));
+    const auto full = [](int32_t v, int32_t size) { return std::clamp(2 * v + 1, 0, size - 1); };
+    for (int i = 0; i < n && count < maxRecords; ++i) {
+        MatchRecord r = found[static_cast<size_t>(i)];
+        r.startX = full(r.startX, width);
+        r.stopX = full(r.stopX, width);
+        r.centreX = full(r.centreX, width);
+        r.startY = full(r.startY, height);
+        r.stopY = full(r.stopY, height);
+        r.centreY = full(r.centreY, height);
+        const auto held = records.first(static_cast<size_t>(count));
+        if (std::any_of(held.begin(), held.end(),
+                        [&](const MatchRecord& k) { return zeph::SameBarcode(k, r); })) {
+            continue;
+        }
+        records[static_cast<size_t>(count++)] = r;
+    }
+    return count;
+}
+
 }  // namespace
 
 // The interpretations (Code 32, ITF-14, ...) apply to every record, the
@@ -120,8 +163,13 @@ int SearchAndPasses(std::span<const int32_t> raster, int32_t height, int32_t wid
 int XR_SearchExtended(std::span<const int32_t> raster, int32_t height, int32_t width,
                       int32_t maxGrey, ReaderConfig* config, std::span<MatchRecord> records,
                       int maxRecords, bool thorough) {
-    const int count =
+    int count =
         SearchAndPasses(raster, height, width, maxGrey, config, records, maxRecords, thorough);
+    // The standard flavour stops at its first barcode.
+    if (count >= 0 && config && !records.empty() && (thorough || count == 0)) {
+        count = ReadHalfLayer(raster, height, width, maxGrey, config, records, count,
+                              thorough ? maxRecords : 1, thorough);
+    }
     if (count > 0 && config) {
         zeph::further::Interpret(records.first(static_cast<size_t>(count)), config->protocolMask);
     }
