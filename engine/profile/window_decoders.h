@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/profile/codabar_widths.h"
+#include "engine/profile/ean_edge_decode.h"
 #include "engine/profile/ean_grid_fit.h"
 #include "engine/reader.h"
 
@@ -23,6 +24,7 @@ class WindowDecoders {
   private:
     CodabarWidths codabar_;
     EanGridFit ean_;
+    EanEdgeDecode eanEdges_;
 };
 
 }  // namespace zeph::profile
