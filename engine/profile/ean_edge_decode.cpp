@@ -86,7 +86,7 @@ struct DigitFit {
 // The pattern among [first, first + count) whose pair sums (bar and space
 // together, which ink spread leaves alone) lie nearest the digit's; patterns
 // of equal pair sums are told apart by their bars' width, after the
-// symbol's spread `spread` (in modules per edge).
+// symbol's spread `spread` (in modules per edge, four edges to two bars).
 DigitFit Classify(std::span<const double, 4> widths, bool barFirst, int first, int count,
                   double spread) {
     double total = 0;
@@ -104,7 +104,7 @@ DigitFit Classify(std::span<const double, 4> widths, bool barFirst, int first, i
         double error = 0;
         for (size_t k = 0; k < 3; ++k)
             error = std::max(error, std::fabs(n[k] + n[k + 1] - p[k] - p[k + 1]));
-        const double barError = std::fabs(bars - (p[bar] + p[bar + 2] + 2 * spread));
+        const double barError = std::fabs(bars - (p[bar] + p[bar + 2] + 4 * spread));
         if (error < best.error - 1e-9 ||
             (std::fabs(error - best.error) <= 1e-9 && barError < bestBars)) {
             best = {t, error};
