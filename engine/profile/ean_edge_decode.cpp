@@ -12,7 +12,6 @@
 namespace zeph::profile {
 namespace {
 
-constexpr int kBars = 30;
 constexpr int kModules = 95;
 // First element of each half's digits, and of the centre guard.
 constexpr int kLeftDigits = 3;
