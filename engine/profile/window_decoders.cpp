@@ -10,6 +10,7 @@ int WindowDecoders::Decode(const ScanSignal& window, int32_t mask, MatchRecord& 
 
 int WindowDecoders::DecodeProfile(const ScanSignal& window, int32_t mask, MatchRecord& record) {
     if ((mask & kEan13) && ean_.Decode(window, mask, record) == 1) return 1;
+    if ((mask & kEan13) && eanEdges_.Decode(window, mask, record) == 1) return 1;
     return 0;
 }
 

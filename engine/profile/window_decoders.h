@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/profile/codabar_widths.h"
+#include "engine/profile/ean_edge_decode.h"
 #include "engine/profile/ean_grid_fit.h"
 #include "engine/profile/itf_widths.h"
 #include "engine/reader.h"
@@ -25,6 +26,7 @@ class WindowDecoders {
     CodabarWidths codabar_;
     ItfWidths itf_;
     EanGridFit ean_;
+    EanEdgeDecode eanEdges_;
 };
 
 }  // namespace zeph::profile
