@@ -3,32 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/extended/sliding_envelope.h"
+
 namespace zeph::extended {
-namespace {
-
-// Sliding extreme over [j - reach, j + reach] for every j, by a queue of
-// candidate indices (Better(a, b): a replaces b).
-template <typename Better>
-void SlidingExtreme(std::span<const float> v, int32_t reach, std::vector<int32_t>& queue,
-                    std::vector<float>& out, Better better) {
-    const auto n = static_cast<int32_t>(v.size());
-    queue.clear();
-    size_t head = 0;
-    int32_t next = 0;  // next index to enter the window
-    for (int32_t j = 0; j < n; ++j) {
-        const int32_t last = std::min(n - 1, j + reach);
-        for (; next <= last; ++next) {
-            while (queue.size() > head && !better(v[queue.back()], v[next]))
-                queue.pop_back();
-            queue.push_back(next);
-        }
-        while (queue[head] < j - reach)
-            ++head;
-        out[j] = v[queue[head]];
-    }
-}
-
-}  // namespace
 
 void CrispRenderer::Render(std::span<const float> input, int32_t scale, std::span<float> output) {
     const auto n = static_cast<int32_t>(input.size());
@@ -106,14 +83,14 @@ bool LocalThreshold::Apply(std::span<float> samples, double narrow) {
     try {
         low_.resize(n);
         high_.resize(n);
-        queue_.reserve(n);
+        lowAfter_.resize(n);
         sorted_.resize(n);
     } catch (...) {
         return false;
     }
     const auto reach = static_cast<int32_t>(std::ceil(kReach * narrow));
-    SlidingExtreme(samples, reach, queue_, low_, [](float a, float b) { return a < b; });
-    SlidingExtreme(samples, reach, queue_, high_, [](float a, float b) { return a > b; });
+    // sorted_ is free until the median below.
+    SlidingEnvelope(samples, reach, low_, high_, lowAfter_, sorted_);
 
     // The typical envelope height: the median over the signal.
     for (size_t j = 0; j < n; ++j)

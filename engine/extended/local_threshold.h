@@ -28,7 +28,7 @@ class LocalThreshold {
   private:
     std::vector<float> low_;
     std::vector<float> high_;
-    std::vector<int32_t> queue_;
+    std::vector<float> lowAfter_;
     std::vector<float> sorted_;
 };
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,8 +21,12 @@ bool Fit(zeph::ReusableBuffer<T>& buffer, size_t n, bool growOnly) {
     return growOnly ? buffer.EnsureAtLeast(n) : buffer.Ensure(n);
 }
 
+// Rows past the last path, written by the lanes of a last group of four
+// paths that has fewer paths than lanes.
+constexpr size_t kSpareRows = 3;
+
 bool EnsurePaths(zeph::SuperResolutionStore& store, size_t paths, size_t samples) {
-    const size_t cells = zeph::CheckedProduct(paths, samples, kMaxPathSamples);
+    const size_t cells = zeph::CheckedProduct(paths + kSpareRows, samples, kMaxPathSamples);
     return cells != 0 && Fit(store.values, cells, store.growOnly) &&
            Fit(store.weights, cells, store.growOnly) && Fit(store.shifts, paths, store.growOnly) &&
            Fit(store.costs, 2 * samples + 1, store.growOnly);
@@ -95,16 +100,18 @@ void SamplePath(std::span<const int32_t> raster, int32_t height, int32_t width, 
 constexpr double kNearPositions = 1e9;
 
 // Four paths side by side, lane l being the path that starts at (px[l],
-// py[l]) and writes rows values[l] and weights[l]; only with walking weights.
-// Every lane runs the arithmetic of SamplePath in its order, so every value,
-// weight and mean is the same to the bit; the four dependency chains of the
-// position and sum overlap instead of waiting on each other.
+// py[l]) and writes rows l of values and weights, `stride` floats apart; only
+// with walking weights and for rasters whose cells an int32_t indexes. Every
+// lane runs the arithmetic of SamplePath in its order, so every value, weight
+// and mean is the same to the bit; the four dependency chains of the position
+// and sum overlap instead of waiting on each other.
 ZEPH_AVX2_CLONES void SampleFourPaths(const int32_t* g, int32_t height, int32_t width,
                                       const double* px0, const double* py0, float sx, float sy,
-                                      int n, float* const* values, float* const* weights) {
+                                      int n, float* values, float* weights, size_t stride) {
     using Doubles = double __attribute__((vector_size(32)));
     using Floats = float __attribute__((vector_size(16)));
     using Ints = int32_t __attribute__((vector_size(16)));
+    using Pair = int32_t __attribute__((vector_size(8)));
     constexpr double kTwoPi = 6.283185307179586;
     Doubles px = {px0[0], px0[1], px0[2], px0[3]};
     Doubles py = {py0[0], py0[1], py0[2], py0[3]};
@@ -119,10 +126,21 @@ ZEPH_AVX2_CLONES void SampleFourPaths(const int32_t* g, int32_t height, int32_t 
     const double dcy = std::cos(kTwoPi * sy), dsy = std::sin(kTwoPi * sy);
     const Doubles stepX = px - px + static_cast<double>(sx);
     const Doubles stepY = py - py + static_cast<double>(sy);
-    const Doubles lastX = px - px + double(width - 2);
-    const Doubles lastY = py - py + double(height - 2);
-    const Doubles zero = {};
+    const Ints lastX = Ints{} + (width - 2);
+    const Ints lastY = Ints{} + (height - 2);
+    const Ints zero = {};
     Doubles sum = {};
+    float* const v1 = values + stride;
+    float* const v2 = v1 + stride;
+    float* const v3 = v2 + stride;
+    float* const w1 = weights + stride;
+    float* const w2 = w1 + stride;
+    float* const w3 = w2 + stride;
+    const auto pairAt = [g](int32_t cell) {
+        Pair p;
+        std::memcpy(&p, g + cell, sizeof p);
+        return p;
+    };
     for (int j = 0; j < n; ++j) {
         const Floats w =
             __builtin_convertvector((cy + 1.1) * (cx + 1.1) * 0.22675736961451246, Floats);
@@ -133,25 +151,38 @@ ZEPH_AVX2_CLONES void SampleFourPaths(const int32_t* g, int32_t height, int32_t 
         const Doubles iyf = ty > py ? ty - 1.0 : ty;
         const Floats fx = __builtin_convertvector(px - ixf, Floats);
         const Floats fy = __builtin_convertvector(py - iyf, Floats);
-        const Doubles kx = ixf < 0.0 ? zero : ixf > lastX ? lastX : ixf;
-        const Doubles ky = iyf < 0.0 ? zero : iyf > lastY ? lastY : iyf;
-        const Ints cellX = __builtin_convertvector(kx, Ints);
-        const Ints cellY = __builtin_convertvector(ky, Ints);
-        Floats p00, p01, p10, p11;
-        for (int l = 0; l < 4; ++l) {
-            const int32_t* r0 = g + static_cast<size_t>(cellY[l]) * width + cellX[l];
-            const int32_t* r1 = r0 + width;
-            p00[l] = static_cast<float>(r0[0]);
-            p01[l] = static_cast<float>(r0[1]);
-            p10[l] = static_cast<float>(r1[0]);
-            p11[l] = static_cast<float>(r1[1]);
-        }
+        // The floors are whole numbers well inside int32_t: clamping them as
+        // integers gives the cells clamping them as doubles would.
+        const Ints ix = __builtin_convertvector(ixf, Ints);
+        const Ints iy = __builtin_convertvector(iyf, Ints);
+        const Ints kx = ix < 0 ? zero : ix > lastX ? lastX : ix;
+        const Ints ky = iy < 0 ? zero : iy > lastY ? lastY : iy;
+        const Ints cell = ky * width + kx;
+        // Each lane's two cells of a row are neighbours: one 8-byte load each.
+        const Ints top01 = __builtin_shufflevector(pairAt(cell[0]), pairAt(cell[1]), 0, 1, 2, 3);
+        const Ints top23 = __builtin_shufflevector(pairAt(cell[2]), pairAt(cell[3]), 0, 1, 2, 3);
+        const Ints low01 =
+            __builtin_shufflevector(pairAt(cell[0] + width), pairAt(cell[1] + width), 0, 1, 2, 3);
+        const Ints low23 =
+            __builtin_shufflevector(pairAt(cell[2] + width), pairAt(cell[3] + width), 0, 1, 2, 3);
+        const Floats p00 =
+            __builtin_convertvector(__builtin_shufflevector(top01, top23, 0, 2, 4, 6), Floats);
+        const Floats p01 =
+            __builtin_convertvector(__builtin_shufflevector(top01, top23, 1, 3, 5, 7), Floats);
+        const Floats p10 =
+            __builtin_convertvector(__builtin_shufflevector(low01, low23, 0, 2, 4, 6), Floats);
+        const Floats p11 =
+            __builtin_convertvector(__builtin_shufflevector(low01, low23, 1, 3, 5, 7), Floats);
         const Floats value =
             (fx * p01 + (1 - fx) * p00) * (1 - fy) + fy * (fx * p11 + (1 - fx) * p10);
-        for (int l = 0; l < 4; ++l) {
-            values[l][j] = value[l];
-            weights[l][j] = w[l];
-        }
+        values[j] = value[0];
+        v1[j] = value[1];
+        v2[j] = value[2];
+        v3[j] = value[3];
+        weights[j] = w[0];
+        w1[j] = w[1];
+        w2[j] = w[2];
+        w3[j] = w[3];
         sum += __builtin_convertvector(value, Doubles);
         px += stepX;
         py += stepY;
@@ -164,8 +195,9 @@ ZEPH_AVX2_CLONES void SampleFourPaths(const int32_t* g, int32_t height, int32_t 
     }
     for (int l = 0; l < 4; ++l) {
         const float mean = static_cast<float>(sum[l] / n);
+        float* row = values + l * stride;
         for (int j = 0; j < n; ++j)
-            values[l][j] -= mean;
+            row[j] -= mean;
     }
 }
 
@@ -188,45 +220,75 @@ inline Floats4 Abs4(Floats4 v) {
     return reinterpret_cast<Floats4>(reinterpret_cast<Bits>(v) & 0x7FFFFFFF);
 }
 
+// The costs of shifts s .. s + 4G - 1, lane l for shift s + l, G groups of
+// four lanes each with its own sum, so that the groups' additions overlap.
+// Each lane adds its terms in ascending j from its own first j, as one shift
+// alone does: the few j at either end that not every lane has are added lane
+// by lane, the rest all lanes at once. Lanes past `count` are computed and
+// dropped.
+template <int G>
+[[gnu::always_inline]] inline void ShiftCosts(const float* reference, const float* path, int n,
+                                              int s, int count, double* costs) {
+    constexpr int kLanes = 4 * G;
+    int first[kLanes];
+    int last[kLanes];
+    for (int l = 0; l < kLanes; ++l) {
+        first[l] = std::max(0, -(s + l));
+        last[l] = std::min(n, n - (s + l));
+    }
+    // Where every lane has its term: path[j + s .. j + s + kLanes - 1] lie in the path.
+    const int commonFirst = first[0];
+    const int commonLast = std::max(commonFirst, last[kLanes - 1]);
+    double lane[kLanes] = {};
+    const auto single = [&](int from, int to) {
+        for (int j = from; j < to; ++j) {
+            for (int l = 0; l < kLanes; ++l) {
+                if (j >= first[l] && j < last[l])
+                    lane[l] += std::fabs(reference[j] - path[j + s + l]);
+            }
+        }
+    };
+    single(first[kLanes - 1], commonFirst);
+    Doubles4 total[G] = {};
+    for (int g = 0; g < G; ++g)
+        total[g] = Doubles4{lane[4 * g], lane[4 * g + 1], lane[4 * g + 2], lane[4 * g + 3]};
+    for (int j = commonFirst; j < commonLast; ++j) {
+        const float r = reference[j];
+        for (int g = 0; g < G; ++g) {
+            const Floats4 diff = r - Load4(path + j + s + 4 * g);
+            total[g] += __builtin_convertvector(Abs4(diff), Doubles4);
+        }
+    }
+    for (int g = 0; g < G; ++g) {
+        for (int l = 0; l < 4; ++l)
+            lane[4 * g + l] = total[g][l];
+    }
+    single(commonLast, last[0]);
+    for (int l = 0; l < kLanes && l < count; ++l)
+        costs[l] = last[l] <= first[l] ? 0 : lane[l] / (last[l] - first[l]);
+}
+
 }  // namespace
 
-// Four shifts at a time, lane l for shift s + l. Each lane adds its terms in
-// ascending j from its own first j, as one shift alone does: the few j at
-// either end that not every lane has are added lane by lane, the rest four
-// lanes at once. Lanes past `count` are computed and dropped.
+// Up to sixteen shifts at a time.
 ZEPH_AVX2_CLONES void AlignmentCosts(const float* reference, const float* path, int n, int s0,
                                      int count, double* costs) {
-    for (int i = 0; i < count; i += 4) {
+    for (int i = 0; i < count;) {
+        const int left = count - i;
         const int s = s0 + i;
-        int first[4];
-        int last[4];
-        for (int l = 0; l < 4; ++l) {
-            first[l] = std::max(0, -(s + l));
-            last[l] = std::min(n, n - (s + l));
+        if (left > 12) {
+            ShiftCosts<4>(reference, path, n, s, left, costs + i);
+            i += 16;
+        } else if (left > 8) {
+            ShiftCosts<3>(reference, path, n, s, left, costs + i);
+            i += 12;
+        } else if (left > 4) {
+            ShiftCosts<2>(reference, path, n, s, left, costs + i);
+            i += 8;
+        } else {
+            ShiftCosts<1>(reference, path, n, s, left, costs + i);
+            i += 4;
         }
-        // Where every lane has its term: path[j + s .. j + s + 3] lie in the path.
-        const int commonFirst = first[0];
-        const int commonLast = std::max(commonFirst, last[3]);
-        double lane[4] = {0, 0, 0, 0};
-        const auto single = [&](int from, int to) {
-            for (int j = from; j < to; ++j) {
-                for (int l = 0; l < 4; ++l) {
-                    if (j >= first[l] && j < last[l])
-                        lane[l] += std::fabs(reference[j] - path[j + s + l]);
-                }
-            }
-        };
-        single(first[3], commonFirst);
-        Doubles4 total = {lane[0], lane[1], lane[2], lane[3]};
-        for (int j = commonFirst; j < commonLast; ++j) {
-            const Floats4 diff = reference[j] - Load4(path + j + s);
-            total += __builtin_convertvector(Abs4(diff), Doubles4);
-        }
-        for (int l = 0; l < 4; ++l)
-            lane[l] = total[l];
-        single(commonLast, last[0]);
-        for (int l = 0; l < 4 && i + l < count; ++l)
-            costs[i + l] = last[l] <= first[l] ? 0 : lane[l] / (last[l] - first[l]);
     }
 }
 
@@ -323,21 +385,21 @@ int SuperResolveWith(std::span<const int32_t> raster, int32_t height, int32_t wi
         px = scan.startX + nx * o;
         py = scan.startY + ny * o;
     };
+    // Paths go four at a time, a last group of two or three with spare lanes.
+    const bool indexable = static_cast<size_t>(height) * width <= size_t{INT32_MAX};
     int i = 0;
-    for (; store.walkWeights && i + 4 <= paths; i += 4) {
+    for (; store.walkWeights && indexable && i + 2 <= paths; i += 4) {
         double px[4], py[4];
-        float* valueRows[4];
-        float* weightRows[4];
         bool near = true;  // positions whose floor a 32-bit truncation gives
         for (int l = 0; l < 4; ++l) {
             startOf(i + l, px[l], py[l]);
-            valueRows[l] = values + static_cast<size_t>(i + l) * n;
-            weightRows[l] = weights + static_cast<size_t>(i + l) * n;
             for (const double end : {px[l], py[l], px[l] + double(n) * sx, py[l] + double(n) * sy})
                 near = near && std::abs(end) < kNearPositions;
         }
         if (!near) break;
-        SampleFourPaths(raster.data(), height, width, px, py, sx, sy, n, valueRows, weightRows);
+        const size_t row = static_cast<size_t>(i) * n;
+        SampleFourPaths(raster.data(), height, width, px, py, sx, sy, n, values + row,
+                        weights + row, static_cast<size_t>(n));
     }
     for (; i < paths; ++i) {
         double px, py;

@@ -160,7 +160,7 @@ TEST(SuperResolve, AlignmentAndFusionEqualThePlainSumsToTheBit) {
         }
         // Shift runs of every length, reaching past either end.
         for (const int s0 : {-n - 2, -n + 1, -3, 0, 2, n - 2}) {
-            for (const int count : {1, 3, 4, 5, 9}) {
+            for (const int count : {1, 3, 4, 5, 8, 9, 12, 13, 16, 17, 21}) {
                 std::vector<double> costs(count, -1.0);
                 zeph::AlignmentCosts(reference.data(), path.data(), n, s0, count, costs.data());
                 for (int i = 0; i < count; ++i) {
