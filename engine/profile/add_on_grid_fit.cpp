@@ -22,10 +22,10 @@ constexpr double kLeastModule = 1.0;
 constexpr std::array<double, 4> kStartShifts = {-0.5, -0.25, 0.0, 0.25};
 constexpr std::array<double, 4> kStopShifts = {-0.25, 0.0, 0.25, 0.5};
 
-// First module of the guard, of digit i and of the separator after it.
+// First module of the first digit, and the modules from one digit to the
+// next (seven, and a separator of two).
 constexpr int kDigitModule = 4;
 constexpr int kDigitStride = 9;
-constexpr int kSeparatorModule = 11;
 
 int ModulesOf(int digits) {
     return kDigitStride * digits + 2;
@@ -52,13 +52,13 @@ AddOnGridFit::AddOnGridFit() {
             RenderBlurred(modules, kBlurs[b], kQ, t.values, t.points);
         };
         // Every digit follows a bar (the guard's or a separator's) and is
-        // followed by a space (a separator's or the quiet zone).
+        // followed by a space (a separator's or the quiet zone): the
+        // separators are the digits' neighbours.
         for (int d = 0; d < 10; ++d) {
             render(d, "?1" + std::string(Word(ean::kLeftOdd, d)) + "0?");
             render(10 + d, "?1" + std::string(Word(ean::kLeftEven, d)) + "0?");
         }
         render(kGuard, "00" + std::string(ean::kSupplementGuard) + "0?");
-        render(kSeparator, "?1" + std::string(ean::kSupplementSeparator) + "0?");
     }
 }
 
@@ -171,12 +171,10 @@ bool AddOnGridFit::Read(std::span<const float> samples, double from, double to, 
         sum += digit.score;
         reading.values[static_cast<size_t>(i)] = {digit.index % 10, digit.score};
         parity[static_cast<size_t>(i)] = digit.index >= 10 ? 'e' : 'o';
-        if (i + 1 < digits)
-            sum += BestOf(set, kSeparator, 1, kSeparatorModule + kDigitStride * i).score;
     }
     const bool two = digits == 2;
     if (least < (two ? kLeastFitOfTwo : kLeastFit)) return false;
-    const float fit = sum / static_cast<float>(2 * digits);
+    const float fit = sum / static_cast<float>(digits + 1);
     if (!(fit >= (two ? kLeastMeanFitOfTwo : kLeastMeanFit))) return false;
 
     const std::string_view word(parity.data(), static_cast<size_t>(digits));

@@ -28,12 +28,12 @@ class AddOnGridFit {
     // Blur widths tried, in modules (the Gaussian's standard deviation).
     static constexpr std::array<double, 3> kBlurs = {0.35, 0.6, 0.85};
     // The guard and every digit must fit at least this well, and all of them
-    // with the separators on average this well. Two digits carry only their
-    // value modulo 4 in the parity word and fit stricter.
-    static constexpr float kLeastFit = 0.75f;
-    static constexpr float kLeastMeanFit = 0.9f;
-    static constexpr float kLeastFitOfTwo = 0.85f;
-    static constexpr float kLeastMeanFitOfTwo = 0.93f;
+    // on average this well. Two digits carry only their value modulo 4 in
+    // the parity word and must fit better.
+    static constexpr float kLeastFit = 0.85f;
+    static constexpr float kLeastMeanFit = 0.93f;
+    static constexpr float kLeastFitOfTwo = 0.94f;
+    static constexpr float kLeastMeanFitOfTwo = 0.96f;
     // The guard's fit on the grid as measured, before it is fitted.
     static constexpr float kLeastRoughFit = 0.7f;
 
@@ -58,12 +58,10 @@ class AddOnGridFit {
         std::array<float, kMostTemplatePoints> values{};
         int points = 0;
     };
-    // Per blur: digits in odd parity, in even parity, then the guard and the
-    // separator.
+    // Per blur: digits in odd parity, in even parity, then the guard.
     static constexpr int kDigitTemplates = 20;
     static constexpr int kGuard = 20;
-    static constexpr int kSeparator = 21;
-    using TemplateSet = std::array<Template, 22>;
+    using TemplateSet = std::array<Template, 21>;
     struct Fit {
         int index = -1;
         float score = -1;
