@@ -3,7 +3,8 @@
 // quiet stretch, and the gap before an add-on is one). Its line is read again,
 // drawn on past both ends by the width an add-on and its gap take, through
 // the symbol's middle and on rows above and below it (an add-on's bars are
-// shorter and may not reach the symbol's middle row).
+// shorter and may not reach the symbol's middle row). Each line's grey profile
+// is also fitted with the add-on's patterns beside the symbol.
 #include <cmath>
 #include <string_view>
 
@@ -35,6 +36,18 @@ double SymbolModules(const MatchRecord& r) {
     return 0;
 }
 
+// The template read of the record's symbol among the reads of one line, if any.
+const MatchRecord* ReadOnLine(std::span<const LineRead> reads, const MatchRecord& r) {
+    for (const LineRead& read : reads) {
+        if (!read.fromProfile && !read.databarRow &&
+            XR_TextOf(read.record.rawData) == XR_TextOf(r.rawData) &&
+            XR_TextOf(read.record.symbology) == XR_TextOf(r.symbology)) {
+            return &read.record;
+        }
+    }
+    return nullptr;
+}
+
 // Reads the lines of one record; -1 on failure.
 int ReadAround(Run& run, const MatchRecord& r, double modules) {
     const double dx = double(r.stopX) - r.startX;
@@ -53,6 +66,7 @@ int ReadAround(Run& run, const MatchRecord& r, double modules) {
         return static_cast<int32_t>(std::lround(std::fmin(std::fmax(y, 0.0), p.height - 1.0)));
     };
     const double density = std::fmin(kMostSamplesPerPixel, std::fmax(1.0, 4.0 / module));
+    run.scratch.addOns.Start(r, modules);
     for (const double share : kRowOffsets) {
         const double ox = -uy * share * length;
         const double oy = ux * share * length;
@@ -63,11 +77,33 @@ int ReadAround(Run& run, const MatchRecord& r, double modules) {
         const Line line{clampX(x0), clampY(y0), clampX(x1), clampY(y1)};
         const bool startAtBorder = line.x0 != std::lround(x0) || line.y0 != std::lround(y0);
         const bool stopAtBorder = line.x1 != std::lround(x1) || line.y1 != std::lround(y1);
+        const bool seen = run.Seen(line);
         if (run.ReadLine(line, kPathCount, startAtBorder, stopAtBorder, static_cast<float>(density),
                          &r) < 0) {
             return -1;
         }
         if (run.scratch.ledger.HasAddOnOf(r)) break;
+        // Where blur merged the add-on's bars, its profile may still read.
+        if (seen) continue;
+        MatchRecord whole;
+        if (run.scratch.addOns.Read(run.scratch.reader.SamplesOf(line), line, kPathCount,
+                                    ReadOnLine(run.scratch.reads, r), whole)) {
+            run.scratch.ledger.AddCompletion(whole, static_cast<int>(run.scratch.lines.size()));
+            break;
+        }
+    }
+    return 0;
+}
+
+// Looks at the records from the ledger's accepted reads from order `first`
+// on, copied: reading adds to the ledger.
+int ReadAccepted(Run& run, size_t first, int& looked) {
+    for (size_t i = first; i < run.scratch.ledger.AcceptedCount(); ++i) {
+        const MatchRecord r = run.scratch.ledger.Accepted(i);
+        const double modules = SymbolModules(r);
+        if (modules == 0 || XR_TextOf(r.rawData).find(" + ") != std::string_view::npos) continue;
+        if (++looked > kMostSymbols) return 0;
+        if (ReadAround(run, r, modules) < 0) return -1;
     }
     return 0;
 }
@@ -82,15 +118,12 @@ int AddOnPass(Run& run) {
         if (++looked > kMostSymbols) return 0;
         if (ReadAround(run, r, modules) < 0) return -1;
     }
-    // Reads of the passes before this one, copied: reading adds to the ledger.
-    for (size_t i = 0; i < run.scratch.ledger.AcceptedCount(); ++i) {
-        const MatchRecord r = run.scratch.ledger.Accepted(i);
-        const double modules = SymbolModules(r);
-        if (modules == 0 || XR_TextOf(r.rawData).find(" + ") != std::string_view::npos) continue;
-        if (++looked > kMostSymbols) return 0;
-        if (ReadAround(run, r, modules) < 0) return -1;
-    }
-    return 0;
+    return ReadAccepted(run, 0, looked);
+}
+
+int LateAddOnPass(Run& run, size_t firstAccepted) {
+    int looked = 0;
+    return ReadAccepted(run, firstAccepted, looked);
 }
 
 }  // namespace zeph::extended

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/databar/row_collector.h"
+#include "engine/extended/add_on_fits.h"
 #include "engine/extended/candidates.h"
 #include "engine/extended/line_extent.h"
 #include "engine/extended/line_reader.h"
@@ -33,6 +34,7 @@ struct Scratch {
     std::vector<Line> lines;            // every line read in this run
     std::vector<int32_t> widened;       // a picture one pixel thin, doubled
     databar::RowCollector databarRows;  // rows of stacked DataBar symbols, and hints
+    AddOnFits addOns;                   // add-ons read from the add-on pass's profiles
     // Reads from the grey profile, held back until every pass has read its
     // lines: an accepted read ends a candidate's lines, and these must not end
     // them before the template decoders had their turn.
@@ -87,5 +89,8 @@ int CandidatePass(Run& run, int tileSize);
 // Lines past both ends of every EAN/UPC symbol read without an add-on, on its
 // middle row and on rows beside it, for the add-on after it. -1 on failure.
 int AddOnPass(Run& run);
+// The same for the reads accepted from order `firstAccepted` on: symbols
+// read from the grey profile alone, which the ledger takes after every pass.
+int LateAddOnPass(Run& run, size_t firstAccepted);
 
 }  // namespace zeph::extended

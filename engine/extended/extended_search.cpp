@@ -110,6 +110,9 @@ int SearchAndPasses(std::span<const int32_t> raster, int32_t height, int32_t wid
     if (ThinPicturePass(run) < 0) return -1;
     if (GridPass(run) < 0) return -1;
     if (zeph::databar::SecondLook(run) < 0) return -1;
+    const size_t accepted = scratch.ledger.AcceptedCount();
+    scratch.KeepProfileReads(run.kept);
+    if (LateAddOnPass(run, accepted) < 0) return -1;
     scratch.KeepProfileReads(run.kept);
     return scratch.ledger.AppendTo(records, found, thorough ? maxRecords : 1);
 }

@@ -60,7 +60,10 @@ int LineReader::Read(const Picture& picture, const Line& line, const ReaderConfi
     scan.startY = line.y0;
     scan.stopX = line.x1;
     scan.stopY = line.y1;
+    hasSampled_ = false;
     if (!SuperResolveWith(picture.values, picture.height, picture.width, scan, store_)) return -1;
+    sampled_ = line;
+    hasSampled_ = true;
 
     window_->imageWidth = picture.width;
     window_->imageHeight = picture.height;
@@ -72,6 +75,13 @@ int LineReader::Read(const Picture& picture, const Line& line, const ReaderConfi
         if (ReadVariant(picture, line, config, options, variant, reads, longest) < 0) return -1;
     }
     return longest;
+}
+
+std::span<const float> LineReader::SamplesOf(const Line& l) const {
+    const bool same = hasSampled_ && l.x0 == sampled_.x0 && l.y0 == sampled_.y0 &&
+                      l.x1 == sampled_.x1 && l.y1 == sampled_.y1;
+    if (!same) return {};
+    return line_->Samples();
 }
 
 int LineReader::ReadVariant(const Picture& picture, const Line& line, const ReaderConfig& config,

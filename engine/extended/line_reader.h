@@ -72,6 +72,9 @@ class LineReader {
     // tables cannot be built, else the most bars of one run on the line.
     int Read(const Picture& picture, const Line& line, const ReaderConfig& config,
              const LineOptions& options, std::vector<LineRead>& reads);
+    // The samples of the line read last (bars negative) when it is `line`,
+    // else none: the profile for decoders that read beside the windows.
+    std::span<const float> SamplesOf(const Line& line) const;
 
   private:
     bool Prepare(const ReaderConfig& config);
@@ -105,7 +108,9 @@ class LineReader {
     int ReadWindows(const Line& line, const ReaderConfig& config, const LineOptions& options,
                     const SampleMap& map, std::vector<LineRead>& reads);
 
-    ScanSignalPtr line_;        // the sampled line, kMaxSamples long
+    ScanSignalPtr line_;  // the sampled line, kMaxSamples long
+    Line sampled_;        // the line line_ holds
+    bool hasSampled_ = false;
     std::vector<float> local_;  // the line after the local threshold
     bool localReady_ = false;
     ScanSignalPtr window_;  // one direction's samples, with one window's bars

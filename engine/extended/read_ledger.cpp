@@ -156,6 +156,21 @@ void ReadLedger::Add(const LineRead& read, int line) {
     }
 }
 
+void ReadLedger::AddCompletion(const MatchRecord& whole, int line) {
+    Entry* entry = Find(whole);
+    if (!entry) {
+        entries_.push_back({whole, true, {}, 0, false, 0, 0, -1});
+        entry = &entries_.back();
+    }
+    if (entry->lastLine != line) {
+        ++entry->support;
+        entry->lastLine = line;
+    }
+    if (entry->accepted) return;
+    entry->accepted = true;
+    entry->order = acceptedCount_++;
+}
+
 void ReadLedger::AddProfileRead(const LineRead& read, int line, std::span<const MatchRecord> kept) {
     const std::string_view text = MainText(read.record);
     const auto other = [&](const MatchRecord& r) {

@@ -37,6 +37,10 @@ class ReadLedger {
     // text at its place, the templates have read that symbol and the read is
     // dropped.
     void AddProfileRead(const LineRead& read, int line, std::span<const MatchRecord> kept);
+    // Takes a main symbol's record completed with an add-on read beside it
+    // from the grey profile, accepted as it stands: the main symbol's read
+    // and the evidence its reader weighed (see AddOnFits) protect it.
+    void AddCompletion(const MatchRecord& whole, int line);
     bool AnyAccepted() const { return acceptedCount_ > 0; }
     // Whether (x, y) lies on the line of an accepted read.
     bool Covers(double x, double y) const;

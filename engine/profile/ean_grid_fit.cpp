@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/descriptors/ean_upc_descriptor.h"
+#include "engine/profile/blurred_pattern.h"
 #include "engine/symbologies/ean_upc_common.h"
 #include "engine/symbologies/ean_upc_patterns.h"
 
@@ -45,35 +46,6 @@ constexpr std::array<double, 4> kStopShifts = {-0.25, 0.0, 0.25, 0.5};
 constexpr std::array<double, 7> kKnotShifts = {-1.5, -1.0, -0.5, 0.0, 0.5, 1.0, 1.5};
 constexpr int kCentreShift = 6;
 
-// The pattern of a template with two modules of its neighbours on each side:
-// '1' bar, '0' space, '?' unknown.
-void Render(std::string_view modules, double blur, std::span<float> out, int& points) {
-    points = (static_cast<int>(modules.size()) - 3) * kQ;
-    const double scale = 1.0 / (std::sqrt(2.0) * blur);
-    double mean = 0;
-    for (int j = 0; j < points; ++j) {
-        const double u = 1.5 + (j + 0.5) / kQ;
-        double v = 0;
-        for (size_t m = 0; m < modules.size(); ++m) {
-            const double level = modules[m] == '1' ? -1.0 : modules[m] == '0' ? 1.0 : 0.0;
-            if (level == 0) continue;
-            const double from = double(m);
-            v += level * 0.5 * (std::erf((u - from) * scale) - std::erf((u - from - 1) * scale));
-        }
-        out[static_cast<size_t>(j)] = static_cast<float>(v);
-        mean += v;
-    }
-    mean /= points;
-    double norm = 0;
-    for (int j = 0; j < points; ++j) {
-        out[static_cast<size_t>(j)] -= static_cast<float>(mean);
-        norm += double(out[static_cast<size_t>(j)]) * out[static_cast<size_t>(j)];
-    }
-    norm = norm > 0 ? 1.0 / std::sqrt(norm) : 0.0;
-    for (int j = 0; j < points; ++j)
-        out[static_cast<size_t>(j)] = static_cast<float>(out[static_cast<size_t>(j)] * norm);
-}
-
 std::string_view Word(std::string_view table, int index) {
     return table.substr(static_cast<size_t>(index) * 8, 7);
 }
@@ -98,7 +70,7 @@ EanGridFit::EanGridFit() {
         TemplateSet& set = templates_[b];
         const auto render = [&](int index, std::string_view modules) {
             Template& t = set[static_cast<size_t>(index)];
-            Render(modules, kBlurs[b], t.values, t.points);
+            RenderBlurred(modules, kBlurs[b], kQ, t.values, t.points);
         };
         for (int d = 0; d < 10; ++d) {
             std::string s = "?1";

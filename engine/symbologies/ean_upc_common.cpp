@@ -65,6 +65,10 @@ void AppendTrailingSupplement(const ScanSignal& scan, int32_t firstBar, int main
     if (!SameModuleWidth(scan, firstBar, mainModules, XR_TextOf(supplement.rawData).size())) {
         return;
     }
+    AppendSupplementTexts(supplement, record);
+}
+
+void AppendSupplementTexts(const MatchRecord& supplement, MatchRecord& record) {
     XR_AppendText(record.symbology, " + ");
     XR_AppendText(record.symbology, XR_TextOf(supplement.symbology));
     XR_AppendText(record.barcodeType, " + ");

@@ -70,4 +70,7 @@ bool SameModuleWidth(const ScanSignal& scan, int32_t firstBar, int mainModules, 
 void AppendTrailingSupplement(const ScanSignal& scan, int32_t firstBar, int mainModules,
                               MatchRecord& record);
 
+// Appends the texts of an add-on's record to those of its main symbol's.
+void AppendSupplementTexts(const MatchRecord& supplement, MatchRecord& record);
+
 }  // namespace zeph::ean

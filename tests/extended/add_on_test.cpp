@@ -61,4 +61,84 @@ TEST(AddOn, AfterAWideGapCompletesTheKeptRecord) {
     EXPECT_GT(completed, 0);
 }
 
+// Blur of 0.6 to 0.7 modules merges an add-on's bars while the main symbol
+// still reads (these the lines' bar lists lose): the add-on's profile
+// completes the record, five digits on one line and two on two lines apart.
+TEST(AddOn, BlurredAddOnCompletesTheRecord) {
+    const struct {
+        int symbology;
+        const char* data;
+        double module;
+        double blur;  // in modules
+        const char* raw;
+    } cases[] = {{BARCODE_EANX, "978020175284+55999", 1.5, 0.7, "9780201752847 + 55999"},
+                 {BARCODE_EANX, "978020175284+55999", 2.5, 0.7, "9780201752847 + 55999"},
+                 {BARCODE_EANX, "978020175284+55999", 2.9, 0.7, "9780201752847 + 55999"},
+                 {BARCODE_EANX, "400638133393+05", 2.9, 0.7, "4006381333931 + 05"},
+                 {BARCODE_UPCA, "03600029145+12", 1.5, 0.6, "0036000291452 + 12"}};
+    for (const auto& c : cases) {
+        ImageOptions o;
+        o.symbology = c.symbology;
+        o.data = c.data;
+        o.option2 = 9;
+        o.moduleSize = c.module;
+        o.blurSigma = c.blur * c.module;
+        SCOPED_TRACE(std::string(c.data) + ", " + std::to_string(c.module) + " px");
+        const PictureReads ext = SearchExtendedPicture(RenderBarcode(o), kDefaultProtocolMask);
+        ASSERT_EQ(ext.count, 1);
+        EXPECT_EQ(XR_TextOf(ext.records[0].rawData), c.raw);
+    }
+}
+
+// Blurred EAN-13 and UPC-A symbols without an add-on, alone, with a Code 128
+// symbol or another EAN-13 symbol an add-on's gap after them, or digits
+// printed there: no add-on appears.
+TEST(AddOn, NoneWhereThereIsNone) {
+    const struct {
+        int symbology;
+        const char* data;
+        const char* raw;
+    } mains[] = {{BARCODE_EANX, "978020175284", "9780201752847"},
+                 {BARCODE_UPCA, "03600029145", "0036000291452"}};
+    const struct {
+        int symbology;
+        const char* data;
+    } besides[] = {{0, ""}, {BARCODE_CODE128, "AB12345"}, {BARCODE_EANX, "501234567890"}};
+    constexpr double kModule = 2.0;
+    int mainReads = 0;
+    for (const auto& m : mains) {
+        for (const auto& b : besides) {
+            for (const double blur : {0.4, 0.6}) {
+                Image image = BlankImage(640, 260);
+                ImageOptions main;
+                main.symbology = m.symbology;
+                main.data = m.data;
+                main.moduleSize = kModule;
+                main.showText = true;
+                const Placement placed = PasteBarcode(image, main, 200, 130);
+                if (b.symbology != 0) {
+                    ImageOptions beside;
+                    beside.symbology = b.symbology;
+                    beside.data = b.data;
+                    beside.moduleSize = kModule;
+                    beside.showText = true;
+                    const double width = kModule * double(SymbolModules(beside).size());
+                    PasteBarcode(image, beside, placed.stop.x + 9 * kModule + width / 2, 130);
+                }
+                Blur(image, blur * kModule);
+                SCOPED_TRACE(std::string(m.data) + " beside " + b.data + ", blur " +
+                             std::to_string(blur));
+                const PictureReads ext = SearchExtendedPicture(image, kDefaultProtocolMask);
+                for (const MatchRecord& r : ext.records) {
+                    EXPECT_EQ(XR_TextOf(r.rawData).find(" + "), std::string_view::npos)
+                        << XR_TextOf(r.rawData);
+                    mainReads += XR_TextOf(r.rawData) == m.raw;
+                }
+            }
+        }
+    }
+    // The symbols read, so their lines were looked along.
+    EXPECT_GE(mainReads, 6);
+}
+
 }  // namespace
