@@ -5,6 +5,7 @@
 // formed: A takes every left digit as odd parity (the UPC-A view), B lets digits
 // 2 to 6 take even parity and derives the first digit from the parity word.
 #include <array>
+#include <string_view>
 
 #include "engine/descriptors/ean_upc_descriptor.h"
 #include "engine/match/lazy_tables.h"
@@ -25,12 +26,57 @@ constexpr int kModules = 95;
 constexpr float kConfidencePerScore = 0.0666f;
 
 using Reading = std::array<BestMatch, 13>;
+// Which left digits of a reading take even parity.
+using Parities = std::array<bool, 13>;
 
-bool Accept(const Reading& reading, float confidence, MatchRecord& record) {
+// 1 and 7, and 2 and 8, differ by where one bar edge lies: under heavy blur
+// the best shifted template may take one for the other. A digit is
+// contradicted when the unshifted pattern of its twin outscores its own by
+// this much; a reading with such a digit is no reading (no real read of the
+// corpus or of 1,100 blurred, noisy renders has one).
+constexpr float kContradiction = 0.15f;
+
+int TwinOf(int digit) {
+    switch (digit) {
+        case 1:
+            return 7;
+        case 7:
+            return 1;
+        case 2:
+            return 8;
+        case 8:
+            return 2;
+        default:
+            return -1;
+    }
+}
+
+bool Contradicted(const ScanSignal& scan, const Reading& reading, const Parities& even) {
+    const int32_t* starts = scan.barStarts.get();
+    const int32_t* ends = scan.barEnds.get();
+    for (int j = 1; j <= 12; ++j) {
+        const int digit = reading[j].index;
+        const int twin = TwinOf(digit);
+        if (twin < 0) continue;
+        const std::string_view table = j > 6 ? kRight : even[j] ? kLeftEven : kLeftOdd;
+        const int32_t a = j > 6 ? starts[2 * j + 2] : ends[2 * j - 1];
+        const int32_t b = j > 6 ? starts[2 * j + 4] : ends[2 * j + 1];
+        const auto pattern = [&](int d) { return table.substr(static_cast<size_t>(d) * 8, 7); };
+        if (ScoreSpan(scan, a, b, pattern(twin)) >
+            ScoreSpan(scan, a, b, pattern(digit)) + kContradiction) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Accept(const ScanSignal& scan, const Reading& reading, const Parities& even, float confidence,
+            MatchRecord& record) {
     if (reading[0].index < 0) return false;
     if (!(confidence > record.confidence)) return false;
     const auto digits = DigitsOf<13>(reading);
     if (!CheckSumHolds(digits, 1, 3)) return false;
+    if (Contradicted(scan, reading, even)) return false;
     XR_DescribeEan13(reading, record);
     record.confidence = confidence;
     return true;
@@ -91,9 +137,12 @@ int XR_DecodeEan13(const ScanSignal& scan, MatchRecord& record) {
 
     const float confA = kConfidencePerScore * gA;
     const float confB = kConfidencePerScore * gB;
-    bool accepted = Accept(a, confA, record);
+    Parities evenB{};
+    for (int j = 2; j <= 6; ++j)
+        evenB[j] = parity[j - 2] == 'e';
+    bool accepted = Accept(scan, a, Parities{}, confA, record);
     // B is tried after A, against the confidence A may just have raised.
-    accepted = Accept(b, confB, record) || accepted;
+    accepted = Accept(scan, b, evenB, confB, record) || accepted;
     if (!accepted) return 0;
 
     AppendTrailingSupplement(scan, kBars, kModules, record);
