@@ -84,15 +84,8 @@ AddOnGridFit::Fit AddOnGridFit::BestOf(const TemplateSet& set, int first, int co
     const int origin = (2 * (module + kPad) - 1) * kQ / 2;
     for (int shift = -kMostShift; shift <= kMostShift; ++shift) {
         const float* p = points_.data() + origin + shift;
-        double sum = 0;
-        double squares = 0;
-        for (int j = 0; j < points; ++j) {
-            sum += p[j];
-            squares += double(p[j]) * p[j];
-        }
-        const double spread = squares - sum * sum / points;
-        if (!(spread > 1e-12)) continue;
-        const double inverse = 1.0 / std::sqrt(spread);
+        const double inverse = InverseSpread(p, points);
+        if (!(inverse > 0)) continue;
         for (int t = first; t < first + count; ++t) {
             const float* v = set[static_cast<size_t>(t)].values.data();
             float dot = 0;

@@ -1,6 +1,7 @@
 // Module patterns as a blurred profile shows them, for fitting to it.
 #pragma once
 
+#include <cmath>
 #include <span>
 #include <string_view>
 
@@ -13,5 +14,19 @@ namespace zeph::profile {
 // gets that count.
 void RenderBlurred(std::string_view modules, double blur, int pointsPerModule, std::span<float> out,
                    int& points);
+
+// One over the root of the profile points' spread about their mean, so that
+// a dot product with a zero-mean, unit-norm pattern is their correlation; 0
+// where the points are flat.
+inline double InverseSpread(const float* p, int points) {
+    double sum = 0;
+    double squares = 0;
+    for (int j = 0; j < points; ++j) {
+        sum += p[j];
+        squares += double(p[j]) * p[j];
+    }
+    const double spread = squares - sum * sum / points;
+    return spread > 1e-12 ? 1.0 / std::sqrt(spread) : 0.0;
+}
 
 }  // namespace zeph::profile

@@ -122,15 +122,8 @@ EanGridFit::Fit EanGridFit::BestOf(const TemplateSet& set, int first, int count,
     for (int shift = -mostShift; shift <= mostShift; ++shift) {
         const int from = origin + shift;
         const float* p = points_.data() + from;
-        double sum = 0;
-        double squares = 0;
-        for (int j = 0; j < points; ++j) {
-            sum += p[j];
-            squares += double(p[j]) * p[j];
-        }
-        const double spread = squares - sum * sum / points;
-        if (!(spread > 1e-12)) continue;
-        const double inverse = 1.0 / std::sqrt(spread);
+        const double inverse = InverseSpread(p, points);
+        if (!(inverse > 0)) continue;
         if (first < kDigitTemplates) {
             std::array<float, kDigitTemplates> dots{};
             for (int j = 0; j < points; ++j) {
