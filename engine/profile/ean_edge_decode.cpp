@@ -133,8 +133,9 @@ bool EanEdgeDecode::FindExtremes(const float* s, int32_t from, int32_t to, doubl
         blockLow_[static_cast<size_t>(b)] = low;
         blockHigh_[static_cast<size_t>(b)] = high;
     }
-    const auto turnAt = [&](int32_t i) {
-        const int32_t b = (i - from) / block;
+    // The turn an extreme must make, per block: the same for every sample of
+    // a block, so it is found once for each.
+    for (int32_t b = 0; b < blocks; ++b) {
         float low = blockLow_[static_cast<size_t>(b)];
         float high = blockHigh_[static_cast<size_t>(b)];
         for (int32_t k = std::max(0, b - kEnvelopeReach);
@@ -142,8 +143,8 @@ bool EanEdgeDecode::FindExtremes(const float* s, int32_t from, int32_t to, doubl
             low = std::min(low, blockLow_[static_cast<size_t>(k)]);
             high = std::max(high, blockHigh_[static_cast<size_t>(k)]);
         }
-        return kTurn * (high - low);
-    };
+        blockTurn_[static_cast<size_t>(b)] = kTurn * (high - low);
+    }
 
     // Bars first: the window starts on its first bar.
     count_ = 0;
@@ -151,21 +152,30 @@ bool EanEdgeDecode::FindExtremes(const float* s, int32_t from, int32_t to, doubl
     struct {
         int32_t at;
         float value;
-    } candidate{from, s[from]};
+        float turn;  // the turn its block asks for
+    } candidate{from, s[from], blockTurn_[0]};
+    // The block of sample i, followed along without a division per sample.
+    size_t blockOfI = 0;
+    int32_t nextBlockAt = from + block;
     for (int32_t i = from + 1; i < to; ++i) {
+        if (i == nextBlockAt) {
+            ++blockOfI;
+            nextBlockAt += block;
+        }
         const float v = s[i];
         const bool further = seekLow ? v < candidate.value : v > candidate.value;
         if (further) {
-            candidate = {i, v};
+            candidate = {i, v, blockTurn_[blockOfI]};
             continue;
         }
-        if (std::fabs(v - candidate.value) <= turnAt(candidate.at)) continue;
-        if (count_ == kMostExtremes) return false;
+        if (std::fabs(v - candidate.value) <= candidate.turn) continue;
+        // More extremes than the drops can bring down to a symbol's: no read.
+        if (count_ == kMostKept) return false;
         extremes_[static_cast<size_t>(count_++)] = {candidate.at, candidate.at, candidate.value};
         seekLow = !seekLow;
-        candidate = {i, v};
+        candidate = {i, v, blockTurn_[blockOfI]};
     }
-    if (!seekLow || count_ == kMostExtremes) return false;
+    if (!seekLow || count_ == kMostKept) return false;
     extremes_[static_cast<size_t>(count_++)] = {candidate.at, candidate.at, candidate.value};
     return true;
 }
