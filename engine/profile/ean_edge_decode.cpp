@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -77,6 +78,30 @@ double CrossingBefore(const float* s, int32_t from, int32_t to, float level) {
     return -1;
 }
 
+// The extreme being followed, with the turn its block asks for.
+struct Candidate {
+    int32_t at;
+    float value;
+    float turn;
+};
+
+// Follows the candidate over samples [i, end) while the profile goes
+// `further` or turns back less than the candidate's turn; true with i at the
+// sample where it turns back more (or is no number), false with i at end.
+template <typename Further>
+bool Follow(const float* s, int32_t& i, int32_t end, float turn, Candidate& candidate,
+            Further further) {
+    for (; i < end; ++i) {
+        const float v = s[i];
+        if (further(v, candidate.value)) {
+            candidate = {i, v, turn};
+            continue;
+        }
+        if (!(std::fabs(v - candidate.value) <= candidate.turn)) return true;
+    }
+    return false;
+}
+
 struct DigitFit {
     int index = -1;
     double error = 1e9;
@@ -146,34 +171,25 @@ bool EanEdgeDecode::FindExtremes(const float* s, int32_t from, int32_t to, doubl
         blockTurn_[static_cast<size_t>(b)] = kTurn * (high - low);
     }
 
-    // Bars first: the window starts on its first bar.
+    // Bars first: the window starts on its first bar. Block by block, so
+    // that every sample of a block has its turn at hand.
     count_ = 0;
     bool seekLow = true;
-    struct {
-        int32_t at;
-        float value;
-        float turn;  // the turn its block asks for
-    } candidate{from, s[from], blockTurn_[0]};
-    // The block of sample i, followed along without a division per sample.
-    size_t blockOfI = 0;
-    int32_t nextBlockAt = from + block;
-    for (int32_t i = from + 1; i < to; ++i) {
-        if (i == nextBlockAt) {
-            ++blockOfI;
-            nextBlockAt += block;
+    Candidate candidate{from, s[from], blockTurn_[0]};
+    int32_t i = from + 1;
+    for (int32_t b = 0; i < to; ++b) {
+        const int32_t end = std::min(to, from + (b + 1) * block);
+        const float turn = blockTurn_[static_cast<size_t>(b)];
+        while (seekLow ? Follow(s, i, end, turn, candidate, std::less<>{})
+                       : Follow(s, i, end, turn, candidate, std::greater<>{})) {
+            // More extremes than the drops can bring down to a symbol's: no read.
+            if (count_ == kMostKept) return false;
+            extremes_[static_cast<size_t>(count_++)] = {candidate.at, candidate.at,
+                                                        candidate.value};
+            seekLow = !seekLow;
+            candidate = {i, s[i], turn};
+            ++i;
         }
-        const float v = s[i];
-        const bool further = seekLow ? v < candidate.value : v > candidate.value;
-        if (further) {
-            candidate = {i, v, blockTurn_[blockOfI]};
-            continue;
-        }
-        if (std::fabs(v - candidate.value) <= candidate.turn) continue;
-        // More extremes than the drops can bring down to a symbol's: no read.
-        if (count_ == kMostKept) return false;
-        extremes_[static_cast<size_t>(count_++)] = {candidate.at, candidate.at, candidate.value};
-        seekLow = !seekLow;
-        candidate = {i, v, blockTurn_[blockOfI]};
     }
     if (!seekLow || count_ == kMostKept) return false;
     extremes_[static_cast<size_t>(count_++)] = {candidate.at, candidate.at, candidate.value};
