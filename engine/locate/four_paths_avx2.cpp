@@ -16,6 +16,14 @@ __attribute__((target("avx2"))) inline void StoreLane(float* to, __m128 v) {
     std::memcpy(to, &bits, sizeof bits);
 }
 
+// The two neighbouring cells at a and at b of `row`, one 64-bit load each
+// (gathers are slow where microcode guards them).
+__attribute__((target("avx2"))) inline __m128 PairsAt(const int32_t* row, int32_t a, int32_t b) {
+    const __m128 first =
+        _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + a)));
+    return _mm_loadh_pi(first, reinterpret_cast<const __m64*>(row + b));
+}
+
 }  // namespace
 
 bool RunsAvx2() {
@@ -26,7 +34,7 @@ bool RunsAvx2() {
 // The portable version's steps, one intrinsic each: the floor is one
 // rounding instead of a truncation and its correction (equal for positions
 // this near), each lane's two neighbouring cells of a row come in one 64-bit
-// gather, and the rotation's constants stay in registers.
+// load, and the rotation's constants stay in registers.
 __attribute__((target("avx2"))) void SampleFourPathsAvx2(const int32_t* g, int32_t height,
                                                          int32_t width, const double* px0,
                                                          const double* py0, float sx, float sy,
@@ -57,11 +65,8 @@ __attribute__((target("avx2"))) void SampleFourPathsAvx2(const int32_t* g, int32
     const __m128i lastX = _mm_set1_epi32(width - 2);
     const __m128i lastY = _mm_set1_epi32(height - 2);
     const __m128i rowCells = _mm_set1_epi32(width);
-    // The even and the odd int32_t of four gathered pairs.
-    const __m256i evens = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
-    const __m256i odds = _mm256_setr_epi32(1, 3, 5, 7, 1, 3, 5, 7);
-    const auto* top = reinterpret_cast<const long long*>(g);
-    const auto* low = reinterpret_cast<const long long*>(g + width);
+    const int32_t* const low = g + width;
+    alignas(16) int32_t cells[4];
     __m256d sum = _mm256_setzero_pd();
     float* const v1 = values + stride;
     float* const v2 = v1 + stride;
@@ -79,12 +84,15 @@ __attribute__((target("avx2"))) void SampleFourPathsAvx2(const int32_t* g, int32
         const __m128i kx = _mm_min_epi32(_mm_max_epi32(_mm256_cvttpd_epi32(ixf), zero), lastX);
         const __m128i ky = _mm_min_epi32(_mm_max_epi32(_mm256_cvttpd_epi32(iyf), zero), lastY);
         const __m128i cell = _mm_add_epi32(_mm_mullo_epi32(ky, rowCells), kx);
-        const __m256 topPairs = _mm256_cvtepi32_ps(_mm256_i32gather_epi64(top, cell, 4));
-        const __m256 lowPairs = _mm256_cvtepi32_ps(_mm256_i32gather_epi64(low, cell, 4));
-        const __m128 p00 = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(topPairs, evens));
-        const __m128 p01 = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(topPairs, odds));
-        const __m128 p10 = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(lowPairs, evens));
-        const __m128 p11 = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(lowPairs, odds));
+        _mm_store_si128(reinterpret_cast<__m128i*>(cells), cell);
+        const __m128 top01 = PairsAt(g, cells[0], cells[1]);
+        const __m128 top23 = PairsAt(g, cells[2], cells[3]);
+        const __m128 low01 = PairsAt(low, cells[0], cells[1]);
+        const __m128 low23 = PairsAt(low, cells[2], cells[3]);
+        const __m128 p00 = _mm_cvtepi32_ps(_mm_castps_si128(_mm_shuffle_ps(top01, top23, 0x88)));
+        const __m128 p01 = _mm_cvtepi32_ps(_mm_castps_si128(_mm_shuffle_ps(top01, top23, 0xDD)));
+        const __m128 p10 = _mm_cvtepi32_ps(_mm_castps_si128(_mm_shuffle_ps(low01, low23, 0x88)));
+        const __m128 p11 = _mm_cvtepi32_ps(_mm_castps_si128(_mm_shuffle_ps(low01, low23, 0xDD)));
         const __m128 restX = _mm_sub_ps(one, fx);
         const __m128 upper = _mm_add_ps(_mm_mul_ps(fx, p01), _mm_mul_ps(restX, p00));
         const __m128 lower = _mm_add_ps(_mm_mul_ps(fx, p11), _mm_mul_ps(restX, p10));
