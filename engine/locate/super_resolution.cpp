@@ -59,9 +59,9 @@ class CosineWalk {
 // fractions of the true position, so no read leaves the raster. With
 // `walkWeights` the weights come from a rotation per sample rather than two
 // cosines (equal to rounding, not to the last bit).
-void SamplePath(std::span<const int32_t> raster, int32_t height, int32_t width, double px,
-                double py, float sx, float sy, int n, float* values, float* weights,
-                bool walkWeights) {
+ZEPH_AVX2_CLONES void SamplePath(std::span<const int32_t> raster, int32_t height, int32_t width,
+                                 double px, double py, float sx, float sy, int n, float* values,
+                                 float* weights, bool walkWeights) {
     const int32_t* g = raster.data();
     double sum = 0;
     if (walkWeights) {
