@@ -1,5 +1,7 @@
 #include "engine/profile/ean_edge_decode.h"
 
+#include <xmmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -78,6 +80,35 @@ double CrossingBefore(const float* s, int32_t from, int32_t to, float level) {
     return -1;
 }
 
+// The least and the greatest of s[first] and samples [first, end), as
+// std::min and std::max folded in order give them: a sample that is no
+// number is passed over unless it is s[first], which then stays. Four lanes
+// at a time; min and max keep their lane's value against a sample that is no
+// number just as the fold does, so only the sign of a zero may differ, and
+// the turns made of them cannot tell.
+void BlockRange(const float* s, int32_t first, int32_t end, float& low, float& high) {
+    low = s[first];
+    high = low;
+    int32_t i = first;
+    if (end - i >= 4) {
+        __m128 lows = _mm_set1_ps(low);
+        __m128 highs = lows;
+        for (; i + 4 <= end; i += 4) {
+            const __m128 v = _mm_loadu_ps(s + i);
+            lows = _mm_min_ps(v, lows);
+            highs = _mm_max_ps(v, highs);
+        }
+        lows = _mm_min_ps(_mm_movehl_ps(lows, lows), lows);
+        highs = _mm_max_ps(_mm_movehl_ps(highs, highs), highs);
+        low = _mm_cvtss_f32(_mm_min_ss(_mm_shuffle_ps(lows, lows, 1), lows));
+        high = _mm_cvtss_f32(_mm_max_ss(_mm_shuffle_ps(highs, highs, 1), highs));
+    }
+    for (; i < end; ++i) {
+        low = std::min(low, s[i]);
+        high = std::max(high, s[i]);
+    }
+}
+
 // The extreme being followed, with the turn its block asks for.
 struct Candidate {
     int32_t at;
@@ -149,12 +180,9 @@ bool EanEdgeDecode::FindExtremes(const float* s, int32_t from, int32_t to, doubl
     const int32_t blocks = (to - from) / block + 1;
     if (blocks > kMostBlocks) return false;
     for (int32_t b = 0; b < blocks; ++b) {
-        float low = s[from + b * block];
-        float high = low;
-        for (int32_t i = from + b * block; i < std::min(to, from + (b + 1) * block); ++i) {
-            low = std::min(low, s[i]);
-            high = std::max(high, s[i]);
-        }
+        float low = 0;
+        float high = 0;
+        BlockRange(s, from + b * block, std::min(to, from + (b + 1) * block), low, high);
         blockLow_[static_cast<size_t>(b)] = low;
         blockHigh_[static_cast<size_t>(b)] = high;
     }
