@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <span>
 #include <string_view>
 
@@ -179,24 +180,36 @@ bool EanEdgeDecode::FindExtremes(const float* s, int32_t from, int32_t to, doubl
         std::max<int32_t>(1, static_cast<int32_t>(std::lround(module * kBlockModules)));
     const int32_t blocks = (to - from) / block + 1;
     if (blocks > kMostBlocks) return false;
+    // Block b at b + kEnvelopeReach, the places around the blocks neutral.
+    float* const lows = blockLow_.data();
+    float* const highs = blockHigh_.data();
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    for (int32_t b = -kEnvelopeReach; b < 0; ++b) {
+        lows[b + kEnvelopeReach] = kInfinity;
+        highs[b + kEnvelopeReach] = -kInfinity;
+    }
     for (int32_t b = 0; b < blocks; ++b) {
         float low = 0;
         float high = 0;
         BlockRange(s, from + b * block, std::min(to, from + (b + 1) * block), low, high);
-        blockLow_[static_cast<size_t>(b)] = low;
-        blockHigh_[static_cast<size_t>(b)] = high;
+        lows[b + kEnvelopeReach] = low;
+        highs[b + kEnvelopeReach] = high;
+    }
+    for (int32_t b = blocks; b < blocks + 3 + kEnvelopeReach; ++b) {
+        lows[b + kEnvelopeReach] = kInfinity;
+        highs[b + kEnvelopeReach] = -kInfinity;
     }
     // The turn an extreme must make, per block: the same for every sample of
-    // a block, so it is found once for each.
-    for (int32_t b = 0; b < blocks; ++b) {
-        float low = blockLow_[static_cast<size_t>(b)];
-        float high = blockHigh_[static_cast<size_t>(b)];
-        for (int32_t k = std::max(0, b - kEnvelopeReach);
-             k <= std::min(blocks - 1, b + kEnvelopeReach); ++k) {
-            low = std::min(low, blockLow_[static_cast<size_t>(k)]);
-            high = std::max(high, blockHigh_[static_cast<size_t>(k)]);
+    // a block, so it is found once for each, four blocks at a time. Each
+    // lane folds its block's neighbours as BlockRange folds samples.
+    for (int32_t b = 0; b < blocks; b += 4) {
+        __m128 low = _mm_loadu_ps(lows + b + kEnvelopeReach);
+        __m128 high = _mm_loadu_ps(highs + b + kEnvelopeReach);
+        for (int32_t k = b; k <= b + 2 * kEnvelopeReach; ++k) {
+            low = _mm_min_ps(_mm_loadu_ps(lows + k), low);
+            high = _mm_max_ps(_mm_loadu_ps(highs + k), high);
         }
-        blockTurn_[static_cast<size_t>(b)] = kTurn * (high - low);
+        _mm_storeu_ps(blockTurn_.data() + b, _mm_mul_ps(_mm_set1_ps(kTurn), _mm_sub_ps(high, low)));
     }
 
     // Bars first: the window starts on its first bar. Block by block, so

@@ -63,9 +63,11 @@ class EanEdgeDecode {
     int count_ = 0;
     // Block minima and maxima of the profile, for the contrast around a sample.
     static constexpr int kMostBlocks = 512;
-    std::array<float, kMostBlocks> blockLow_{};
-    std::array<float, kMostBlocks> blockHigh_{};
-    std::array<float, kMostBlocks> blockTurn_{};
+    // Room for neutral places on either side and for lanes past the last block.
+    static constexpr int kSpareBlocks = 8;
+    std::array<float, kMostBlocks + kSpareBlocks> blockLow_{};
+    std::array<float, kMostBlocks + kSpareBlocks> blockHigh_{};
+    std::array<float, kMostBlocks + kSpareBlocks> blockTurn_{};
     std::array<double, kElements> widths_{};
 };
 
