@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/avx2_clones.h"
+#include "engine/locate/four_paths_avx2.h"
 #include "engine/locate/super_resolution.h"
 
 #include "engine/core/reusable_buffer.h"
@@ -58,9 +59,9 @@ class CosineWalk {
 // fractions of the true position, so no read leaves the raster. With
 // `walkWeights` the weights come from a rotation per sample rather than two
 // cosines (equal to rounding, not to the last bit).
-void SamplePath(std::span<const int32_t> raster, int32_t height, int32_t width, double px,
-                double py, float sx, float sy, int n, float* values, float* weights,
-                bool walkWeights) {
+ZEPH_AVX2_CLONES void SamplePath(std::span<const int32_t> raster, int32_t height, int32_t width,
+                                 double px, double py, float sx, float sy, int n, float* values,
+                                 float* weights, bool walkWeights) {
     const int32_t* g = raster.data();
     double sum = 0;
     if (walkWeights) {
@@ -99,15 +100,20 @@ void SamplePath(std::span<const int32_t> raster, int32_t height, int32_t width, 
 // at a time (the lines of any picture are; only absurd path spacings are not).
 constexpr double kNearPositions = 1e9;
 
+}  // namespace
+
+namespace zeph {
+
 // Four paths side by side, lane l being the path that starts at (px[l],
 // py[l]) and writes rows l of values and weights, `stride` floats apart; only
 // with walking weights and for rasters whose cells an int32_t indexes. Every
 // lane runs the arithmetic of SamplePath in its order, so every value, weight
 // and mean is the same to the bit; the four dependency chains of the position
-// and sum overlap instead of waiting on each other.
-ZEPH_AVX2_CLONES void SampleFourPaths(const int32_t* g, int32_t height, int32_t width,
-                                      const double* px0, const double* py0, float sx, float sy,
-                                      int n, float* values, float* weights, size_t stride) {
+// and sum overlap instead of waiting on each other. Processors with AVX2 run
+// SampleFourPathsAvx2 instead, which does the same.
+void SampleFourPaths(const int32_t* g, int32_t height, int32_t width, const double* px0,
+                     const double* py0, float sx, float sy, int n, float* values, float* weights,
+                     size_t stride) {
     using Doubles = double __attribute__((vector_size(32)));
     using Floats = float __attribute__((vector_size(16)));
     using Ints = int32_t __attribute__((vector_size(16)));
@@ -201,9 +207,6 @@ ZEPH_AVX2_CLONES void SampleFourPaths(const int32_t* g, int32_t height, int32_t 
     }
 }
 
-}  // namespace
-
-namespace zeph {
 namespace {
 
 using Floats4 = float __attribute__((vector_size(16)));
@@ -398,8 +401,9 @@ int SuperResolveWith(std::span<const int32_t> raster, int32_t height, int32_t wi
         }
         if (!near) break;
         const size_t row = static_cast<size_t>(i) * n;
-        SampleFourPaths(raster.data(), height, width, px, py, sx, sy, n, values + row,
-                        weights + row, static_cast<size_t>(n));
+        const auto sample = RunsAvx2() ? SampleFourPathsAvx2 : SampleFourPaths;
+        sample(raster.data(), height, width, px, py, sx, sy, n, values + row, weights + row,
+               static_cast<size_t>(n));
     }
     for (; i < paths; ++i) {
         double px, py;

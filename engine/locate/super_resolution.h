@@ -4,6 +4,7 @@
 // per line.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -48,6 +49,14 @@ void AlignmentCosts(const float* reference, const float* path, int n, int s0, in
 // rows of n samples.
 void FuseAligned(const float* values, const float* weights, const int32_t* shifts, int paths, int n,
                  float* out);
+
+// Four paths side by side, lane l starting at (px0[l], py0[l]) and writing
+// rows l of values and weights, `stride` floats apart, each row less its
+// mean; positions within 1e9 of the origin and rasters whose cells an int32_t
+// indexes. Portable; SampleFourPathsAvx2 gives the same to the bit.
+void SampleFourPaths(const int32_t* g, int32_t height, int32_t width, const double* px0,
+                     const double* py0, float sx, float sy, int n, float* values, float* weights,
+                     size_t stride);
 
 // XR_Sharpen with the given copy buffer.
 int SharpenWith(std::span<float> samples, float factor, ReusableBuffer<float>& copyBuffer,

@@ -1,7 +1,11 @@
 #include "engine/profile/ean_edge_decode.h"
 
+#include <xmmintrin.h>
+
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <limits>
 #include <span>
 #include <string_view>
 
@@ -77,6 +81,59 @@ double CrossingBefore(const float* s, int32_t from, int32_t to, float level) {
     return -1;
 }
 
+// The least and the greatest of s[first] and samples [first, end), as
+// std::min and std::max folded in order give them: a sample that is no
+// number is passed over unless it is s[first], which then stays. Four lanes
+// at a time; min and max keep their lane's value against a sample that is no
+// number just as the fold does, so only the sign of a zero may differ, and
+// the turns made of them cannot tell.
+void BlockRange(const float* s, int32_t first, int32_t end, float& low, float& high) {
+    low = s[first];
+    high = low;
+    int32_t i = first;
+    if (end - i >= 4) {
+        __m128 lows = _mm_set1_ps(low);
+        __m128 highs = lows;
+        for (; i + 4 <= end; i += 4) {
+            const __m128 v = _mm_loadu_ps(s + i);
+            lows = _mm_min_ps(v, lows);
+            highs = _mm_max_ps(v, highs);
+        }
+        lows = _mm_min_ps(_mm_movehl_ps(lows, lows), lows);
+        highs = _mm_max_ps(_mm_movehl_ps(highs, highs), highs);
+        low = _mm_cvtss_f32(_mm_min_ss(_mm_shuffle_ps(lows, lows, 1), lows));
+        high = _mm_cvtss_f32(_mm_max_ss(_mm_shuffle_ps(highs, highs, 1), highs));
+    }
+    for (; i < end; ++i) {
+        low = std::min(low, s[i]);
+        high = std::max(high, s[i]);
+    }
+}
+
+// The extreme being followed, with the turn its block asks for.
+struct Candidate {
+    int32_t at;
+    float value;
+    float turn;
+};
+
+// Follows the candidate over samples [i, end) while the profile goes
+// `further` or turns back less than the candidate's turn; true with i at the
+// sample where it turns back more (or is no number), false with i at end.
+template <typename Further>
+bool Follow(const float* s, int32_t& i, int32_t end, float turn, Candidate& candidate,
+            Further further) {
+    for (; i < end; ++i) {
+        const float v = s[i];
+        if (further(v, candidate.value)) {
+            candidate = {i, v, turn};
+            continue;
+        }
+        if (!(std::fabs(v - candidate.value) <= candidate.turn)) return true;
+    }
+    return false;
+}
+
 struct DigitFit {
     int index = -1;
     double error = 1e9;
@@ -123,49 +180,59 @@ bool EanEdgeDecode::FindExtremes(const float* s, int32_t from, int32_t to, doubl
         std::max<int32_t>(1, static_cast<int32_t>(std::lround(module * kBlockModules)));
     const int32_t blocks = (to - from) / block + 1;
     if (blocks > kMostBlocks) return false;
-    for (int32_t b = 0; b < blocks; ++b) {
-        float low = s[from + b * block];
-        float high = low;
-        for (int32_t i = from + b * block; i < std::min(to, from + (b + 1) * block); ++i) {
-            low = std::min(low, s[i]);
-            high = std::max(high, s[i]);
-        }
-        blockLow_[static_cast<size_t>(b)] = low;
-        blockHigh_[static_cast<size_t>(b)] = high;
+    // Block b at b + kEnvelopeReach, the places around the blocks neutral.
+    float* const lows = blockLow_.data();
+    float* const highs = blockHigh_.data();
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    for (int32_t b = -kEnvelopeReach; b < 0; ++b) {
+        lows[b + kEnvelopeReach] = kInfinity;
+        highs[b + kEnvelopeReach] = -kInfinity;
     }
-    const auto turnAt = [&](int32_t i) {
-        const int32_t b = (i - from) / block;
-        float low = blockLow_[static_cast<size_t>(b)];
-        float high = blockHigh_[static_cast<size_t>(b)];
-        for (int32_t k = std::max(0, b - kEnvelopeReach);
-             k <= std::min(blocks - 1, b + kEnvelopeReach); ++k) {
-            low = std::min(low, blockLow_[static_cast<size_t>(k)]);
-            high = std::max(high, blockHigh_[static_cast<size_t>(k)]);
+    for (int32_t b = 0; b < blocks; ++b) {
+        float low = 0;
+        float high = 0;
+        BlockRange(s, from + b * block, std::min(to, from + (b + 1) * block), low, high);
+        lows[b + kEnvelopeReach] = low;
+        highs[b + kEnvelopeReach] = high;
+    }
+    for (int32_t b = blocks; b < blocks + 3 + kEnvelopeReach; ++b) {
+        lows[b + kEnvelopeReach] = kInfinity;
+        highs[b + kEnvelopeReach] = -kInfinity;
+    }
+    // The turn an extreme must make, per block: the same for every sample of
+    // a block, so it is found once for each, four blocks at a time. Each
+    // lane folds its block's neighbours as BlockRange folds samples.
+    for (int32_t b = 0; b < blocks; b += 4) {
+        __m128 low = _mm_loadu_ps(lows + b + kEnvelopeReach);
+        __m128 high = _mm_loadu_ps(highs + b + kEnvelopeReach);
+        for (int32_t k = b; k <= b + 2 * kEnvelopeReach; ++k) {
+            low = _mm_min_ps(_mm_loadu_ps(lows + k), low);
+            high = _mm_max_ps(_mm_loadu_ps(highs + k), high);
         }
-        return kTurn * (high - low);
-    };
+        _mm_storeu_ps(blockTurn_.data() + b, _mm_mul_ps(_mm_set1_ps(kTurn), _mm_sub_ps(high, low)));
+    }
 
-    // Bars first: the window starts on its first bar.
+    // Bars first: the window starts on its first bar. Block by block, so
+    // that every sample of a block has its turn at hand.
     count_ = 0;
     bool seekLow = true;
-    struct {
-        int32_t at;
-        float value;
-    } candidate{from, s[from]};
-    for (int32_t i = from + 1; i < to; ++i) {
-        const float v = s[i];
-        const bool further = seekLow ? v < candidate.value : v > candidate.value;
-        if (further) {
-            candidate = {i, v};
-            continue;
+    Candidate candidate{from, s[from], blockTurn_[0]};
+    int32_t i = from + 1;
+    for (int32_t b = 0; i < to; ++b) {
+        const int32_t end = std::min(to, from + (b + 1) * block);
+        const float turn = blockTurn_[static_cast<size_t>(b)];
+        while (seekLow ? Follow(s, i, end, turn, candidate, std::less<>{})
+                       : Follow(s, i, end, turn, candidate, std::greater<>{})) {
+            // More extremes than the drops can bring down to a symbol's: no read.
+            if (count_ == kMostKept) return false;
+            extremes_[static_cast<size_t>(count_++)] = {candidate.at, candidate.at,
+                                                        candidate.value};
+            seekLow = !seekLow;
+            candidate = {i, s[i], turn};
+            ++i;
         }
-        if (std::fabs(v - candidate.value) <= turnAt(candidate.at)) continue;
-        if (count_ == kMostExtremes) return false;
-        extremes_[static_cast<size_t>(count_++)] = {candidate.at, candidate.at, candidate.value};
-        seekLow = !seekLow;
-        candidate = {i, v};
     }
-    if (!seekLow || count_ == kMostExtremes) return false;
+    if (!seekLow || count_ == kMostKept) return false;
     extremes_[static_cast<size_t>(count_++)] = {candidate.at, candidate.at, candidate.value};
     return true;
 }

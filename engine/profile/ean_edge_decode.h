@@ -21,14 +21,15 @@ class EanEdgeDecode {
   public:
     // Bars and spaces of an EAN-13 symbol.
     static constexpr int kElements = 59;
-    // Extremes kept of one window; a window with more holds no such symbol.
-    static constexpr int kMostExtremes = 96;
     // An extreme stands when the profile turns back by this share of the
     // contrast around it.
     static constexpr float kTurn = 0.2f;
     // Extremes of least turn that may be dropped to leave the symbol's count
     // (a glare streak or a dust speck inside a bar).
     static constexpr int kMostDropped = 2;
+    // Each drop takes two extremes: a window with more than this many holds
+    // no symbol.
+    static constexpr int kMostKept = kElements + 2 * kMostDropped;
     // Smallest module read, in samples.
     static constexpr double kLeastModule = 1.5;
     // Largest deviation of a digit's pair sums from its pattern's, in
@@ -58,12 +59,15 @@ class EanEdgeDecode {
     bool DropWeakest();
     bool MeasureWidths(const float* s, int32_t n, double module);
 
-    std::array<Extreme, kMostExtremes> extremes_{};
+    std::array<Extreme, kMostKept> extremes_{};
     int count_ = 0;
     // Block minima and maxima of the profile, for the contrast around a sample.
     static constexpr int kMostBlocks = 512;
-    std::array<float, kMostBlocks> blockLow_{};
-    std::array<float, kMostBlocks> blockHigh_{};
+    // Room for neutral places on either side and for lanes past the last block.
+    static constexpr int kSpareBlocks = 8;
+    std::array<float, kMostBlocks + kSpareBlocks> blockLow_{};
+    std::array<float, kMostBlocks + kSpareBlocks> blockHigh_{};
+    std::array<float, kMostBlocks + kSpareBlocks> blockTurn_{};
     std::array<double, kElements> widths_{};
 };
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/locate/four_paths_avx2.h"
 #include "engine/locate/super_resolution.h"
 #include "engine/reader.h"
 #include "tests/support/ean_encoder.h"
@@ -196,6 +197,48 @@ TEST(SuperResolve, AlignmentAndFusionEqualThePlainSumsToTheBit) {
                     << "n " << n << " paths " << paths << " sample " << j;
             }
         }
+    }
+}
+
+TEST(SuperResolve, FourPathSamplersAgreeToTheBit) {
+    if (!zeph::RunsAvx2()) GTEST_SKIP() << "no AVX2";
+    std::mt19937 random(5);
+    constexpr int kHeight = 37, kWidth = 53, kMost = 200;
+    std::vector<int32_t> raster(kHeight * kWidth);
+    for (int32_t& v : raster)
+        v = static_cast<int32_t>(random() % 256);
+    std::uniform_real_distribution<double> start(-20, 70);
+    std::uniform_real_distribution<float> step(-0.9f, 0.9f);
+    constexpr size_t kStride = kMost + 3;
+    std::vector<float> values[2], weights[2];
+    for (int trial = 0; trial < 40; ++trial) {
+        double px[4], py[4];
+        for (int l = 0; l < 4; ++l) {
+            px[l] = start(random);
+            py[l] = start(random);
+        }
+        // Whole and half pixel starts, where the floor's rounding matters,
+        // and paths running off every side of the raster.
+        if (trial % 4 == 0) {
+            for (int l = 0; l < 4; ++l) {
+                px[l] = std::floor(px[l]) + 0.5 * (l % 2);
+                py[l] = std::floor(py[l]);
+            }
+        }
+        const float sx = trial == 1 ? 0.0f : step(random);
+        const float sy = trial == 2 ? 0.0f : step(random);
+        const int n = 1 + static_cast<int>(random() % kMost);
+        for (int k = 0; k < 2; ++k) {
+            values[k].assign(4 * kStride, 0.0f);
+            weights[k].assign(4 * kStride, 0.0f);
+            const auto sample = k == 0 ? zeph::SampleFourPaths : zeph::SampleFourPathsAvx2;
+            sample(raster.data(), kHeight, kWidth, px, py, sx, sy, n, values[k].data(),
+                   weights[k].data(), kStride);
+        }
+        EXPECT_EQ(std::memcmp(values[0].data(), values[1].data(), values[0].size() * 4), 0)
+            << "trial " << trial;
+        EXPECT_EQ(std::memcmp(weights[0].data(), weights[1].data(), weights[0].size() * 4), 0)
+            << "trial " << trial;
     }
 }
 

@@ -131,4 +131,16 @@ TEST(EanEdgeDecode, ReadsNothingFromRandomBarsBetweenGuards) {
     EXPECT_EQ(reads, 0);
 }
 
+// Curved labels from narrow to wide modules: the contrast blocks run from a
+// few samples to many, their count from one side of a multiple of four to
+// the other.
+TEST(EanEdgeDecode, ReadsAtEveryPitchFromNarrowToWide) {
+    EanEdgeDecode decoder;
+    for (const double pitch : {1.6, 1.8, 2.0, 2.3, 3.0}) {
+        const ScanSignalPtr signal =
+            CurvedWithGlare(Ean13Modules("5901234123457"), 2 * pitch, pitch, 0.8, 60);
+        EXPECT_EQ(Read(decoder, *signal), "5901234123457") << pitch;
+    }
+}
+
 }  // namespace
