@@ -160,6 +160,13 @@ int CandidatePass(Run& run, int tileSize) {
                       &s.memo) < 0) {
         return -1;
     }
+    // Candidates on the bars of a symbol the engine's own search read are
+    // left out: their lines would read that symbol again.
+    std::erase_if(s.candidates, [&](const Candidate& c) {
+        return std::any_of(run.kept.begin(), run.kept.end(), [&](const MatchRecord& r) {
+            return s.continuity.OnBarsOf(run.picture, r, c.x, c.y, c.theta);
+        });
+    });
     WorkCrew* crew = run.config.crew;
     return crew && crew->Threads() > 1 && s.candidates.size() > 1 ? CrewPass(run, *crew)
                                                                   : SerialPass(run);

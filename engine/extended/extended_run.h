@@ -9,6 +9,7 @@
 
 #include "engine/databar/row_collector.h"
 #include "engine/extended/add_on_fits.h"
+#include "engine/extended/bar_continuity.h"
 #include "engine/extended/candidates.h"
 #include "engine/extended/line_extent.h"
 #include "engine/extended/line_reader.h"
@@ -27,6 +28,7 @@ struct Scratch {
     LineReader reader;
     CandidateFinder finder;
     ExtentFinder extents;
+    BarContinuity continuity;
     ReadLedger ledger;
     locate::OrientationMemo memo;  // what the engine's search measured
     std::vector<Candidate> candidates;
