@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/core/reusable_buffer.h"
 #include "engine/reader.h"
 
 bool XR_PlaceScanLine(int32_t x, int32_t y, double q, int32_t width, int32_t height,
@@ -49,23 +48,24 @@ bool XR_PlaceScanLine(int32_t x, int32_t y, double q, int32_t width, int32_t hei
 int XR_TrimScanLine(std::span<const int32_t> raster, int32_t height, int32_t width, ScanLine& line,
                     int32_t x, int32_t y) {
     if (height <= 0 || width <= 0 || raster.size() < static_cast<size_t>(height) * width) return 0;
-    thread_local zeph::ReusableBuffer<float> profileBuffer;
-    if (!profileBuffer.Ensure(static_cast<size_t>(height) + width)) return -1;
 
     const double dx = line.x1 - line.x0;
     const double dy = line.y1 - line.y0;
     const int n = static_cast<int>(std::floor(std::sqrt(dx * dx + dy * dy) + 0.5));
-    if (n <= 0 || static_cast<size_t>(n) > profileBuffer.size()) return 0;
+    // The longest line a raster has room for.
+    if (n <= 0 || static_cast<size_t>(n) > static_cast<size_t>(height) + width) return 0;
     const double ex = dx / n;
     const double ey = dy / n;
-    float* p = profileBuffer.data();
-    for (int i = 0; i < n; ++i) {
-        // Nearest pixel below and left of the exact point; clamped so that end
-        // points on the border never read outside the raster.
+    // The profile sample i: the nearest pixel below and left of the exact
+    // point, clamped so that end points on the border never read outside the
+    // raster. Samples are taken only where the trim looks: from the centre
+    // out to the first quiet zone on either side, which in most pictures is
+    // a small part of the line.
+    const auto sample = [&](int i) {
         const int row = std::clamp(line.y0 + static_cast<int>(std::floor(i * ey)), 0, height - 1);
         const int col = std::clamp(line.x0 + static_cast<int>(std::floor(i * ex)), 0, width - 1);
-        p[i] = static_cast<float>(raster[static_cast<size_t>(row) * width + col]);
-    }
+        return static_cast<float>(raster[static_cast<size_t>(row) * width + col]);
+    };
 
     const double centre = std::fabs(ey) >= std::fabs(ex) ? (y - line.y0) / ey : (x - line.x0) / ex;
     if (!(centre >= 0) || centre >= n) return 0;
@@ -76,31 +76,44 @@ int XR_TrimScanLine(std::span<const int32_t> raster, int32_t height, int32_t wid
     const int u = b - a + 1;
     double sum = 0;
     for (int k = a; k <= b; ++k)
-        sum += p[k];
+        sum += sample(k);
     const float mean = static_cast<float>(sum / u);
-    for (int k = 0; k < n; ++k)
-        p[k] -= mean;
+    const auto centred = [&](int i) { return sample(i) - mean; };
 
     int crossings = 0;
-    for (int k = a; k < b; ++k)
-        crossings += p[k] * p[k + 1] <= 0 ? 1 : 0;
+    float previous = centred(a);
+    for (int k = a; k < b; ++k) {
+        const float next = centred(k + 1);
+        crossings += previous * next <= 0 ? 1 : 0;
+        previous = next;
+    }
     // A quiet zone is eight times the mean distance between sign changes.
     const int w = static_cast<int>(std::floor(double(u) / (crossings + 1) * 8 + 0.5));
 
     int k = jc + 1;
     int run = 0;
-    while (k < n - 1) {
-        run = p[k] * p[k + 1] > 0 ? run + 1 : 0;
-        ++k;
-        if (run >= w) break;
+    if (k < n - 1) {
+        float here = centred(k);
+        while (k < n - 1) {
+            const float next = centred(k + 1);
+            run = here * next > 0 ? run + 1 : 0;
+            here = next;
+            ++k;
+            if (run >= w) break;
+        }
     }
     const int stopIndex = k - w / 2;
     k = jc - 1;
     run = 0;
-    while (k > 0) {
-        run = p[k] * p[k + 1] > 0 ? run + 1 : 0;
-        --k;
-        if (run >= w) break;
+    if (k > 0) {
+        float above = centred(k + 1);
+        while (k > 0) {
+            const float here = centred(k);
+            run = here * above > 0 ? run + 1 : 0;
+            above = here;
+            --k;
+            if (run >= w) break;
+        }
     }
     const int startIndex = k + w / 2;
 
