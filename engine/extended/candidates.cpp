@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/extended/gradient_coherence.h"
 #include "engine/parallel/work_crew.h"
 
 namespace zeph::extended {
@@ -11,9 +12,6 @@ namespace {
 constexpr int kWindow = 64;
 // Maxima whose orientation is estimated, per candidate kept.
 constexpr size_t kMaximaPerCandidate = 4;
-// Barcode stripes have one dominant direction; texture, grain and print
-// around them much less.
-constexpr double kLeastCoherence = 0.5;
 
 }  // namespace
 
@@ -74,7 +72,14 @@ int CandidateFinder::Find(const Picture& picture, const ReaderConfig& config, in
         }
     }
     const auto measure = [&](size_t k) {
+        thread_local GradientCoherence gradient;
         Look& look = looks_[unknown_[k]];
+        // -1 (a picture smaller than the window) leaves it to the estimate.
+        const double screen = gradient.Measure(picture, look.x, look.y, kWindow);
+        if (screen >= 0 && screen < kLeastGradientCoherence) {
+            look.coherence = screen;
+            return;
+        }
         look.coherence = XR_Orientation(picture.values, picture.height, picture.width, look.x,
                                         look.y, kWindow, look.theta);
     };
