@@ -1,22 +1,22 @@
 #include "imaging/heif_reading.h"
 
-#include <libheif/heif.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
 
+#include "imaging/heif_library.h"
 #include "imaging/image_loading.h"
 
 namespace zeph::imaging::detail {
 namespace {
 
 struct HeifRelease {
-    void operator()(heif_context* context) const { heif_context_free(context); }
-    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
-    void operator()(heif_image* image) const { heif_image_release(image); }
-    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
+    const HeifLibrary* heif;
+    void operator()(heif_context* context) const { heif->contextFree(context); }
+    void operator()(heif_image_handle* handle) const { heif->handleRelease(handle); }
+    void operator()(heif_image* image) const { heif->imageRelease(image); }
+    void operator()(heif_decoding_options* options) const { heif->decodingOptionsFree(options); }
 };
 template <typename T>
 using Heif = std::unique_ptr<T, HeifRelease>;
@@ -70,28 +70,32 @@ std::optional<Raster> DecodeHeif(std::span<const uint8_t> bytes, const char* for
         error = std::string(format) + ": file too large";
         return std::nullopt;
     }
-    Heif<heif_context> context(heif_context_alloc());
+    const HeifLibrary* heif = LoadHeif(error);
+    if (!heif) {
+        error = std::string(format) + ": " + error;
+        return std::nullopt;
+    }
+    const HeifRelease release{heif};
+    Heif<heif_context> context(heif->contextAlloc(), release);
     if (!context) {
         error = kOutOfMemory;
         return std::nullopt;
     }
     // The bytes outlive the context: they are read in place.
-    if (Failed(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
-                                                          nullptr),
+    if (Failed(heif->readFromMemoryWithoutCopy(context.get(), bytes.data(), bytes.size(), nullptr),
                format, error)) {
         return std::nullopt;
     }
     heif_image_handle* primary = nullptr;
-    if (Failed(heif_context_get_primary_image_handle(context.get(), &primary), format, error)) {
+    if (Failed(heif->primaryImageHandle(context.get(), &primary), format, error)) {
         return std::nullopt;
     }
-    const Heif<heif_image_handle> handle(primary);
+    const Heif<heif_image_handle> handle(primary, release);
     // The size after the file's own transformations, and the stored size
     // where the file gives one: both within the limit before any decoding.
-    const int storedWidth = heif_image_handle_get_ispe_width(primary);
-    const int storedHeight = heif_image_handle_get_ispe_height(primary);
-    if (!CheckImageSize(heif_image_handle_get_width(primary), heif_image_handle_get_height(primary),
-                        error) ||
+    const int storedWidth = heif->handleStoredWidth(primary);
+    const int storedHeight = heif->handleStoredHeight(primary);
+    if (!CheckImageSize(heif->handleWidth(primary), heif->handleHeight(primary), error) ||
         ((storedWidth > 0 || storedHeight > 0) &&
          !CheckImageSize(storedWidth, storedHeight, error))) {
         return std::nullopt;
@@ -100,29 +104,28 @@ std::optional<Raster> DecodeHeif(std::span<const uint8_t> bytes, const char* for
     // be the size the file states: libheif's limit on each side bounds what it
     // may allocate for them to the checked size, or to a square of at most
     // kMaxImagePixels for smaller pictures.
-    const int side = std::max({kMostHeifSide, heif_image_handle_get_width(primary),
-                               heif_image_handle_get_height(primary), storedWidth, storedHeight});
-    heif_context_set_maximum_image_size_limit(context.get(), side + 1);
-    const Heif<heif_decoding_options> options(heif_decoding_options_alloc());
+    const int side = std::max({kMostHeifSide, heif->handleWidth(primary),
+                               heif->handleHeight(primary), storedWidth, storedHeight});
+    heif->setMaximumImageSizeLimit(context.get(), side + 1);
+    const Heif<heif_decoding_options> options(heif->decodingOptionsAlloc(), release);
     if (!options) {
         error = kOutOfMemory;
         return std::nullopt;
     }
     options->ignore_transformations = 1;
-    const bool alpha = heif_image_handle_has_alpha_channel(primary) != 0;
+    const bool alpha = heif->handleHasAlpha(primary) != 0;
     heif_image* decoded = nullptr;
-    if (Failed(heif_decode_image(primary, &decoded, heif_colorspace_RGB,
+    if (Failed(heif->decodeImage(primary, &decoded, heif_colorspace_RGB,
                                  alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
                                  options.get()),
                format, error)) {
         return std::nullopt;
     }
-    const Heif<heif_image> image(decoded);
-    const int width = heif_image_get_width(decoded, heif_channel_interleaved);
-    const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+    const Heif<heif_image> image(decoded, release);
+    const int width = heif->imageWidth(decoded, heif_channel_interleaved);
+    const int height = heif->imageHeight(decoded, heif_channel_interleaved);
     int stride = 0;
-    const uint8_t* plane =
-        heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    const uint8_t* plane = heif->planeReadonly(decoded, heif_channel_interleaved, &stride);
     if (!plane || width <= 0 || height <= 0 || stride < width * (alpha ? 4 : 3)) {
         error = std::string(format) + ": damaged picture";
         return std::nullopt;

@@ -64,6 +64,9 @@ expect_in "libzephbarcode1 triggers" "activate-noawait ldconfig" \
 expect_in "zephscan depends" "libzephbarcode1 (= " "$(field zephscan Depends)"
 expect_in "zephscan depends" "libturbojpeg0" "$(field zephscan Depends)"
 expect_in "libzephbarcode1 depends" "libpng16-16" "$(field libzephbarcode1 Depends)"
+# Opened at run time, so named by hand.
+expect_in "libzephbarcode1 depends" "libheif1" "$(field libzephbarcode1 Depends)"
+expect_in "zephscan depends" "libheif1" "$(field zephscan Depends)"
 expect_in "python3-zephbarcode depends" "python3-numpy" "$(field python3-zephbarcode Depends)"
 expect_in "python3-zephbarcode depends" "python3 (>= " "$(field python3-zephbarcode Depends)"
 expect_in "python3-zephbarcode depends" "libzephbarcode1 (>= " \
