@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "engine/extended/add_on_zone.h"
 #include "engine/extended/extended_run.h"
 
 namespace zeph::extended {
@@ -65,6 +66,7 @@ int ReadAround(Run& run, const MatchRecord& r, double modules) {
     const auto clampY = [&](double y) {
         return static_cast<int32_t>(std::lround(std::fmin(std::fmax(y, 0.0), p.height - 1.0)));
     };
+    if (!MayHoldAddOn(p, r, modules, kReportedMargins, kAddOnReach, kRowOffsets)) return 0;
     const double density = std::fmin(kMostSamplesPerPixel, std::fmax(1.0, 4.0 / module));
     run.scratch.addOns.Start(r, modules);
     for (const double share : kRowOffsets) {

@@ -47,25 +47,10 @@ double Correlation(const std::vector<float>& a, const std::vector<float>& b, int
 
 bool BarContinuity::Sample(const Picture& picture, double x, double y, double dx, double dy,
                            int32_t count, std::vector<float>& out) const {
-    const double lastX = x + dx * (count - 1);
-    const double lastY = y + dy * (count - 1);
-    const double hiX = picture.width - 1, hiY = picture.height - 1;
-    if (std::min(x, lastX) < 0 || std::max(x, lastX) > hiX || std::min(y, lastY) < 0 ||
-        std::max(y, lastY) > hiY) {
+    if (!Inside(picture, x, y) || !Inside(picture, x + dx * (count - 1), y + dy * (count - 1)))
         return false;
-    }
-    const int32_t* v = picture.values.data();
-    const auto w = static_cast<size_t>(picture.width);
-    for (int32_t i = 0; i < count; ++i) {
-        const double px = x + dx * i, py = y + dy * i;
-        const auto cx = std::min(static_cast<int32_t>(px), picture.width - 2);
-        const auto cy = std::min(static_cast<int32_t>(py), picture.height - 2);
-        const double fx = px - cx, fy = py - cy;
-        const int32_t* p = v + static_cast<size_t>(cy) * w + static_cast<size_t>(cx);
-        const double top = p[0] + fx * (p[1] - p[0]);
-        const double bottom = p[w] + fx * (p[w + 1] - p[w]);
-        out[static_cast<size_t>(i)] = static_cast<float>(top + fy * (bottom - top));
-    }
+    for (int32_t i = 0; i < count; ++i)
+        out[static_cast<size_t>(i)] = BilinearGrey(picture, x + dx * i, y + dy * i);
     return true;
 }
 
