@@ -2,8 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <memory>
-
 #ifndef ZEPH_HEIF_SONAME
 #define ZEPH_HEIF_SONAME "libheif.so.1"
 #endif
@@ -11,12 +9,11 @@
 namespace zeph::imaging::detail {
 namespace {
 
-struct Unload {
-    void operator()(void* handle) const { dlclose(handle); }
-};
-
+// The library stays loaded until the process ends, never closed: its codecs
+// keep allocations of their own in its globals, which must stay mapped for
+// as long as anything (a leak checker at exit included) may look at them.
 struct Loaded {
-    std::unique_ptr<void, Unload> handle;
+    void* handle = nullptr;
     HeifLibrary functions{};
     std::string error;  // empty once every function is found
 };
@@ -30,14 +27,14 @@ bool Find(void* handle, const char* name, F& function, std::string& error) {
 
 Loaded Load() {
     Loaded l;
-    l.handle.reset(dlopen(ZEPH_HEIF_SONAME, RTLD_NOW | RTLD_LOCAL));
+    l.handle = dlopen(ZEPH_HEIF_SONAME, RTLD_NOW | RTLD_LOCAL);
     if (!l.handle) {
         const char* why = dlerror();
         l.error =
             std::string("cannot load ") + ZEPH_HEIF_SONAME + (why ? std::string(": ") + why : "");
         return l;
     }
-    void* h = l.handle.get();
+    void* h = l.handle;
     HeifLibrary& f = l.functions;
     const bool all =
         Find(h, "heif_context_alloc", f.contextAlloc, l.error) &&
@@ -59,7 +56,10 @@ Loaded Load() {
         Find(h, "heif_image_get_width", f.imageWidth, l.error) &&
         Find(h, "heif_image_get_height", f.imageHeight, l.error) &&
         Find(h, "heif_image_get_plane_readonly", f.planeReadonly, l.error);
-    if (!all) l.handle.reset();
+    if (!all) {
+        dlclose(l.handle);
+        l.handle = nullptr;
+    }
     return l;
 }
 
