@@ -32,7 +32,7 @@ constexpr const char* kTooLong = "larger than 512 MiB";
 
 // Reads into `bytes` from `filled` on: the buffer grows only when more is
 // there, so a file read at its known size costs one buffer.
-bool ReadToEnd(int fd, std::vector<uint8_t>& bytes, std::string& error) {
+bool ReadToEnd(int fd, FileBuffer& bytes, std::string& error) {
     size_t filled = 0;
     for (;;) {
         if (filled == bytes.size()) {
@@ -66,7 +66,7 @@ bool ReadToEnd(int fd, std::vector<uint8_t>& bytes, std::string& error) {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, std::string& error) {
+std::optional<FileBuffer> ReadFileBytes(const std::string& path, std::string& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         error = SystemError();
@@ -90,13 +90,13 @@ std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, std::
         error = kTooLong;
         return std::nullopt;
     }
-    std::vector<uint8_t> bytes(size_t(status.st_size));
+    FileBuffer bytes(size_t(status.st_size));
     if (!ReadToEnd(fd, bytes, error)) return std::nullopt;
     return bytes;
 }
 
-std::optional<std::vector<uint8_t>> ReadStreamBytes(int fd, std::string& error) {
-    std::vector<uint8_t> bytes;
+std::optional<FileBuffer> ReadStreamBytes(int fd, std::string& error) {
+    FileBuffer bytes;
     struct stat status {};
     // A regular file behind the descriptor gives its size up front.
     if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {

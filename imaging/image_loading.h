@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imaging/decoded_image.h"
+#include "imaging/file_bytes.h"
 #include "imaging/image_format.h"
 
 namespace zeph::imaging {
@@ -97,7 +98,7 @@ class ImagePages {
     template <typename Decode>
     bool Step(Decode decode, ImageFailure& failed, std::string& error) noexcept;
 
-    std::vector<uint8_t> owned_;  // the file's bytes, when read here
+    detail::FileBuffer owned_;  // the file's bytes, when read here
     std::span<const uint8_t> bytes_;
     const ImageFormat* format_ = nullptr;
     std::unique_ptr<PageDecoder> decoder_;
