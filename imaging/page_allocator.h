@@ -10,9 +10,13 @@
 #include <sys/mman.h>
 
 #include <cstddef>
+#include <memory>
 #include <new>
 
 namespace zeph::imaging {
+
+// Blocks of at least this many bytes come from pages of their own.
+inline constexpr size_t kLeastPagedBytes = size_t{1} << 20;
 
 template <typename T>
 struct PageAllocator {
