@@ -1,10 +1,9 @@
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <cstdio>
 
 #include "engine/core/reusable_buffer.h"
-#include "engine/locate/fft.h"
+#include "engine/locate/power_spectrum.h"
 #include "engine/reader.h"
 
 namespace {
@@ -43,29 +42,7 @@ int XR_Hamming2D(std::span<double> window, int n) {
 }
 
 int XR_PowerSpectrum2D(std::span<double> window, int n) {
-    if (!IsPowerOfTwo(n) || window.size() < static_cast<size_t>(n) * n) return 0;
-    thread_local zeph::ReusableBuffer<std::complex<double>> work;
-    const size_t cells = static_cast<size_t>(n) * n;
-    if (!work.Ensure(cells)) return 0;
-    std::complex<double>* m = work.data();
-    const auto row = [&](int r) { return std::span<std::complex<double>>(m + r * n, n); };
-
-    for (int r = 0; r < n; ++r) {
-        if (!zeph::TransformReal(window.subspan(static_cast<size_t>(r) * n, n), row(r))) return 0;
-    }
-    // Columns become rows. Real input makes the columns past n/2 mirror the
-    // first ones, so only rows 0..n/2 are transformed again.
-    const int half = n / 2;
-    for (int u = 0; u < n; ++u) {
-        for (int v = u + 1; v < n; ++v)
-            std::swap(m[u * n + v], m[v * n + u]);
-    }
-    for (int u = 0; u <= half; ++u) {
-        if (!zeph::TransformInPlace(row(u))) return 0;
-        for (int v = 0; v < n; ++v)
-            window[static_cast<size_t>(u) * n + v] = std::norm(m[u * n + v]);
-    }
-    return 1;
+    return IsPowerOfTwo(n) && zeph::PowerSpectrum(window, n) ? 1 : 0;
 }
 
 bool XR_SpectralMoments(std::span<const double> spectrum, int n, SpectralMoments& moments) {
