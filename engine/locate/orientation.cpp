@@ -47,12 +47,29 @@ int XR_PowerSpectrum2D(std::span<double> window, int n) {
 
 bool XR_SpectralMoments(std::span<const double> spectrum, int n, SpectralMoments& moments) {
     if (n < 2 || spectrum.size() < static_cast<size_t>(n / 2) * n) return false;
+    // The frequencies of each row and column, divided once per size: u / n
+    // across (negative in the second half of a row), v / n down, folded.
+    thread_local zeph::ReusableBuffer<double> across;
+    thread_local zeph::ReusableBuffer<double> down;
+    thread_local int tablesFor = 0;
+    if (tablesFor != n) {
+        tablesFor = 0;
+        if (!across.Ensure(static_cast<size_t>(n)) || !down.Ensure(static_cast<size_t>(n)))
+            return false;
+        for (int k = 0; k < n; ++k) {
+            across[static_cast<size_t>(k)] = double(k) / n;
+            down[static_cast<size_t>(k)] = k < n / 2 ? double(k) / n : double(n - k) / n;
+        }
+        tablesFor = n;
+    }
     double s = 0, sxx = 0, syy = 0, sxy = 0;
     for (int u = 0; u < n / 2; ++u) {
+        const double* row = spectrum.data() + static_cast<size_t>(u) * n;
+        const double f = across[static_cast<size_t>(u)];
         for (int v = 0; v < n; ++v) {
-            const double fx = (v >= n / 2 ? -1.0 : 1.0) * u / n;
-            const double fy = v < n / 2 ? double(v) / n : double(n - v) / n;
-            const double p = spectrum[static_cast<size_t>(u) * n + v];
+            const double fx = v >= n / 2 ? -f : f;
+            const double fy = down[static_cast<size_t>(v)];
+            const double p = row[v];
             s += p;
             sxx += p * fx * fx;
             syy += p * fy * fy;

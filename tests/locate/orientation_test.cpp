@@ -188,6 +188,36 @@ TEST(PowerSpectrum2D, EveryPowerIsTheOneByOneTransformsToTheBit) {
     }
 }
 
+TEST(SpectralMoments, SameToTheBitAsEachCellsOwnFrequencies) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> power(0.0, 1e9);
+    for (const int n : {8, 64}) {
+        std::vector<double> p(static_cast<size_t>(n) * n);
+        for (double& v : p)
+            v = power(random);
+        double s = 0, sxx = 0, syy = 0, sxy = 0;
+        for (int u = 0; u < n / 2; ++u) {
+            for (int v = 0; v < n; ++v) {
+                const double fx = (v >= n / 2 ? -1.0 : 1.0) * u / n;
+                const double fy = v < n / 2 ? double(v) / n : double(n - v) / n;
+                const double w = p[static_cast<size_t>(u) * n + v];
+                s += w;
+                sxx += w * fx * fx;
+                syy += w * fy * fy;
+                sxy += w * fx * fy;
+            }
+        }
+        const double a = sxx / s, b = syy / s, c = sxy / s;
+        SpectralMoments m;
+        ASSERT_TRUE(XR_SpectralMoments(p, n, m));
+        EXPECT_EQ(std::bit_cast<uint64_t>(m.theta),
+                  std::bit_cast<uint64_t>(0.5 * std::atan2(2 * c, a - b)));
+        const double d = std::sqrt(((a - b) / 2) * ((a - b) / 2) + c * c);
+        EXPECT_EQ(std::bit_cast<uint64_t>(m.lambdaMax), std::bit_cast<uint64_t>((a + b) / 2 + d));
+        EXPECT_EQ(std::bit_cast<uint64_t>(m.lambdaMin), std::bit_cast<uint64_t>((a + b) / 2 - d));
+    }
+}
+
 TEST(SpectralMoments, EmptySpectrumHasNone) {
     std::vector<double> zeros(8 * 8, 0.0);
     SpectralMoments m;
