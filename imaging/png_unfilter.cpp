@@ -72,17 +72,20 @@ inline __m128i Abs16(__m128i v) {
 }
 
 // Of a 3-byte pixel whose row goes on past it, four bytes are loaded at once
-// and stored back with the fourth (the next pixel's, not reversed yet) as it
-// was: three byte loads and stores cost more than the filter itself.
+// (three byte loads cost more than the filter itself) and three stored, in a
+// 2-byte and a 1-byte store: a store that covered the next pixel's first
+// byte would stall that pixel's load until the store completes.
 struct Wide3 {
-    static __m128i Load(const uint8_t* p, uint32_t& raw) {
+    static __m128i Load(const uint8_t* p) {
+        uint32_t raw = 0;
         std::memcpy(&raw, p, sizeof raw);
         return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(raw)), _mm_setzero_si128());
     }
-    static void Store(uint8_t* p, __m128i lanes, uint32_t raw) {
+    static void Store(uint8_t* p, __m128i lanes) {
         const auto v = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes)));
-        const uint32_t merged = (v & 0x00FFFFFFu) | (raw & 0xFF000000u);
-        std::memcpy(p, &merged, sizeof merged);
+        const auto low = static_cast<uint16_t>(v);
+        std::memcpy(p, &low, sizeof low);
+        p[2] = static_cast<uint8_t>(v >> 16);
     }
 };
 
@@ -93,29 +96,34 @@ template <size_t step, typename Pixel>
 size_t WidePixels(uint8_t* row, const uint8_t* above, size_t bytes, Pixel&& pixel) {
     size_t i = 0;
     for (; i + 4 <= bytes; i += step) {
-        uint32_t raw = 0;
-        uint32_t unused = 0;
-        const __m128i up = Wide3::Load(above + i, unused);
-        const __m128i value = pixel(Wide3::Load(row + i, raw), up);
+        const __m128i value = pixel(Wide3::Load(row + i), Wide3::Load(above + i));
         if constexpr (step == 4) {
             Store<4>(row + i, value);
         } else {
-            Wide3::Store(row + i, value, raw);
+            Wide3::Store(row + i, value);
         }
     }
     return i;
 }
 
+// Each pixel waits for the one to its left, so the work on that path is kept
+// short: with p = left + up - upLeft, |p - up| = |left - upLeft| and
+// |p - upLeft| = |left + (up - 2 upLeft)|, where everything but `left` is
+// known ahead, and each absolute value is the larger of a difference and its
+// negation, both formed straight from `left`. The sum with the filtered byte
+// wraps in 8-bit lanes, which leaves the high byte of each 16-bit lane zero.
 template <size_t step>
 void PaethPixels(uint8_t* row, const uint8_t* above, size_t bytes) {
-    const __m128i mask = _mm_set1_epi16(0xFF);
     __m128i left = _mm_setzero_si128();
     __m128i upLeft = _mm_setzero_si128();
     const auto pixel = [&](__m128i filtered, __m128i up) {
-        const __m128i pa = Abs16(_mm_sub_epi16(up, upLeft));    // |p - left|
-        const __m128i pb = Abs16(_mm_sub_epi16(left, upLeft));  // |p - up|
-        const __m128i pc = Abs16(
-            _mm_sub_epi16(_mm_add_epi16(up, left), _mm_add_epi16(upLeft, upLeft)));  // |p - upLeft|
+        const __m128i pa = Abs16(_mm_sub_epi16(up, upLeft));  // |p - left|
+        const __m128i e = _mm_sub_epi16(_mm_sub_epi16(up, upLeft), upLeft);
+        const __m128i minusE = _mm_sub_epi16(_mm_setzero_si128(), e);
+        const __m128i pb =
+            _mm_max_epi16(_mm_sub_epi16(left, upLeft), _mm_sub_epi16(upLeft, left));  // |p - up|
+        const __m128i pc =
+            _mm_max_epi16(_mm_add_epi16(left, e), _mm_sub_epi16(minusE, left));  // |p - upLeft|
         // Ties go to left, then to up, as the filter's definition orders them.
         const __m128i notLeft = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
         const __m128i useUpLeft = _mm_cmpgt_epi16(pb, pc);
@@ -123,7 +131,7 @@ void PaethPixels(uint8_t* row, const uint8_t* above, size_t bytes) {
             _mm_or_si128(_mm_and_si128(useUpLeft, upLeft), _mm_andnot_si128(useUpLeft, up));
         const __m128i predicted =
             _mm_or_si128(_mm_and_si128(notLeft, upOrUpLeft), _mm_andnot_si128(notLeft, left));
-        const __m128i value = _mm_and_si128(_mm_add_epi16(filtered, predicted), mask);
+        const __m128i value = _mm_add_epi8(filtered, predicted);
         left = value;
         upLeft = up;
         return value;
