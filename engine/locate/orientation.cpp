@@ -102,15 +102,35 @@ double XR_Orientation(std::span<const int32_t> raster, int32_t height, int32_t w
     // wide enough, and never starts outside it.
     const int ox = std::max(0, std::min(x - n / 2, width - n - 1));
     const int oy = std::max(0, std::min(y - n / 2, height - n - 1));
+    // The sum of the window's values in the order they are read, as a double.
+    // Below 2^53 every partial sum is a whole number a double holds exactly,
+    // so a sum in integers is the same to the bit and needs no chain of
+    // dependent additions: the window's 2^31-bounded values keep it below
+    // that up to kExactCells of them.
+    constexpr size_t kExactCells = size_t{1} << 21;
     double sum = 0;
-    for (int r = 0; r < n; ++r) {
-        const int32_t* src = raster.data() + static_cast<size_t>(oy + r) * width + ox;
-        for (int c = 0; c < n; ++c)
-            sum += window[static_cast<size_t>(r) * n + c] = src[c];
+    if (cells <= kExactCells) {
+        int64_t whole = 0;
+        for (int r = 0; r < n; ++r) {
+            const int32_t* src = raster.data() + static_cast<size_t>(oy + r) * width + ox;
+            for (int c = 0; c < n; ++c)
+                whole += src[c];
+        }
+        sum = static_cast<double>(whole);
+    } else {
+        for (int r = 0; r < n; ++r) {
+            const int32_t* src = raster.data() + static_cast<size_t>(oy + r) * width + ox;
+            for (int c = 0; c < n; ++c)
+                sum += src[c];
+        }
     }
     const double mean = sum * (1.0 / static_cast<double>(cells));
-    for (size_t k = 0; k < cells; ++k)
-        window[k] -= mean;
+    for (int r = 0; r < n; ++r) {
+        const int32_t* src = raster.data() + static_cast<size_t>(oy + r) * width + ox;
+        double* row = window.data() + static_cast<size_t>(r) * n;
+        for (int c = 0; c < n; ++c)
+            row[c] = src[c] - mean;
+    }
 
     if (!XR_Hamming2D(window.span(), n) || !XR_PowerSpectrum2D(window.span(), n)) return -1;
     SpectralMoments moments;

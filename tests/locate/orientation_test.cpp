@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <span>
@@ -215,6 +216,51 @@ TEST(SpectralMoments, SameToTheBitAsEachCellsOwnFrequencies) {
         const double d = std::sqrt(((a - b) / 2) * ((a - b) / 2) + c * c);
         EXPECT_EQ(std::bit_cast<uint64_t>(m.lambdaMax), std::bit_cast<uint64_t>((a + b) / 2 + d));
         EXPECT_EQ(std::bit_cast<uint64_t>(m.lambdaMin), std::bit_cast<uint64_t>((a + b) / 2 - d));
+    }
+}
+
+// The window's mean, taper, spectrum and moments one step after the other,
+// the mean summed value by value as doubles.
+double OrientationStepByStep(const std::vector<int32_t>& r, int width, int x, int y, int n,
+                             double& theta) {
+    std::vector<double> w(static_cast<size_t>(n) * n);
+    double sum = 0;
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i)
+            sum += w[static_cast<size_t>(j) * n + i] =
+                r[static_cast<size_t>(y + j) * width + x + i];
+    }
+    const double mean = sum * (1.0 / static_cast<double>(w.size()));
+    for (double& v : w)
+        v -= mean;
+    EXPECT_EQ(XR_Hamming2D(w, n), 1);
+    EXPECT_EQ(XR_PowerSpectrum2D(w, n), 1);
+    SpectralMoments m;
+    if (!XR_SpectralMoments(w, n, m) || !(m.lambdaMax > 0)) return 0;
+    theta = m.theta;
+    return 1.0 - m.lambdaMin / m.lambdaMax;
+}
+
+TEST(Orientation, SameToTheBitAsEachStepInTurn) {
+    // Grey stripes, and values near the int32 limits, whose sum a double
+    // would round if it could not hold every partial sum.
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int32_t> huge(std::numeric_limits<int32_t>::min(),
+                                                std::numeric_limits<int32_t>::max());
+    const int side = 80;
+    std::vector<std::vector<int32_t>> rasters = {Stripes(side, side, 0.4, 7.0)};
+    std::vector<int32_t> extreme(static_cast<size_t>(side) * side);
+    for (int32_t& v : extreme)
+        v = huge(random);
+    rasters.push_back(extreme);
+    for (const auto& r : rasters) {
+        double theta = 0;
+        double expectedTheta = 0;
+        // Windows start at x - 32, y - 32, kept one pixel inside the far edges.
+        const double coherence = XR_Orientation(r, side, side, 40, 44, 64, theta);
+        const double expected = OrientationStepByStep(r, side, 8, 12, 64, expectedTheta);
+        EXPECT_EQ(std::bit_cast<uint64_t>(coherence), std::bit_cast<uint64_t>(expected));
+        EXPECT_EQ(std::bit_cast<uint64_t>(theta), std::bit_cast<uint64_t>(expectedTheta));
     }
 }
 
