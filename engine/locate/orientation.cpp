@@ -12,20 +12,18 @@ bool IsPowerOfTwo(int n) {
     return n >= 2 && (n & (n - 1)) == 0;
 }
 
-}  // namespace
-
-int XR_Hamming2D(std::span<double> window, int n) {
+// The separable raised-cosine weights of an n x n window, made once per size
+// and thread; none when memory runs out, which is reported as it always was.
+const double* HammingWeights(int n) {
     thread_local zeph::ReusableBuffer<double> weights;
     thread_local int weightsFor = 0;
-    const size_t cells = static_cast<size_t>(n) * static_cast<size_t>(n);
-    if (n < 2 || window.size() < cells) return 0;
     if (weightsFor != n) {
         weightsFor = 0;
-        if (!weights.Ensure(cells)) {
+        if (!weights.Ensure(static_cast<size_t>(n) * static_cast<size_t>(n))) {
             // Reported like before, but the caller fails the run instead of the
             // whole process ending.
             std::printf("Memory allocation failed in XR_Hamming2D()\n");
-            return 0;
+            return nullptr;
         }
         for (int i = 0; i < n; ++i) {
             const double hi = 0.54 - 0.46 * std::cos(6.28318530718 * i / (n - 1));
@@ -36,6 +34,16 @@ int XR_Hamming2D(std::span<double> window, int n) {
         }
         weightsFor = n;
     }
+    return weights.data();
+}
+
+}  // namespace
+
+int XR_Hamming2D(std::span<double> window, int n) {
+    const size_t cells = static_cast<size_t>(n) * static_cast<size_t>(n);
+    if (n < 2 || window.size() < cells) return 0;
+    const double* weights = HammingWeights(n);
+    if (!weights) return 0;
     for (size_t k = 0; k < cells; ++k)
         window[k] *= weights[k];
     return 1;
@@ -125,14 +133,18 @@ double XR_Orientation(std::span<const int32_t> raster, int32_t height, int32_t w
         }
     }
     const double mean = sum * (1.0 / static_cast<double>(cells));
+    // Less the mean, then tapered: XR_Hamming2D's product, in the same pass.
+    const double* weights = HammingWeights(n);
+    if (!weights) return -1;
     for (int r = 0; r < n; ++r) {
         const int32_t* src = raster.data() + static_cast<size_t>(oy + r) * width + ox;
+        const double* taper = weights + static_cast<size_t>(r) * n;
         double* row = window.data() + static_cast<size_t>(r) * n;
         for (int c = 0; c < n; ++c)
-            row[c] = src[c] - mean;
+            row[c] = (src[c] - mean) * taper[c];
     }
 
-    if (!XR_Hamming2D(window.span(), n) || !XR_PowerSpectrum2D(window.span(), n)) return -1;
+    if (!XR_PowerSpectrum2D(window.span(), n)) return -1;
     SpectralMoments moments;
     if (!XR_SpectralMoments(window.span(), n, moments) || !(moments.lambdaMax > 0)) return 0;
     theta = moments.theta;
