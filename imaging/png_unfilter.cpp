@@ -73,17 +73,17 @@ inline __m128i Abs16(__m128i v) {
     return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
 }
 
-// Of a 3-byte pixel whose row goes on past it, four bytes are loaded at once
-// (three byte loads cost more than the filter itself) and three stored, in a
-// 2-byte and a 1-byte store: a store that covered the next pixel's first
-// byte would stall that pixel's load until the store completes.
-struct Wide3 {
+// A pixel whose row goes on past its fourth byte is loaded four bytes at once
+// (three byte loads cost more than the filter itself). A 3-byte pixel is
+// stored in a 2-byte and a 1-byte store: a store that covered the next
+// pixel's first byte would stall that pixel's load until the store completes.
+struct FourBytes {
     static __m128i Load(const uint8_t* p) {
         uint32_t raw = 0;
         std::memcpy(&raw, p, sizeof raw);
         return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(raw)), _mm_setzero_si128());
     }
-    static void Store(uint8_t* p, __m128i lanes) {
+    static void StoreThree(uint8_t* p, __m128i lanes) {
         const auto v = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes)));
         const auto low = static_cast<uint16_t>(v);
         std::memcpy(p, &low, sizeof low);
@@ -91,19 +91,19 @@ struct Wide3 {
     }
 };
 
-// The pixels of a row from `i` on, `step` bytes each, as far as `end` allows
-// loading four bytes (the whole row for 4-byte pixels), with `pixel` giving
-// each value from its filtered bytes and the row above.
+// The pixels of a row, `step` bytes each, from its start as far as four bytes
+// can be loaded (the whole row for 4-byte pixels), with `pixel` giving each
+// value from its filtered bytes and the row above. Returns where it stopped.
 template <size_t step, typename Pixel>
 [[gnu::always_inline]] inline size_t WidePixels(uint8_t* row, const uint8_t* above, size_t bytes,
                                                 Pixel&& pixel) {
     size_t i = 0;
     for (; i + 4 <= bytes; i += step) {
-        const __m128i value = pixel(Wide3::Load(row + i), Wide3::Load(above + i));
+        const __m128i value = pixel(FourBytes::Load(row + i), FourBytes::Load(above + i));
         if constexpr (step == 4) {
             Store<4>(row + i, value);
         } else {
-            Wide3::Store(row + i, value);
+            FourBytes::StoreThree(row + i, value);
         }
     }
     return i;
