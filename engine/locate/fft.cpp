@@ -8,6 +8,7 @@
 
 #include "engine/core/avx2_clones.h"
 #include "engine/core/reusable_buffer.h"
+#include "engine/locate/four_doubles.h"
 
 namespace zeph {
 namespace {
@@ -107,7 +108,7 @@ ZEPH_AVX2_CLONES void RunButterflies(const Plan& plan, std::span<std::complex<do
 
 // Four transforms at once, lane by lane, with the arithmetic of
 // RunButterflies: t = (wr br + (-wi) bi, wr bi + wi br), then a - t and a + t.
-using Four = double __attribute__((vector_size(32)));
+using Four = FourDoubles;
 
 // One twiddle factor in every lane.
 struct FourTwiddles {
@@ -125,12 +126,12 @@ struct FourValues {
     Four re;
     Four im;
     void Load(const double* re4, const double* im4) {
-        std::memcpy(&re, re4, sizeof re);
-        std::memcpy(&im, im4, sizeof im);
+        LoadFourDoubles(re, re4);
+        LoadFourDoubles(im, im4);
     }
     void Store(double* re4, double* im4) const {
-        std::memcpy(re4, &re, sizeof re);
-        std::memcpy(im4, &im, sizeof im);
+        StoreFourDoubles(re4, re);
+        StoreFourDoubles(im4, im);
     }
 };
 

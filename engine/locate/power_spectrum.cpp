@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <complex>
-#include <cstring>
 
 #include "engine/core/avx2_clones.h"
 #include "engine/core/reusable_buffer.h"
 #include "engine/locate/fft.h"
+#include "engine/locate/four_doubles.h"
 
 namespace zeph {
 namespace {
@@ -15,22 +15,12 @@ namespace {
 // a time, then four columns at a time. Turning four rows' values into four
 // columns' is a 4 x 4 transpose of registers.
 constexpr int kLanes = 4;
-using Four = double __attribute__((vector_size(32)));
-
-// By reference: a vector of this size returned by value changes the ABI
-// between the two builds of a function.
-void Load(Four& v, const double* p) {
-    std::memcpy(&v, p, sizeof v);
-}
+using Four = FourDoubles;
 
 // Four vectors from p, each `stride` values after the one before.
 void LoadFour(Four (&v)[4], const double* p, size_t stride) {
     for (size_t k = 0; k < 4; ++k)
-        Load(v[k], p + k * stride);
-}
-
-void Store(double* p, const Four& v) {
-    std::memcpy(p, &v, sizeof v);
+        LoadFourDoubles(v[k], p + k * stride);
 }
 
 // Rows a, b, c, d become columns: a holds lane 0 of each, b lane 1, ...
@@ -52,10 +42,10 @@ void TransposeInto(const Four (&rows)[kLanes], double* base, const int* order) {
     Four c = rows[2];
     Four d = rows[3];
     Transpose(a, b, c, d);
-    Store(base + kLanes * order[0], a);
-    Store(base + kLanes * order[1], b);
-    Store(base + kLanes * order[2], c);
-    Store(base + kLanes * order[3], d);
+    StoreFourDoubles(base + kLanes * order[0], a);
+    StoreFourDoubles(base + kLanes * order[1], b);
+    StoreFourDoubles(base + kLanes * order[2], c);
+    StoreFourDoubles(base + kLanes * order[3], d);
 }
 
 struct Planes {
@@ -107,13 +97,13 @@ ZEPH_AVX2_CLONES void WritePowers(double* window, int n, int b, int last, const 
         for (int k = 0; k < kLanes; ++k) {
             Four r;
             Four i;
-            Load(r, re + kLanes * (v + k));
-            Load(i, im + kLanes * (v + k));
+            LoadFourDoubles(r, re + kLanes * (v + k));
+            LoadFourDoubles(i, im + kLanes * (v + k));
             power[k] = r * r + i * i;
         }
         Transpose(power[0], power[1], power[2], power[3]);
         for (int j = 0; j < rows; ++j)
-            Store(window + static_cast<size_t>(kLanes * b + j) * n + v, power[j]);
+            StoreFourDoubles(window + static_cast<size_t>(kLanes * b + j) * n + v, power[j]);
     }
 }
 
