@@ -33,38 +33,46 @@ constexpr std::array<int, kUsedTaps> kUsed = [] {
 
 // Eight pixels at a time; each lane sums its taps in kernel order, as the
 // single-pixel form below does, so every response is the same to the bit.
+// The pixels come as floats: each is converted once per tile row instead of
+// once per tap, and a conversion gives the same float whenever it is made.
 constexpr int kLanes = 8;
 using Floats = float __attribute__((vector_size(4 * kLanes)));
 using Ints = int32_t __attribute__((vector_size(4 * kLanes)));
 
 // The absolute responses of the pixels whose taps read src[k * step + lane],
 // into out[lane].
-inline void Responses(const int32_t* src, ptrdiff_t step, float* out) {
+inline void Responses(const float* src, ptrdiff_t step, float* out) {
     Floats sum = {};
     for (const int k : kUsed) {
-        Ints v;
+        Floats v;
         std::memcpy(&v, src + k * step, sizeof v);
-        sum += __builtin_convertvector(v, Floats) * XR_BandPassKernel[k];
+        sum += v * XR_BandPassKernel[k];
     }
     const Ints magnitude = reinterpret_cast<Ints>(sum) & 0x7FFFFFFF;
     std::memcpy(out, &magnitude, sizeof magnitude);
 }
 
-inline float Response(const int32_t* src, ptrdiff_t step) {
+inline float Response(const float* src, ptrdiff_t step) {
     float sum = 0;
     for (const int k : kUsed)
-        sum += static_cast<float>(src[k * step]) * XR_BandPassKernel[k];
+        sum += src[k * step] * XR_BandPassKernel[k];
     return std::fabs(sum);
 }
 
 // line[x] for x in [from, to], the taps of pixel x at src + x + k * step.
-ZEPH_AVX2_CLONES void RespondAlong(const int32_t* src, ptrdiff_t step, int from, int to,
+ZEPH_AVX2_CLONES void RespondAlong(const float* src, ptrdiff_t step, int from, int to,
                                    float* line) {
     int x = from;
     for (; x + kLanes - 1 <= to; x += kLanes)
         Responses(src + x, step, line + x);
     for (; x <= to; ++x)
         line[x] = Response(src + x, step);
+}
+
+// count pixels as floats.
+ZEPH_AVX2_CLONES void ToFloats(const int32_t* src, size_t count, float* out) {
+    for (size_t i = 0; i < count; ++i)
+        out[i] = static_cast<float>(src[i]);
 }
 
 // Adds |response| of each pixel in [0, count) to its tile of the row, each
@@ -102,13 +110,30 @@ struct TileGridShape {
     int cols;
 };
 
+// Pixel rows a tile row's responses read at most: its own and the kernel's
+// reach above and below, within the picture.
+size_t RowsRead(int tileSize, int height) {
+    return static_cast<size_t>(std::min(tileSize + 2 * kHalf, height));
+}
+
 // The energies of tile row r: first its pixel rows across, then down its
 // pixel columns, so that every tile adds up its parts in the same order as a
-// pass over the whole picture in each direction would.
-void TileRowEnergy(const TileGridShape& g, int r, float* line, float* energyRow) {
+// pass over the whole picture in each direction would. `rows` holds
+// RowsRead(tileSize, height) * width floats.
+void TileRowEnergy(const TileGridShape& g, int r, float* rows, float* line, float* energyRow) {
     const int span = g.cols * g.tileSize;
     const int y0 = r * g.tileSize;
     const int y1 = y0 + g.tileSize - 1;
+
+    const int firstRow = std::max(0, y0 - kHalf);
+    const int lastRow = std::min(g.height - 1, y1 + kHalf);
+    const auto floatRow = [&](int y) {
+        return rows + static_cast<ptrdiff_t>(y - firstRow) * g.width;
+    };
+    for (int y = firstRow; y <= lastRow; ++y) {
+        ToFloats(g.pixels + static_cast<size_t>(y) * g.width, static_cast<size_t>(g.width),
+                 floatRow(y));
+    }
 
     // Across rows; pixels within the kernel's reach of the left or right
     // border respond with 0.
@@ -117,8 +142,7 @@ void TileRowEnergy(const TileGridShape& g, int r, float* line, float* energyRow)
     std::fill_n(line, std::min(first, span), 0.0f);
     if (last + 1 < span) std::fill_n(line + last + 1, span - last - 1, 0.0f);
     for (int y = y0; y <= y1; ++y) {
-        const int32_t* row = g.pixels + static_cast<size_t>(y) * g.width;
-        RespondAlong(row - kHalf, 1, first, last, line);
+        RespondAlong(floatRow(y) - kHalf, 1, first, last, line);
         AddToTiles(line, span, g.tileSize, energyRow);
     }
 
@@ -127,8 +151,7 @@ void TileRowEnergy(const TileGridShape& g, int r, float* line, float* energyRow)
     const int top = std::max(y0, kHalf);
     const int bottom = std::min({y1, g.rows * g.tileSize - 1, g.height - 1 - kHalf});
     for (int y = top; y <= bottom; ++y) {
-        const int32_t* src = g.pixels + static_cast<size_t>(y - kHalf) * g.width;
-        RespondAlong(src, g.width, 0, span - 1, line);
+        RespondAlong(floatRow(y - kHalf), g.width, 0, span - 1, line);
         AddToTiles(line, span, g.tileSize, energyRow);
     }
 }
@@ -148,14 +171,16 @@ float XR_TileEnergy(std::span<const int32_t> raster, int32_t height, int32_t wid
     const TileGridShape grid{raster.data(), height, width, tileSize, rows, cols};
     // Only pixels inside whole tiles count; the line covers them.
     const size_t span = static_cast<size_t>(cols) * tileSize;
+    const size_t rowFloats = RowsRead(tileSize, height) * static_cast<size_t>(width);
     std::atomic<bool> failed{false};
     const auto tileRow = [&](size_t r) {
         thread_local zeph::ReusableBuffer<float> lineBuffer;
-        if (!lineBuffer.EnsureAtLeast(span)) {
+        thread_local zeph::ReusableBuffer<float> rowBuffer;
+        if (!lineBuffer.EnsureAtLeast(span) || !rowBuffer.EnsureAtLeast(rowFloats)) {
             failed.store(true, std::memory_order_relaxed);
             return;
         }
-        TileRowEnergy(grid, static_cast<int>(r), lineBuffer.data(),
+        TileRowEnergy(grid, static_cast<int>(r), rowBuffer.data(), lineBuffer.data(),
                       energy.data() + r * static_cast<size_t>(cols));
     };
     if (crew) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -176,21 +177,28 @@ TEST(TileEnergy, EqualsThePlainSumsToTheBitAloneAndWithACrew) {
     // with and without loops of their own.
     const std::array<std::array<int, 3>, 6> shapes = {
         {{90, 61, 15}, {47, 100, 20}, {33, 17, 5}, {12, 200, 12}, {64, 9, 3}, {31, 45, 15}}};
-    for (const auto& [height, width, tile] : shapes) {
-        std::vector<int32_t> raster(static_cast<size_t>(height) * width);
-        for (int32_t& v : raster)
-            v = static_cast<int32_t>(random() % 2551);
-        float plainLargest = 0;
-        const std::vector<float> plain = PlainEnergies(raster, height, width, tile, plainLargest);
-        for (zeph::WorkCrew* with : {static_cast<zeph::WorkCrew*>(nullptr), &crew}) {
-            std::vector<float> energy(plain.size() + 1, -1.0f);
-            const float largest = XR_TileEnergy(raster, height, width, energy, tile, with);
-            energy.pop_back();
-            EXPECT_EQ(std::memcmp(energy.data(), plain.data(), plain.size() * sizeof(float)), 0)
-                << height << " x " << width << " tiles of " << tile << (with ? " crew" : "");
-            EXPECT_EQ(largest, plainLargest);
+    // Greys of the engine's range, and values beyond 2^24, which a float
+    // holds only rounded.
+    std::uniform_int_distribution<int32_t> anyValue(std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max());
+    for (const bool wide : {false, true})
+        for (const auto& [height, width, tile] : shapes) {
+            std::vector<int32_t> raster(static_cast<size_t>(height) * width);
+            for (int32_t& v : raster)
+                v = wide ? anyValue(random) : static_cast<int32_t>(random() % 2551);
+            float plainLargest = 0;
+            const std::vector<float> plain =
+                PlainEnergies(raster, height, width, tile, plainLargest);
+            for (zeph::WorkCrew* with : {static_cast<zeph::WorkCrew*>(nullptr), &crew}) {
+                std::vector<float> energy(plain.size() + 1, -1.0f);
+                const float largest = XR_TileEnergy(raster, height, width, energy, tile, with);
+                energy.pop_back();
+                EXPECT_EQ(std::memcmp(energy.data(), plain.data(), plain.size() * sizeof(float)), 0)
+                    << height << " x " << width << " tiles of " << tile << (with ? " crew" : "")
+                    << (wide ? ", wide values" : "");
+                EXPECT_EQ(largest, plainLargest);
+            }
         }
-    }
 }
 
 TEST(RefineTilePosition, CentroidOfTheThreeByThreeTiles) {
