@@ -17,7 +17,7 @@ constexpr float kCandidateSensitivity = 0.015f;
 constexpr size_t kMostCandidates = 16;
 // Parallel lines through a candidate, this far apart along the bars; with
 // paths spread over less than that, no two lines share a pixel row.
-constexpr std::array<int32_t, 3> kOffsets = {0, -10, 10};
+constexpr std::array<int32_t, kLinesPerCandidate> kOffsets = {0, -10, 10};
 constexpr int32_t kPathCount = 9;
 // Lines longer than this are read only as far as the structure around their
 // candidate reaches (see ExtentFinder); shorter ones whole.
@@ -26,12 +26,6 @@ constexpr double kWholeLine = 1200;
 // candidate, within kFewestSamplesPerPixel and kMostSamplesPerPixel.
 constexpr double kSamplesPerRun = 8;
 constexpr double kFewestSamplesPerPixel = 1.0;
-
-// The part of a line through a candidate to read, and how densely.
-struct LineToRead {
-    Extent extent;
-    float density = 0;
-};
 
 // The line at `offset` from candidate c along its bars; false when there is
 // none (the point lies off the picture, or off the line).
@@ -79,15 +73,6 @@ int SerialPass(Run& run) {
     return 0;
 }
 
-// One line through a candidate, read ahead of its turn.
-struct LinePlan {
-    bool planned = false;  // read ahead (or found to be no line)
-    bool drawn = false;
-    LineToRead line;
-    int longest = 0;  // -1: the read failed
-    std::vector<LineRead> reads;
-};
-
 // The crew reads the lines through every candidate, then those beside the
 // candidates whose line crossed enough bars (or had none), as the serial
 // pass may want them; the lines are then taken one by one in the serial
@@ -96,11 +81,20 @@ struct LinePlan {
 int CrewPass(Run& run, WorkCrew& crew) {
     const std::vector<Candidate>& candidates = run.scratch.candidates;
     const size_t count = candidates.size();
-    std::vector<std::array<LinePlan, kOffsets.size()>> plans;
+    // The plans and their reads keep their storage from the runs before: the
+    // list only grows, and the plans of this run start afresh.
+    std::vector<std::array<LinePlan, kLinesPerCandidate>>& plans = run.scratch.plans;
     try {
-        plans.resize(count);
+        if (plans.size() < count) plans.resize(count);
     } catch (...) {
         return -1;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        for (LinePlan& p : plans[i]) {
+            p.planned = p.drawn = false;
+            p.longest = 0;
+            p.reads.clear();
+        }
     }
     const auto plan = [&](size_t i, size_t o) {
         thread_local ExtentFinder extents;
@@ -122,7 +116,8 @@ int CrewPass(Run& run, WorkCrew& crew) {
         }
     };
     crew.Run(count, [&](size_t i) { plan(i, 0); });
-    std::vector<size_t> beside;
+    std::vector<size_t>& beside = run.scratch.beside;
+    beside.clear();
     try {
         for (size_t i = 0; i < count; ++i) {
             if (!plans[i][0].drawn || Beside(plans[i][0].longest)) beside.push_back(i);

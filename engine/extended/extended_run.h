@@ -3,6 +3,7 @@
 // read.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -22,6 +23,24 @@ namespace zeph::extended {
 
 // The densest sampling of a line, in samples per pixel.
 inline constexpr double kMostSamplesPerPixel = 2.5;
+
+// The part of a line through a candidate to read, and how densely.
+struct LineToRead {
+    Extent extent;
+    float density = 0;
+};
+
+// Lines through a candidate: its own and one on either side.
+inline constexpr size_t kLinesPerCandidate = 3;
+
+// One line through a candidate, read ahead of its turn on a crew.
+struct LinePlan {
+    bool planned = false;  // read ahead (or found to be no line)
+    bool drawn = false;
+    LineToRead line;
+    int longest = 0;  // -1: the read failed
+    std::vector<LineRead> reads;
+};
 
 // Working storage of the extended search, one per thread.
 struct Scratch {
@@ -45,6 +64,10 @@ struct Scratch {
         int line;
     };
     std::vector<HeldRead> profileReads;
+    // The crew's lines through each candidate, kept with their reads' storage
+    // from run to run; and the candidates whose lines beside it are read.
+    std::vector<std::array<LinePlan, kLinesPerCandidate>> plans;
+    std::vector<size_t> beside;
 
     // Takes a read of line number `line`: rows of stacked DataBar symbols and
     // hints go to their collector, reads from the grey profile are held back,
