@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "engine/core/avx2_clones.h"
 #include "imaging/image_loading.h"
 
 namespace zeph::imaging::detail {
@@ -48,13 +49,50 @@ std::optional<Raster> NewBlackRaster(int64_t width, int64_t height, std::string&
     return raster;
 }
 
+namespace {
+
+using Bytes = uint8_t __attribute__((vector_size(16)));
+
+// Red and blue of `count` three-byte pixels swapped, five pixels a step: each
+// step loads and stores sixteen bytes, the last of them the next pixel's
+// first, which the next step writes again; no step reaches past the row.
+ZEPH_AVX2_CLONES void SwapRedAndBlue(const uint8_t* source, size_t count, uint8_t* target) {
+    size_t x = 0;
+    for (; x + 6 <= count; x += 5) {
+        Bytes v;
+        std::memcpy(&v, source + 3 * x, sizeof v);
+        const Bytes swapped =
+            __builtin_shufflevector(v, v, 2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+        std::memcpy(target + 3 * x, &swapped, sizeof swapped);
+    }
+    for (; x < count; ++x) {
+        target[3 * x] = source[3 * x + 2];
+        target[3 * x + 1] = source[3 * x + 1];
+        target[3 * x + 2] = source[3 * x];
+    }
+}
+
+// Each grey of `count` written three times, five greys a step as above.
+ZEPH_AVX2_CLONES void TripleGreys(const uint8_t* source, size_t count, uint8_t* target) {
+    size_t x = 0;
+    for (; x + 16 <= count; x += 5) {
+        Bytes v;
+        std::memcpy(&v, source + x, sizeof v);
+        const Bytes tripled =
+            __builtin_shufflevector(v, v, 0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
+        std::memcpy(target + 3 * x, &tripled, sizeof tripled);
+    }
+    for (; x < count; ++x)
+        target[3 * x] = target[3 * x + 1] = target[3 * x + 2] = source[x];
+}
+
+}  // namespace
+
 void ConvertRow(Layout layout, const uint8_t* source, int32_t width, uint8_t* target) {
     const auto count = static_cast<size_t>(width);
     switch (layout) {
         case Layout::Grey:
-            for (size_t x = 0; x < count; ++x) {
-                target[3 * x] = target[3 * x + 1] = target[3 * x + 2] = source[x];
-            }
+            TripleGreys(source, count, target);
             break;
         case Layout::GreyAlpha:
             for (size_t x = 0; x < count; ++x) {
@@ -63,11 +101,7 @@ void ConvertRow(Layout layout, const uint8_t* source, int32_t width, uint8_t* ta
             }
             break;
         case Layout::Rgb:
-            for (size_t x = 0; x < count; ++x) {
-                target[3 * x] = source[3 * x + 2];
-                target[3 * x + 1] = source[3 * x + 1];
-                target[3 * x + 2] = source[3 * x];
-            }
+            SwapRedAndBlue(source, count, target);
             break;
         case Layout::Rgba:
             for (size_t x = 0; x < count; ++x) {
