@@ -334,16 +334,13 @@ bool CZephBarcodeReaderCtrl::ReadPicture(IPicture& source) {
     const size_t stride = (3 * static_cast<size_t>(width) + 3) / 4 * 4;
     const int32_t band = static_cast<int32_t>(
         std::clamp<size_t>(stride == 0 ? 1 : kBandBytes / stride, 1, std::max(height, 1)));
-    try {
-        dibBits.resize(stride * static_cast<size_t>(band));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    if (!dibBits.Ensure(stride * static_cast<size_t>(band))) return false;
     dibBitsSize = static_cast<int32_t>(dibBits.size());
     const auto readBand = [&](int32_t bottom) {
         const int32_t lines = std::min(band, height - bottom);
         return GetDIBits(dc.get(), bitmap, static_cast<uint32_t>(bottom),
-                         static_cast<uint32_t>(lines), dibBits, &info, DIB_RGB_COLORS) == lines
+                         static_cast<uint32_t>(lines), dibBits.span(), &info,
+                         DIB_RGB_COLORS) == lines
                    ? lines
                    : -1;
     };
@@ -352,7 +349,7 @@ bool CZephBarcodeReaderCtrl::ReadPicture(IPicture& source) {
     int32_t lines = height > 0 ? readBand(0) : 0;
     if (lines < 0 || XR_RasterResize(width, height, raster) != 1) return false;
     for (int32_t bottom = 0;;) {
-        if (XR_RasterBandFromBgrRows(dibBits, stride, bottom, lines, raster) != 1) break;
+        if (XR_RasterBandFromBgrRows(dibBits.span(), stride, bottom, lines, raster) != 1) break;
         bottom += lines;
         if (bottom >= height) {
             memoryDC = std::move(dc);

@@ -9,8 +9,8 @@
 #include <memory>
 #include <span>
 #include <string_view>
-#include <vector>
 
+#include "engine/core/reusable_buffer.h"
 #include "engine/parallel/work_crew.h"
 #include "engine/reader.h"
 #include "platform/com.h"
@@ -76,7 +76,9 @@ class CZephBarcodeReaderCtrl final : public IDispatch {
     // searchThreads threads (crewFor); they end with the control.
     std::unique_ptr<zeph::WorkCrew> crew;
     int32_t crewFor = 0;
-    std::vector<uint8_t> dibBits;
+    // Reallocated when a band's size changes, its bytes left as they were:
+    // GetDIBits overwrites every one it hands over.
+    zeph::ReusableBuffer<uint8_t> dibBits;
     int32_t dibBitsSize = 0;
     struct DcRelease {
         void operator()(HDC dc) const { DeleteDC(dc); }
