@@ -326,12 +326,16 @@ bool CZephBarcodeReaderCtrl::ReadPicture(IPicture& source) {
     const int32_t width = info.bmiHeader.biWidth;
     const int32_t height = info.bmiHeader.biHeight;
     if (width < 0 || height < 0) return false;
-    info.bmiHeader.biBitCount = 24;
+    // A grey bitmap is read as its own 8-bit rows and colour table, each grey
+    // as the 24-bit rows would give it; every other as 24-bit rows.
+    const bool indexed = size.bmBitsPixel == 8;
+    info.bmiHeader.biBitCount = indexed ? 8 : 24;
     info.bmiHeader.biCompression = BI_RGB;
+    const size_t pixelBytes = indexed ? 1 : 3;
 
     // The rows are read and converted a band at a time, so that a large
     // picture is not held a second time as 24-bit rows.
-    const size_t stride = (3 * static_cast<size_t>(width) + 3) / 4 * 4;
+    const size_t stride = (pixelBytes * static_cast<size_t>(width) + 3) / 4 * 4;
     const int32_t band = static_cast<int32_t>(
         std::clamp<size_t>(stride == 0 ? 1 : kBandBytes / stride, 1, std::max(height, 1)));
     if (!dibBits.Ensure(stride * static_cast<size_t>(band))) return false;
@@ -348,8 +352,21 @@ bool CZephBarcodeReaderCtrl::ReadPicture(IPicture& source) {
     // cannot be read leaves the previous raster and results as they were.
     int32_t lines = height > 0 ? readBand(0) : 0;
     if (lines < 0 || XR_RasterResize(width, height, raster) != 1) return false;
+    std::array<int32_t, kGreyLevels> greys{};
+    if (indexed) {
+        for (size_t i = 0; i < greys.size(); ++i) {
+            const uint32_t c = info.bmiColors[i];
+            greys[i] =
+                static_cast<int32_t>((c & 0xFF) + 6 * (c >> 8 & 0xFF) + 3 * (c >> 16 & 0xFF));
+        }
+    }
+    const auto convert = [&](int32_t bottom, int32_t lines) {
+        return indexed ? XR_RasterBandFromIndexedRows(dibBits.span(), stride, bottom, lines, greys,
+                                                      raster)
+                       : XR_RasterBandFromBgrRows(dibBits.span(), stride, bottom, lines, raster);
+    };
     for (int32_t bottom = 0;;) {
-        if (XR_RasterBandFromBgrRows(dibBits.span(), stride, bottom, lines, raster) != 1) break;
+        if (convert(bottom, lines) != 1) break;
         bottom += lines;
         if (bottom >= height) {
             memoryDC = std::move(dc);

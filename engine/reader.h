@@ -278,6 +278,11 @@ int XR_RasterResize(int32_t width, int32_t height, GreyRaster& raster);
 // 1; 0 when the band does not lie in the raster or does not fit the rows.
 int XR_RasterBandFromBgrRows(std::span<const uint8_t> rows, size_t stride, int32_t bottom,
                              int32_t count, GreyRaster& raster);
+// The same for rows of 8-bit colour indices, each index's grey value given by
+// `greys` (for a colour table, its blue + 6 green + 3 red).
+int XR_RasterBandFromIndexedRows(std::span<const uint8_t> rows, size_t stride, int32_t bottom,
+                                 int32_t count, std::span<const int32_t, 256> greys,
+                                 GreyRaster& raster);
 
 // ---------------------------------------------------------------------------
 // Searches: a raster of height x width grey values (height comes first).

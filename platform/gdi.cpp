@@ -22,8 +22,9 @@ struct GdiBitmap {
     int32_t width = 0;
     int32_t height = 0;
     size_t stride = 0;                      // row bytes, padded to 4
+    uint16_t bitsPerPixel = 24;             // 24: blue-green-red; 8: greys
     std::shared_ptr<const void> companion;  // let go after the pixels
-    std::unique_ptr<uint8_t[]> pixels;  // stride * height bytes: blue-green-red, bottom row first
+    std::unique_ptr<uint8_t[]> pixels;      // stride * height bytes, bottom row first
     std::atomic<uint32_t> references{1};
 };
 
@@ -52,15 +53,15 @@ namespace {
 constexpr uint32_t kInvalidColor = 0xFFFFFFFFu;
 constexpr uint32_t kWhite = 0x00FFFFFFu;
 
-size_t PaddedStride(int32_t width) {
-    return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+size_t PaddedStride(int32_t width, size_t bytesPerPixel) {
+    return (static_cast<size_t>(width) * bytesPerPixel + 3) & ~size_t{3};
 }
 
 // The padded row size of a bitmap of a positive size; 0 when the row size or
 // the image size would not fit the 32 bits they are reported in (BITMAP,
 // BITMAPINFOHEADER).
-size_t BitmapStride(int32_t width, int32_t height) {
-    const size_t padded = PaddedStride(width);
+size_t BitmapStride(int32_t width, int32_t height, size_t bytesPerPixel = 3) {
+    const size_t padded = PaddedStride(width, bytesPerPixel);
     if (padded > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ||
         padded > std::numeric_limits<uint32_t>::max() / static_cast<size_t>(height)) {
         return 0;
@@ -165,10 +166,12 @@ HBITMAP CreateBitmap24(int32_t width, int32_t height, std::span<const uint8_t> r
     return AdoptBitmap24(width, height, std::move(pixels), padded * rowCount);
 }
 
-HBITMAP AdoptBitmap24(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> rows, size_t size,
-                      std::shared_ptr<const void> companion) {
+namespace {
+
+HBITMAP Adopt(int32_t width, int32_t height, uint16_t bitsPerPixel, std::unique_ptr<uint8_t[]> rows,
+              size_t size, std::shared_ptr<const void> companion) {
     if (width <= 0 || height <= 0 || !rows) return nullptr;
-    const size_t padded = BitmapStride(width, height);
+    const size_t padded = BitmapStride(width, height, bitsPerPixel / 8);
     if (padded == 0 || size / padded != static_cast<size_t>(height) || size % padded != 0) {
         return nullptr;
     }
@@ -177,9 +180,22 @@ HBITMAP AdoptBitmap24(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> 
     bitmap->width = width;
     bitmap->height = height;
     bitmap->stride = padded;
+    bitmap->bitsPerPixel = bitsPerPixel;
     bitmap->companion = std::move(companion);
     bitmap->pixels = std::move(rows);
     return bitmap;
+}
+
+}  // namespace
+
+HBITMAP AdoptBitmap24(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> rows, size_t size,
+                      std::shared_ptr<const void> companion) {
+    return Adopt(width, height, 24, std::move(rows), size, std::move(companion));
+}
+
+HBITMAP AdoptBitmapGrey8(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> rows,
+                         size_t size, std::shared_ptr<const void> companion) {
+    return Adopt(width, height, 8, std::move(rows), size, std::move(companion));
 }
 
 bool DeleteObject(HBITMAP bitmap) {
@@ -201,7 +217,7 @@ int GetObject(HBITMAP bitmap, int size, void* out) {
     description.bmHeight = bitmap->height;
     description.bmWidthBytes = static_cast<int32_t>(bitmap->stride);
     description.bmPlanes = 1;
-    description.bmBitsPixel = 24;
+    description.bmBitsPixel = bitmap->bitsPerPixel;
     description.bmBits = nullptr;  // the pixels are reached through GetDIBits only
     // `out` is any buffer of the caller's; no alignment is assumed.
     std::memcpy(out, &description, sizeof(description));
@@ -225,27 +241,50 @@ int GetDIBits(HDC dc, HBITMAP bitmap, uint32_t startScan, uint32_t scanLines,
               std::span<uint8_t> bits, BITMAPINFO* info, uint32_t usage) {
     if (!dc || !bitmap || !info || usage != DIB_RGB_COLORS) return 0;
     BITMAPINFOHEADER& header = info->bmiHeader;
-    const size_t stride = bitmap->stride;
+    const bool grey = bitmap->bitsPerPixel == 8;
     if (bits.empty()) {
         header = BITMAPINFOHEADER{};
         header.biWidth = bitmap->width;
         header.biHeight = bitmap->height;  // positive: bottom row first
         header.biPlanes = 1;
-        header.biBitCount = 24;
+        header.biBitCount = bitmap->bitsPerPixel;
         header.biCompression = BI_RGB;
-        header.biSizeImage = static_cast<uint32_t>(stride * static_cast<size_t>(bitmap->height));
+        header.biSizeImage =
+            static_cast<uint32_t>(bitmap->stride * static_cast<size_t>(bitmap->height));
+        header.biClrUsed = grey ? kGreyLevels : 0;
         return bitmap->height;
     }
-    // Only the bitmap's own layout is offered: 24-bit rows of its width, bottom row first.
-    if (header.biBitCount != 24 || header.biCompression != BI_RGB ||
+    // Rows of the bitmap's width, bottom row first: 24-bit rows of any bitmap,
+    // or the 8-bit rows of a grey bitmap with their colour table.
+    const bool asGrey = header.biBitCount == 8;
+    if ((header.biBitCount != 24 && !(asGrey && grey)) || header.biCompression != BI_RGB ||
         header.biWidth != bitmap->width || header.biHeight <= 0) {
         return 0;
     }
     const auto height = static_cast<uint32_t>(bitmap->height);
     if (startScan >= height) return 0;
     const uint32_t lines = std::min(scanLines, height - startScan);
+    const size_t stride = asGrey ? bitmap->stride : BitmapStride(bitmap->width, bitmap->height);
     if (lines == 0 || bits.size() / stride < lines) return 0;
-    std::memcpy(bits.data(), bitmap->pixels.get() + startScan * stride, lines * stride);
+    const uint8_t* first = bitmap->pixels.get() + startScan * bitmap->stride;
+    if (grey == asGrey) {
+        std::memcpy(bits.data(), first, lines * stride);
+    } else {
+        // Each grey as blue, green and red alike.
+        const auto width = static_cast<size_t>(bitmap->width);
+        for (uint32_t k = 0; k < lines; ++k) {
+            const uint8_t* from = first + k * bitmap->stride;
+            uint8_t* to = bits.data() + k * stride;
+            for (size_t x = 0; x < width; ++x)
+                to[3 * x] = to[3 * x + 1] = to[3 * x + 2] = from[x];
+            std::memset(to + 3 * width, 0, stride - 3 * width);
+        }
+    }
+    if (asGrey) {
+        header.biClrUsed = kGreyLevels;
+        for (uint32_t g = 0; g < kGreyLevels; ++g)
+            info->bmiColors[g] = g << 16 | g << 8 | g;
+    }
     return static_cast<int>(lines);
 }
 

@@ -35,6 +35,11 @@ HBITMAP CreateBitmap24(int32_t width, int32_t height, std::span<const uint8_t> r
 // record of the memory they take, say.
 HBITMAP AdoptBitmap24(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> rows, size_t size,
                       std::shared_ptr<const void> companion = nullptr);
+// The same for a grey bitmap: 8-bit rows, each padded to a multiple of 4
+// bytes, whose colour table is the grey ramp (entry g is blue, green and red
+// g). A grey picture is then held at one byte a pixel.
+HBITMAP AdoptBitmapGrey8(int32_t width, int32_t height, std::unique_ptr<uint8_t[]> rows,
+                         size_t size, std::shared_ptr<const void> companion = nullptr);
 // Drops the creator's reference; the pixels go with the last reference.
 bool DeleteObject(HBITMAP bitmap);
 // Shares a bitmap: one more reference, dropped by DeleteObject.
@@ -78,16 +83,24 @@ struct BITMAPINFOHEADER {
     uint32_t biClrImportant = 0;
 };
 
+// Entries of an 8-bit bitmap's colour table.
+inline constexpr uint32_t kGreyLevels = 256;
+
 struct BITMAPINFO {
     BITMAPINFOHEADER bmiHeader;
-    uint32_t bmiColors[1] = {};
+    // 0x00RRGGBB, as many as biClrUsed says (none for 24-bit rows).
+    uint32_t bmiColors[kGreyLevels] = {};
 };
 
-// With empty `bits`: fills info's header with the bitmap's size, 24 bits per
-// pixel, BI_RGB and the image size, and returns non-zero. With `bits`: copies
-// rows [startScan, startScan + scanLines) as 24-bit BI_RGB rows, bottom row
-// first, each padded to 4 bytes, and returns the rows copied; 0 when the header
-// asks for another format or `bits` is too small for the rows.
+// With empty `bits`: fills info's header with the bitmap's size, its bits per
+// pixel (24, or 8 for a grey bitmap, whose 256 colours biClrUsed then counts),
+// BI_RGB and the image size, and returns non-zero. With `bits`: copies rows
+// [startScan, startScan + scanLines) as BI_RGB rows of the header's bits per
+// pixel, bottom row first, each padded to 4 bytes, and returns the rows
+// copied. 24-bit rows come from any bitmap (a grey one's greys as equal blue,
+// green and red); 8-bit rows from a grey bitmap only, with its colour table in
+// bmiColors. 0 when the header asks for another format or `bits` is too small
+// for the rows.
 int GetDIBits(HDC dc, HBITMAP bitmap, uint32_t startScan, uint32_t scanLines,
               std::span<uint8_t> bits, BITMAPINFO* info, uint32_t usage);
 

@@ -32,19 +32,51 @@ ZEPH_AVX2_CLONES void GreyRow(const uint8_t* src, size_t count, int32_t* dst) {
 
 }  // namespace
 
-int XR_RasterBandFromBgrRows(std::span<const uint8_t> rows, size_t stride, int32_t bottom,
-                             int32_t count, GreyRaster& raster) {
+namespace {
+
+// Whether `count` rows of pixels of `bytesPerPixel` bytes, `stride` apart,
+// lie in `rows` and
+// are the raster's rows `bottom` .. bottom + count - 1 from its bottom row.
+bool BandFits(std::span<const uint8_t> rows, size_t stride, int32_t bottom, int32_t count,
+              size_t bytesPerPixel, const GreyRaster& raster) {
     const size_t w = static_cast<size_t>(raster.width);
     const size_t h = static_cast<size_t>(raster.height);
     if (bottom < 0 || count < 0 || static_cast<size_t>(bottom) + static_cast<size_t>(count) > h)
-        return 0;
-    if (w > std::numeric_limits<size_t>::max() / 3 || stride < 3 * w) return 0;
+        return false;
+    if (w > std::numeric_limits<size_t>::max() / bytesPerPixel || stride < bytesPerPixel * w)
+        return false;
     const size_t n = static_cast<size_t>(count);
-    if (n > 0 && (stride > rows.size() / n || rows.size() < stride * n)) return 0;
-    for (size_t k = 0; k < n; ++k) {
-        // Rows arrive bottom row first: band row k is raster row h - 1 - (bottom + k).
-        GreyRow(rows.data() + k * stride, w,
-                raster.values.get() + (h - 1 - (static_cast<size_t>(bottom) + k)) * w);
+    return n == 0 || (stride <= rows.size() / n && rows.size() >= stride * n);
+}
+
+// Raster row of band row k: rows arrive bottom row first.
+int32_t* RasterRow(GreyRaster& raster, int32_t bottom, size_t k) {
+    const size_t w = static_cast<size_t>(raster.width);
+    const size_t h = static_cast<size_t>(raster.height);
+    return raster.values.get() + (h - 1 - (static_cast<size_t>(bottom) + k)) * w;
+}
+
+}  // namespace
+
+int XR_RasterBandFromBgrRows(std::span<const uint8_t> rows, size_t stride, int32_t bottom,
+                             int32_t count, GreyRaster& raster) {
+    if (!BandFits(rows, stride, bottom, count, 3, raster)) return 0;
+    const size_t w = static_cast<size_t>(raster.width);
+    for (size_t k = 0; k < static_cast<size_t>(count); ++k)
+        GreyRow(rows.data() + k * stride, w, RasterRow(raster, bottom, k));
+    return 1;
+}
+
+int XR_RasterBandFromIndexedRows(std::span<const uint8_t> rows, size_t stride, int32_t bottom,
+                                 int32_t count, std::span<const int32_t, 256> greys,
+                                 GreyRaster& raster) {
+    if (!BandFits(rows, stride, bottom, count, 1, raster)) return 0;
+    const size_t w = static_cast<size_t>(raster.width);
+    for (size_t k = 0; k < static_cast<size_t>(count); ++k) {
+        const uint8_t* from = rows.data() + k * stride;
+        int32_t* to = RasterRow(raster, bottom, k);
+        for (size_t x = 0; x < w; ++x)
+            to[x] = greys[from[x]];
     }
     return 1;
 }

@@ -3,6 +3,7 @@
 // configuration.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "control/dispatch_ids.h"
@@ -175,6 +176,59 @@ TEST(ReaderControl, TallPicturesAreReadInBandsToTheSameRaster) {
                               nullptr),
                   S_OK);
         EXPECT_EQ(result.Get()->lVal, expected[k]) << "end point value " << k;
+    }
+}
+
+// The count and end points the control reports for a bitmap.
+std::vector<int32_t> ReadsOf(HBITMAP bitmap) {
+    Control c;
+    PICTDESC description;
+    description.picType = PICTYPE_BITMAP;
+    description.bmp.hbitmap = bitmap;
+    ComPtr<IDispatch> picture;
+    EXPECT_EQ(OleCreatePictureIndirect(&description, IID_IDispatch, true, picture.PutVoid()), S_OK);
+    EXPECT_EQ(Put(*c.p.Get(), kPicture, Variant(picture.Get())), S_OK);
+    Variant count;
+    EXPECT_EQ(Get(*c.p.Get(), kNbCodesFound, count), S_OK);
+    std::vector<int32_t> reads = {count.Get()->lVal};
+    for (int16_t i = 1; i <= count.Get()->lVal; ++i) {
+        for (const DISPID id : {kStartx, kStarty, kStopx, kStopy}) {
+            Variant index(i);
+            Variant result;
+            DISPPARAMS params{index.Get(), nullptr, 1, 0};
+            EXPECT_EQ(c.p->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, result.Get(), nullptr,
+                                  nullptr),
+                      S_OK);
+            reads.push_back(result.Get()->lVal);
+        }
+    }
+    return reads;
+}
+
+TEST(ReaderControl, GreyBitmapsReadAsTheir24BitTwins) {
+    // One band and many: the grey rows land where the 24-bit rows would.
+    for (const int32_t height : {300, 9000}) {
+        zeph::test::ImageOptions o;
+        o.symbology = BARCODE_EANX;
+        o.data = "400638133393";
+        o.moduleSize = 2;
+        o.canvasWidth = 401;  // rows of grey padding
+        o.canvasHeight = height;
+        o.centreY = height - 150;
+        const zeph::test::Image image = zeph::test::RenderBarcode(o);
+        const size_t stride = (static_cast<size_t>(image.width) + 3) & ~size_t{3};
+        auto greys = std::make_unique<uint8_t[]>(stride * image.height);
+        for (int32_t y = 0; y < image.height; ++y) {
+            for (int32_t x = 0; x < image.width; ++x)
+                greys[y * stride + x] = image.pixels[y * image.stride + 3 * x];
+        }
+        const std::vector<int32_t> wide =
+            ReadsOf(CreateBitmap24(image.width, image.height, image.pixels, image.stride));
+        ASSERT_EQ(wide[0], 1) << height;
+        EXPECT_EQ(ReadsOf(AdoptBitmapGrey8(image.width, image.height, std::move(greys),
+                                           stride * image.height)),
+                  wide)
+            << height;
     }
 }
 

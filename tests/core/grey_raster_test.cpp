@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "engine/reader.h"
@@ -76,6 +77,60 @@ TEST(RasterFromBgrRows, RowsThatDoNotFitLeaveTheRasterAlone) {
     EXPECT_EQ(raster.values[8], 500);
     ASSERT_EQ(XR_RasterFromBgrRows({}, 0, 0, 0, raster), 1);
     EXPECT_EQ(raster.size, 0u);
+}
+
+TEST(RasterFromIndexedRows, EachIndexTakesItsTablesGreyInBandsAsTheBgrRowsWould) {
+    // A grey ramp's rows give the raster of the same greys as 24-bit rows,
+    // and any other table its own values; bands fit as 24-bit bands do.
+    const int width = 6, height = 9;
+    const size_t stride = (width + 3) & ~3;  // 8: two bytes of padding a row
+    std::vector<uint8_t> indices(stride * height);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<uint8_t>(i * 53 + 7);
+    std::vector<uint8_t> bgr(Stride(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint8_t g = indices[y * stride + x];
+            for (int c = 0; c < 3; ++c)
+                bgr[y * Stride(width) + 3 * x + c] = g;
+        }
+    }
+    GreyRaster expected;
+    ASSERT_EQ(XR_RasterFromBgrRows(bgr, width, height, Stride(width), expected), 1);
+    std::array<int32_t, 256> ramp{};
+    std::array<int32_t, 256> other{};
+    for (int g = 0; g < 256; ++g) {
+        ramp[g] = 10 * g;
+        other[g] = 2550 - 3 * g;
+    }
+    for (const int band : {1, 4, 9}) {
+        GreyRaster banded;
+        ASSERT_EQ(XR_RasterResize(width, height, banded), 1);
+        for (int bottom = 0; bottom < height; bottom += band) {
+            const int count = std::min(band, height - bottom);
+            const std::span<const uint8_t> rows(indices.data() + bottom * stride, count * stride);
+            ASSERT_EQ(XR_RasterBandFromIndexedRows(rows, stride, bottom, count, ramp, banded), 1);
+        }
+        EXPECT_EQ(std::vector<int32_t>(banded.Values().begin(), banded.Values().end()),
+                  std::vector<int32_t>(expected.Values().begin(), expected.Values().end()))
+            << "bands of " << band;
+    }
+    GreyRaster mapped;
+    ASSERT_EQ(XR_RasterResize(width, height, mapped), 1);
+    ASSERT_EQ(XR_RasterBandFromIndexedRows(indices, stride, 0, height, other, mapped), 1);
+    // Rows arrive bottom row first.
+    EXPECT_EQ(mapped.Values()[0], other[indices[(height - 1) * stride]]);
+    EXPECT_EQ(mapped.Values()[width * height - 1], other[indices[width - 1]]);
+
+    EXPECT_EQ(XR_RasterBandFromIndexedRows(indices, stride, 8, 2, ramp, mapped), 0)
+        << "beyond the top";
+    EXPECT_EQ(XR_RasterBandFromIndexedRows(indices, stride, -1, 1, ramp, mapped), 0);
+    EXPECT_EQ(
+        XR_RasterBandFromIndexedRows(std::span(indices).first(stride), stride, 0, 2, ramp, mapped),
+        0)
+        << "fewer rows than the band";
+    EXPECT_EQ(XR_RasterBandFromIndexedRows(indices, width - 1, 0, 1, ramp, mapped), 0)
+        << "stride too small";
 }
 
 }  // namespace

@@ -305,6 +305,84 @@ TEST_F(DibBits, RefusesNullArguments) {
 // ---------------------------------------------------------------------------
 // Device contexts and the drawing surface
 
+// Grey bitmaps: 8-bit rows with the grey ramp as their colour table.
+class GreyDibBits : public ::testing::Test {
+  protected:
+    // A 5-pixel row is padded to 8 bytes as a grey row, to 16 as 24-bit rows.
+    static constexpr int32_t kWidth = 5;
+    static constexpr int32_t kHeight = 3;
+    static constexpr size_t kGreyStride = 8;
+    static constexpr size_t kStride = 16;
+
+    void SetUp() override {
+        auto rows = std::make_unique<uint8_t[]>(kGreyStride * kHeight);
+        for (size_t i = 0; i < kGreyStride * kHeight; ++i)
+            rows[i] = i % kGreyStride < kWidth ? static_cast<uint8_t>(3 + 41 * i) : 0;
+        std::copy_n(rows.get(), kGreyStride * kHeight, greys.begin());
+        bitmap.reset(AdoptBitmapGrey8(kWidth, kHeight, std::move(rows), kGreyStride * kHeight));
+        dc.reset(CreateCompatibleDC(nullptr));
+        ASSERT_NE(bitmap, nullptr);
+        ASSERT_NE(dc, nullptr);
+    }
+
+    std::array<uint8_t, kGreyStride * kHeight> greys{};
+    BitmapPtr bitmap;
+    DcPtr dc;
+};
+
+TEST_F(GreyDibBits, DescribedAsEightBitsWithAGreyTable) {
+    BITMAP description;
+    ASSERT_EQ(GetObject(bitmap.get(), sizeof(description), &description), int(sizeof(BITMAP)));
+    EXPECT_EQ(description.bmBitsPixel, 8);
+    EXPECT_EQ(description.bmWidthBytes, int32_t(kGreyStride));
+    BITMAPINFO info;
+    ASSERT_NE(GetDIBits(dc.get(), bitmap.get(), 0, 0, {}, &info, DIB_RGB_COLORS), 0);
+    EXPECT_EQ(info.bmiHeader.biBitCount, 8);
+    EXPECT_EQ(info.bmiHeader.biClrUsed, kGreyLevels);
+    EXPECT_EQ(info.bmiHeader.biSizeImage, kGreyStride * kHeight);
+}
+
+TEST_F(GreyDibBits, EightBitRowsComeWithTheRampAndTwentyFourBitRowsRepeatEachGrey) {
+    BITMAPINFO info;
+    ASSERT_NE(GetDIBits(dc.get(), bitmap.get(), 0, 0, {}, &info, DIB_RGB_COLORS), 0);
+    std::vector<uint8_t> bits(kGreyStride * kHeight, 0xAB);
+    ASSERT_EQ(GetDIBits(dc.get(), bitmap.get(), 1, 2, bits, &info, DIB_RGB_COLORS), 2);
+    EXPECT_TRUE(
+        std::equal(bits.begin(), bits.begin() + 2 * kGreyStride, greys.begin() + kGreyStride));
+    for (uint32_t g = 0; g < kGreyLevels; ++g)
+        ASSERT_EQ(info.bmiColors[g], g << 16 | g << 8 | g) << "entry " << g;
+
+    BITMAPINFO wide = Format24(kWidth, kHeight);
+    std::vector<uint8_t> rows(kStride * kHeight, 0xAB);
+    ASSERT_EQ(GetDIBits(dc.get(), bitmap.get(), 0, kHeight, rows, &wide, DIB_RGB_COLORS), kHeight);
+    for (size_t y = 0; y < kHeight; ++y) {
+        for (size_t x = 0; x < kWidth; ++x) {
+            for (size_t c = 0; c < 3; ++c)
+                ASSERT_EQ(rows[y * kStride + 3 * x + c], greys[y * kGreyStride + x])
+                    << x << ", " << y;
+        }
+        EXPECT_EQ(rows[y * kStride + 15], 0) << "padding of row " << y;
+    }
+    // Rows too few for the buffer are refused as 24-bit ones are.
+    std::vector<uint8_t> short8(kGreyStride * kHeight - 1);
+    EXPECT_EQ(GetDIBits(dc.get(), bitmap.get(), 0, kHeight, short8, &info, DIB_RGB_COLORS), 0);
+}
+
+TEST(GreyBitmap, EightBitRowsOnlyFromGreyBitmapsAndWholeRowsOnly) {
+    const std::vector<uint8_t> rows = MakeRows(4, 2, 12);
+    BitmapPtr colour(CreateBitmap24(4, 2, rows, 12));
+    DcPtr dc(CreateCompatibleDC(nullptr));
+    ASSERT_NE(colour, nullptr);
+    BITMAPINFO info = Format24(4, 2);
+    info.bmiHeader.biBitCount = 8;
+    std::vector<uint8_t> bits(64, 0xAB);
+    EXPECT_EQ(GetDIBits(dc.get(), colour.get(), 0, 2, bits, &info, DIB_RGB_COLORS), 0);
+    // Rows of 5 greys padded to 8 bytes: 15 bytes are not two rows.
+    EXPECT_EQ(AdoptBitmapGrey8(5, 2, std::make_unique<uint8_t[]>(15), 15), nullptr);
+    EXPECT_EQ(AdoptBitmapGrey8(0, 2, std::make_unique<uint8_t[]>(16), 16), nullptr);
+    EXPECT_EQ(AdoptBitmapGrey8(5, 2, nullptr, 16), nullptr);
+}
+
 TEST(DeviceContext, MemoryContextHasNoSurfaceToPaint) {
     DcPtr like(CreateCompatibleDC(nullptr));
     ASSERT_NE(like, nullptr);
