@@ -1,6 +1,7 @@
 // A decoded picture: blue-green-red rows, bottom row first, each padded to 4
 // bytes. The layout of a bitmap, which can take the buffer over, so decoders
 // that write it directly need no conversion pass and a picture is held once.
+// A grey page asked for as grey (PageSink) has one byte a pixel instead.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,7 @@ struct DecodedImage {
     int32_t width = 0;
     int32_t height = 0;
     size_t stride = 0;
+    int32_t channels = 3;               // 3: blue, green, red; 1: grey
     std::unique_ptr<uint8_t[]> pixels;  // stride * height bytes
     PixelBudget::Reservation reserved;  // width * height of the process's decoded pixels
 

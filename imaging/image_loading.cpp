@@ -9,6 +9,7 @@
 
 #include "imaging/file_bytes.h"
 #include "imaging/format_table.h"
+#include "imaging/page_sink.h"
 #include "imaging/raster.h"
 
 namespace zeph::imaging {
@@ -148,6 +149,19 @@ DecodeResult ImagePages::Next() noexcept {
     Step(
         [&](std::string& reason) {
             result.image = decoder_->Next(reason);
+            return result.image.has_value();
+        },
+        result.failure, result.error);
+    return result;
+}
+
+DecodeResult ImagePages::NextKeepingGrey() noexcept {
+    DecodeResult result;
+    PageSink sink;
+    Step(
+        [&](std::string& reason) {
+            if (!decoder_->NextInto(sink, reason)) return false;
+            result.image = sink.Take();
             return result.image.has_value();
         },
         result.failure, result.error);

@@ -78,6 +78,9 @@ class ImagePages {
     // The next page, or why it cannot be had, or the end (after the last
     // page, after the first unless every page is wanted, after a failure).
     DecodeResult Next() noexcept;
+    // The same, a grey page as one byte a pixel (DecodedImage::channels 1):
+    // see PageSink.
+    DecodeResult NextKeepingGrey() noexcept;
     // The same page's rows put into `sink` instead, in whatever layout the
     // decoder makes them: no 24-bit picture is kept. The sink's contents are
     // whole only when the result has a page.

@@ -84,6 +84,20 @@ bool Open(std::span<const uint8_t> bytes, Opened& jpeg, std::string& error) {
     return true;
 }
 
+// A page that is not CMYK straight into the layout of a raster of 3 or 1
+// channels: no conversion pass.
+std::optional<Raster> DecodeStraight(Opened& jpeg, int32_t channels, std::string& error) {
+    auto raster = NewRaster(jpeg.width, jpeg.height, channels, error);
+    if (!raster) return std::nullopt;
+    if (tjDecompress2(jpeg.decoder.get(), jpeg.data, jpeg.size, raster->pixels.get(), jpeg.width,
+                      static_cast<int>(raster->stride), jpeg.height,
+                      channels == 1 ? TJPF_GRAY : TJPF_BGR, kFlags | TJFLAG_BOTTOMUP) != 0) {
+        jpeg.Failed(error);
+        return std::nullopt;
+    }
+    return raster;
+}
+
 std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error) {
     Opened jpeg;
     if (!Open(bytes, jpeg, error)) return std::nullopt;
@@ -95,17 +109,9 @@ std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error)
         jpeg.Failed(error);
         return std::nullopt;
     };
+    if (colourSpace != TJCS_CMYK && colourSpace != TJCS_YCCK) return DecodeStraight(jpeg, 3, error);
     auto raster = NewRaster(width, height, error);
     if (!raster) return std::nullopt;
-    if (colourSpace != TJCS_CMYK && colourSpace != TJCS_YCCK) {
-        // Straight into the bitmap's layout: no conversion pass.
-        if (tjDecompress2(decoder, data, size, raster->pixels.get(), width,
-                          static_cast<int>(raster->stride), height, TJPF_BGR,
-                          kFlags | TJFLAG_BOTTOMUP) != 0) {
-            return failed();
-        }
-        return raster;
-    }
     // The library gives CMYK as stored: inverted, as CMYK JPEG files keep it, so
     // each colour is its inverted ink times the inverted black.
     const size_t rowBytes = size_t(width) * 4;
@@ -140,6 +146,10 @@ bool DecodeInto(std::span<const uint8_t> bytes, RowSink& sink, std::string& erro
         return raster && IntoSink(std::move(*raster), sink, error);
     }
     const bool grey = jpeg.colourSpace == TJCS_GRAY;
+    if (sink.TakesWholePictures()) {
+        std::optional<Raster> raster = DecodeStraight(jpeg, grey ? 1 : 3, error);
+        return raster && IntoSink(std::move(*raster), sink, error);
+    }
     const size_t pixelBytes = grey ? 1 : 3;
     const size_t rowBytes = size_t(jpeg.width) * pixelBytes;
     // Held only while the page is converted, under the sink's reservation.

@@ -26,12 +26,18 @@ bool CheckImageSize(int64_t width, int64_t height, std::string& error) {
 }
 
 std::optional<Raster> NewRaster(int64_t width, int64_t height, std::string& error) {
+    return NewRaster(width, height, 3, error);
+}
+
+std::optional<Raster> NewRaster(int64_t width, int64_t height, int32_t channels,
+                                std::string& error) {
     if (!CheckImageSize(width, height, error)) return std::nullopt;
     Raster raster;
     raster.reserved = DecodedPixelBudget().Reserve(uint64_t(width) * uint64_t(height));
     raster.width = static_cast<int32_t>(width);
     raster.height = static_cast<int32_t>(height);
-    raster.stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+    raster.channels = channels == 1 ? 1 : 3;
+    raster.stride = (static_cast<size_t>(width) * raster.channels + 3) & ~size_t{3};
     // Left uninitialised: the decoders write every pixel, and untouched pages
     // of a large buffer cost nothing. The row padding is cleared on the way
     // into the bitmap.
@@ -144,12 +150,13 @@ void RasterSink::Rows(Layout layout, const uint8_t* first, std::ptrdiff_t stride
 }
 
 bool IntoSink(Raster&& raster, RowSink& sink, std::string& error) {
+    if (sink.Adopt(raster)) return true;
     // The sink takes the picture's place in the budget: holding both
     // reservations could wait for ever on a picture of half the cap.
     raster.reserved = {};
     if (!sink.Begin(raster.width, raster.height, error)) return false;
-    sink.Rows(Layout::Bgr, raster.RowFromTop(0), -static_cast<std::ptrdiff_t>(raster.stride), 0,
-              raster.height);
+    sink.Rows(raster.channels == 1 ? Layout::Grey : Layout::Bgr, raster.RowFromTop(0),
+              -static_cast<std::ptrdiff_t>(raster.stride), 0, raster.height);
     return true;
 }
 

@@ -31,6 +31,9 @@ bool CheckImageSize(int64_t width, int64_t height, std::string& error);
 // nullopt with the reason when the size is refused or memory runs out. Waits
 // until the pixels fit the process's budget for decoded pictures.
 std::optional<Raster> NewRaster(int64_t width, int64_t height, std::string& error);
+// The same for a grey page (one byte a pixel) when `channels` is 1.
+std::optional<Raster> NewRaster(int64_t width, int64_t height, int32_t channels,
+                                std::string& error);
 // The same, every pixel black: for pictures a frame covers only in part.
 std::optional<Raster> NewBlackRaster(int64_t width, int64_t height, std::string& error);
 

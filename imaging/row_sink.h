@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "imaging/decoded_image.h"
 #include "imaging/pixel_layout.h"
 
 namespace zeph::imaging {
@@ -23,6 +24,13 @@ class RowSink {
     // rows stored bottom first). Every row of the page comes once.
     virtual void Rows(detail::Layout layout, const uint8_t* first, std::ptrdiff_t stride,
                       int32_t top, int32_t count) = 0;
+    // Offered a whole decoded picture instead of Begin and Rows: true when the
+    // sink took it over as it is (its pixels and its place in the budget).
+    virtual bool Adopt(DecodedImage& /*image*/) { return false; }
+    // Whether the sink would rather be offered whole pictures, in its own
+    // layout, than rows: a decoder that can write the layout directly then
+    // saves a copy of the page.
+    virtual bool TakesWholePictures() const { return false; }
 };
 
 }  // namespace zeph::imaging

@@ -28,6 +28,7 @@
 
 #include "imaging/format_table.h"
 #include "imaging/grey_rows.h"
+#include "imaging/page_sink.h"
 #include "imaging/pixel_budget.h"
 #include "imaging/pixel_layout.h"
 #include "imaging/png_reading.h"
@@ -2002,6 +2003,118 @@ TEST(StraightToGrey, FilesThatAreNotPlainAreLeftToLibpng) {
         EXPECT_EQ(DecodeBytes(png, &loaderError).has_value(), libpng) << name;
         EXPECT_EQ(loaderError, libpngError) << name;
     }
+}
+
+// ---------------------------------------------------------------------------
+// Grey pages kept grey: one byte a pixel where the file holds greys, the
+// 24-bit picture of Next for every other file
+
+// The page as Next gives it and as NextKeepingGrey does.
+std::pair<Decoded, Decoded> BothWays(const Bytes& file) {
+    zeph::imaging::DecodeResult wide = ImagePages::OfBytes(file).Next();
+    zeph::imaging::DecodeResult kept = ImagePages::OfBytes(file).NextKeepingGrey();
+    EXPECT_EQ(kept.failure, wide.failure);
+    EXPECT_EQ(kept.error, wide.error);
+    return {std::move(wide.image), std::move(kept.image)};
+}
+
+// Every pixel of `kept` as `wide` has it: a grey the same in all three of
+// its channels, a colour page byte for byte.
+void ExpectSamePixels(const DecodedImage& wide, const DecodedImage& kept) {
+    ASSERT_EQ(kept.width, wide.width);
+    ASSERT_EQ(kept.height, wide.height);
+    ASSERT_EQ(wide.channels, 3);
+    const size_t width = static_cast<size_t>(wide.width);
+    EXPECT_EQ(kept.stride, (width * static_cast<size_t>(kept.channels) + 3) & ~size_t{3});
+    for (int32_t y = 0; y < wide.height; ++y) {
+        const uint8_t* w = wide.RowFromTop(y);
+        const uint8_t* k = kept.RowFromTop(y);
+        for (size_t x = 0; x < width; ++x) {
+            for (size_t c = 0; c < 3; ++c) {
+                const uint8_t value = kept.channels == 1 ? k[x] : k[3 * x + c];
+                ASSERT_EQ(value, w[3 * x + c]) << "pixel " << x << ", " << y << " channel " << c;
+            }
+        }
+    }
+}
+
+TEST(GreyPages, GreyFilesStayGreyAndColourFilesGiveTheirPicture) {
+    const Picture grey = GreySymbol();
+    const Picture colour = ColourSymbol(false);
+    const Picture alpha = ColourSymbol(true);
+    Picture greyAlpha = grey;
+    for (int y = 0; y < grey.height; ++y) {
+        for (int x = 0; x < grey.width; ++x)
+            greyAlpha.At(x, y)[3] = uint8_t(x * 13);
+    }
+    const Bytes y = grey.Channels({0});
+    const Bytes ya = greyAlpha.Channels({0, 3});
+    const Bytes rgb = colour.Rgb();
+    const std::vector<std::pair<const char*, Bytes>> grey1 = {
+        {"grey PNG", EncodePng(grey, PNG_FORMAT_GRAY, y.data())},
+        {"grey and alpha PNG", EncodePng(greyAlpha, PNG_FORMAT_GA, ya.data())},
+        {"grey JPEG", EncodeJpeg(grey, TJPF_GRAY, TJSAMP_GRAY, 95, y)},
+    };
+    const std::vector<std::pair<const char*, Bytes>> colour3 = {
+        {"RGB PNG", EncodePng(colour, PNG_FORMAT_RGB, rgb.data())},
+        {"RGBA PNG", EncodePng(alpha, PNG_FORMAT_RGBA, alpha.rgba.data())},
+        {"colour JPEG", EncodeJpeg(colour, TJPF_RGB, TJSAMP_420, 95, rgb)},
+        // A grey picture in a colour file stays a colour page.
+        {"grey in a colour JPEG", EncodeJpeg(grey, TJPF_RGB, TJSAMP_444, 95, grey.Rgb())},
+        {"TIFF", EncodeTiff({RgbPage(grey)}, false)},
+    };
+    for (const auto& [name, file] : grey1) {
+        const auto [wide, kept] = BothWays(file);
+        ASSERT_TRUE(wide && kept) << name;
+        EXPECT_EQ(kept->channels, 1) << name;
+        SCOPED_TRACE(name);
+        ExpectSamePixels(*wide, *kept);
+    }
+    for (const auto& [name, file] : colour3) {
+        const auto [wide, kept] = BothWays(file);
+        ASSERT_TRUE(wide && kept) << name;
+        EXPECT_EQ(kept->channels, 3) << name;
+        SCOPED_TRACE(name);
+        ExpectSamePixels(*wide, *kept);
+    }
+    // A file that gives no page fails the same way.
+    Bytes damaged = grey1[0].second;
+    damaged.resize(damaged.size() / 2);
+    const auto [wide, kept] = BothWays(damaged);
+    EXPECT_FALSE(wide || kept);
+}
+
+TEST(GreyPages, ColourRowsAfterGreyOnesWidenThePage) {
+    // A decoder's first rows fix the page as grey; colour rows after them
+    // make it a 24-bit page with the grey rows widened in place.
+    constexpr int32_t kWidth = 7;
+    constexpr int32_t kHeight = 5;
+    zeph::imaging::PageSink sink;
+    std::string error;
+    ASSERT_TRUE(sink.Begin(kWidth, kHeight, error)) << error;
+    Bytes greys(kWidth * 3);
+    for (size_t i = 0; i < greys.size(); ++i)
+        greys[i] = uint8_t(10 + 7 * i);
+    Bytes rgb(kWidth * 3 * 2);
+    for (size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = uint8_t(200 - 3 * i);
+    sink.Rows(zeph::imaging::detail::Layout::Grey, greys.data(), kWidth, 0, 3);
+    sink.Rows(zeph::imaging::detail::Layout::Rgb, rgb.data(), kWidth * 3, 3, 2);
+    const std::optional<DecodedImage> page = sink.Take();
+    ASSERT_TRUE(page);
+    ASSERT_EQ(page->channels, 3);
+    for (int32_t y = 0; y < kHeight; ++y) {
+        const uint8_t* row = page->RowFromTop(y);
+        for (int32_t x = 0; x < kWidth; ++x) {
+            for (int32_t c = 0; c < 3; ++c) {
+                const uint8_t expected = y < 3
+                                             ? greys[size_t(y * kWidth + x)]
+                                             : rgb[size_t((y - 3) * kWidth * 3 + x * 3 + (2 - c))];
+                ASSERT_EQ(row[3 * x + c], expected) << x << ", " << y << " channel " << c;
+            }
+        }
+    }
+    EXPECT_FALSE(sink.Take()) << "a page is taken once";
 }
 
 }  // namespace
