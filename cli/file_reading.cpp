@@ -148,7 +148,9 @@ FileResult ReadFile(IDispatch& control, const std::string& path,
         std::string refusal;
         imaging::ImagePages pages = OpenPages(path, settings, refusal);
         for (;;) {
-            imaging::DecodeResult page = pages.Next();
+            // A grey page goes to the control as a grey bitmap: a third of
+            // the memory, and its greys are read once.
+            imaging::DecodeResult page = pages.NextKeepingGrey();
             if (page.End()) break;
             if (!page.image) {
                 result.failure = FileFailure::FailedOpen;

@@ -28,13 +28,16 @@ ComPtr<IDispatch> BitmapToPicture(HBITMAP bitmap, int16_t type, HPALETTE palette
 HBITMAP BitmapOfImage(imaging::DecodedImage&& image) {
     // Decoders leave the row padding as it was allocated; the bitmap's rows
     // are whole.
-    const size_t rowBytes = 3 * static_cast<size_t>(image.width);
+    const bool grey = image.channels == 1;
+    const size_t rowBytes = (grey ? 1 : 3) * static_cast<size_t>(image.width);
     for (int32_t y = 0; y < image.height; ++y)
         std::memset(image.RowFromTop(y) + rowBytes, 0, image.stride - rowBytes);
     const size_t size = image.Size();
     auto reserved = std::make_shared<imaging::PixelBudget::Reservation>(std::move(image.reserved));
-    return AdoptBitmap24(image.width, image.height, std::move(image.pixels), size,
-                         std::move(reserved));
+    return grey ? AdoptBitmapGrey8(image.width, image.height, std::move(image.pixels), size,
+                                   std::move(reserved))
+                : AdoptBitmap24(image.width, image.height, std::move(image.pixels), size,
+                                std::move(reserved));
 }
 
 ComPtr<IDispatch> PictureOfImage(imaging::DecodedImage&& image) {
