@@ -185,22 +185,51 @@ class TiffPages final : public PageDecoder {
     }
 
     std::optional<Raster> Next(std::string& error) override {
-        if (pages_ > 0) {
-            if (TIFFLastDirectory(tiff_.get())) return std::nullopt;
-            message_.clear();
-            if (!TIFFReadDirectory(tiff_.get())) return Failed("damaged page directory", error);
-        }
-        ++pages_;
-        return Page(error);
+        if (!NextDirectory(error)) return std::nullopt;
+        return Page(3, error);
+    }
+
+    // A sink that takes whole pictures gets a page of greys as one.
+    bool NextInto(RowSink& sink, std::string& error) override {
+        if (!NextDirectory(error)) return false;
+        std::optional<Raster> raster = Page(sink.TakesWholePictures() && GreyPage() ? 1 : 3, error);
+        return raster && IntoSink(std::move(*raster), sink, error);
     }
 
   private:
+    // Moves to the next page's directory (the first page's is open): false at
+    // the end, `error` empty, or with the reason.
+    bool NextDirectory(std::string& error) {
+        if (pages_ > 0) {
+            if (TIFFLastDirectory(tiff_.get())) return false;
+            message_.clear();
+            if (!TIFFReadDirectory(tiff_.get())) {
+                Failed("damaged page directory", error);
+                return false;
+            }
+        }
+        ++pages_;
+        return true;
+    }
+
+    // Whether the page holds one sample a pixel of grey, which the library
+    // gives as equal red, green and blue.
+    bool GreyPage() {
+        uint16_t photometric = 0;
+        uint16_t samples = 1;
+        if (!TIFFGetField(tiff_.get(), TIFFTAG_PHOTOMETRIC, &photometric)) return false;
+        TIFFGetFieldDefaulted(tiff_.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+        return samples == 1 &&
+               (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE);
+    }
+
     std::nullopt_t Failed(const char* fallback, std::string& error) {
         error = "TIFF: " + (message_.empty() ? std::string(fallback) : message_);
         return std::nullopt;
     }
 
-    std::optional<Raster> Page(std::string& error) {
+    // The page as a raster of 3 channels, or of 1 for a grey page.
+    std::optional<Raster> Page(int32_t channels, std::string& error) {
         TIFF* tiff = tiff_.get();
         uint32_t width = 0, height = 0;
         if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) ||
@@ -217,7 +246,7 @@ class TiffPages final : public PageDecoder {
             message_ = reason;
             return Failed("unsupported picture", error);
         }
-        auto raster = NewRaster(width, height, error);
+        auto raster = NewRaster(width, height, channels, error);
         if (!raster) return std::nullopt;
         const size_t count = size_t(width) * height;
         std::unique_ptr<uint32_t[]> rgba(new (std::nothrow) uint32_t[count]);
@@ -234,6 +263,11 @@ class TiffPages final : public PageDecoder {
         for (uint32_t y = 0; y < height; ++y) {
             const uint32_t* source = rgba.get() + size_t(y) * width;
             uint8_t* target = raster->pixels.get() + size_t(y) * raster->stride;
+            if (raster->channels == 1) {
+                for (uint32_t x = 0; x < width; ++x)
+                    target[x] = static_cast<uint8_t>(TIFFGetR(source[x]));
+                continue;
+            }
             for (uint32_t x = 0; x < width; ++x, target += 3) {
                 target[0] = static_cast<uint8_t>(TIFFGetB(source[x]));
                 target[1] = static_cast<uint8_t>(TIFFGetG(source[x]));

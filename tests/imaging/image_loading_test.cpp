@@ -2054,6 +2054,13 @@ TEST(GreyPages, GreyFilesStayGreyAndColourFilesGiveTheirPicture) {
         {"grey PNG", EncodePng(grey, PNG_FORMAT_GRAY, y.data())},
         {"grey and alpha PNG", EncodePng(greyAlpha, PNG_FORMAT_GA, ya.data())},
         {"grey JPEG", EncodeJpeg(grey, TJPF_GRAY, TJSAMP_GRAY, 95, y)},
+        {"grey TIFF", EncodeTiff({{grey.width, grey.height, PHOTOMETRIC_MINISBLACK, 1, 8, 0,
+                                   COMPRESSION_LZW, y}},
+                                 true)},
+        {"bilevel TIFF, white is zero",
+         EncodeTiff({{grey.width, grey.height, PHOTOMETRIC_MINISWHITE, 1, 1, 0, COMPRESSION_NONE,
+                      Bytes(((size_t(grey.width) + 7) / 8) * grey.height, 0x5A)}},
+                    false)},
     };
     const std::vector<std::pair<const char*, Bytes>> colour3 = {
         {"RGB PNG", EncodePng(colour, PNG_FORMAT_RGB, rgb.data())},
@@ -2061,7 +2068,11 @@ TEST(GreyPages, GreyFilesStayGreyAndColourFilesGiveTheirPicture) {
         {"colour JPEG", EncodeJpeg(colour, TJPF_RGB, TJSAMP_420, 95, rgb)},
         // A grey picture in a colour file stays a colour page.
         {"grey in a colour JPEG", EncodeJpeg(grey, TJPF_RGB, TJSAMP_444, 95, grey.Rgb())},
-        {"TIFF", EncodeTiff({RgbPage(grey)}, false)},
+        {"RGB TIFF", EncodeTiff({RgbPage(grey)}, false)},
+        {"grey and alpha TIFF",
+         EncodeTiff({{grey.width, grey.height, PHOTOMETRIC_MINISBLACK, 2, 8, EXTRASAMPLE_UNASSALPHA,
+                      COMPRESSION_LZW, greyAlpha.Channels({0, 3})}},
+                    false)},
     };
     for (const auto& [name, file] : grey1) {
         const auto [wide, kept] = BothWays(file);
@@ -2082,6 +2093,27 @@ TEST(GreyPages, GreyFilesStayGreyAndColourFilesGiveTheirPicture) {
     damaged.resize(damaged.size() / 2);
     const auto [wide, kept] = BothWays(damaged);
     EXPECT_FALSE(wide || kept);
+}
+
+TEST(GreyPages, EveryPageOfAFileKeptGreyOrNotByItself) {
+    const Picture grey = GreySymbol();
+    const Picture colour = ColourSymbol(false);
+    const Bytes file = EncodeTiff({RgbPage(colour),
+                                   {grey.width, grey.height, PHOTOMETRIC_MINISBLACK, 1, 8, 0,
+                                    COMPRESSION_LZW, grey.Channels({0})},
+                                   RgbPage(grey)},
+                                  false);
+    ImagePages wide = ImagePages::OfBytes(file, AllPages());
+    ImagePages kept = ImagePages::OfBytes(file, AllPages());
+    for (const int32_t channels : {3, 1, 3}) {
+        zeph::imaging::DecodeResult w = wide.Next();
+        zeph::imaging::DecodeResult k = kept.NextKeepingGrey();
+        ASSERT_TRUE(w.image && k.image) << k.error;
+        EXPECT_EQ(kept.Page(), wide.Page());
+        EXPECT_EQ(k.image->channels, channels) << "page " << kept.Page();
+        ExpectSamePixels(*w.image, *k.image);
+    }
+    EXPECT_TRUE(kept.NextKeepingGrey().End());
 }
 
 TEST(GreyPages, ColourRowsAfterGreyOnesWidenThePage) {
