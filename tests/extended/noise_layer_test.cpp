@@ -4,8 +4,11 @@
 // in the picture's own pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "engine/extended/noise_layer.h"
@@ -51,6 +54,43 @@ TEST(NoiseLayer, TheNoiseFloorTellsNoisyPicturesFromSmoothOnes) {
     EXPECT_FALSE(WantsHalfLayer({largeSmooth, 900, 1200}, kMaxGrey));
     // Degenerate pictures measure no noise.
     EXPECT_EQ(NoiseFloor({std::span<const int32_t>(smooth).first(3), 3, 1}, kMaxGrey), 0);
+}
+
+// The noise floor as its definition gives it: the median bin of the sampled
+// differences, each bin found by division.
+double PlainNoiseFloor(const std::vector<int32_t>& values, int32_t height, int32_t width,
+                       int32_t maxGrey) {
+    std::vector<int64_t> bins;
+    for (int32_t y = 8; y < height; y += 16) {
+        for (int32_t x = 1; x < width; ++x) {
+            const int64_t d = std::abs(values[y * width + x] - values[y * width + x - 1]);
+            bins.push_back(std::min<int64_t>(255, d * 256 / maxGrey));
+        }
+    }
+    if (bins.empty()) return 0;
+    std::sort(bins.begin(), bins.end());
+    return (static_cast<double>(bins[(bins.size() - 1) / 2]) + 0.5) / 256;
+}
+
+TEST(NoiseLayer, TheNoiseFloorIsTheMedianBinOfTheSampledDifferences) {
+    // Grey ranges of every size (the largest beyond the looked-up ones), and
+    // differences beyond the range, which fall in the last bin.
+    std::mt19937 random(11);
+    for (const int32_t maxGrey : {1, 255, 2550, 70000, 1 << 30}) {
+        for (const auto& [height, width] :
+             {std::pair{40, 33}, std::pair{17, 2}, std::pair{9, 300}}) {
+            for (const int32_t spread : {maxGrey / 50 + 1, maxGrey, 2 * (maxGrey / 2) + 1}) {
+                std::uniform_int_distribution<int32_t> value(0, spread);
+                std::vector<int32_t> values(static_cast<size_t>(height) * width);
+                for (int32_t& v : values)
+                    v = value(random);
+                EXPECT_EQ(NoiseFloor({values, height, width}, maxGrey),
+                          PlainNoiseFloor(values, height, width, maxGrey))
+                    << "grey range " << maxGrey << ", " << width << " x " << height << ", spread "
+                    << spread;
+            }
+        }
+    }
 }
 
 TEST(NoiseLayer, TheHalfSizeLayerAveragesTwoByTwoCells) {
