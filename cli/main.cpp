@@ -17,14 +17,14 @@
 #include "platform/com.h"
 
 #if defined(ZEPH_WITH_PDF)
-#include "pdf/pdf_format.h"
+#include "cli/pdf_loading.h"
 #endif
 
 namespace {
 
 std::vector<const zeph::imaging::ImageFormat*> DocumentFormats() {
 #if defined(ZEPH_WITH_PDF)
-    return {&zeph::pdf::PdfFormat()};
+    return {&zeph::cli::PdfFormat()};
 #else
     return {};
 #endif

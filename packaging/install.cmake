@@ -5,6 +5,11 @@
 include(CMakePackageConfigHelpers)
 
 install(TARGETS ZephScan zephreg RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# ZephScan's PDF module, which links poppler (GPL): a folder of ZephScan's
+# own, where the installed ZephScan looks for it (cli/pdf_loading.cpp).
+if(TARGET zephscan_pdf)
+    install(TARGETS zephscan_pdf LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/zephscan)
+endif()
 
 # The control module is loaded by path, never linked: a folder of its own,
 # with the manifest that names it for ZephScan (module path relative to the

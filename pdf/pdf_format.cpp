@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "imaging/raster.h"
+#include "pdf/pdf_module.h"
 
 namespace zeph::pdf {
 namespace {
@@ -19,10 +20,6 @@ namespace {
 using imaging::DecodedImage;
 using imaging::DecodeSettings;
 using imaging::PageDecoder;
-
-bool Sniff(std::span<const uint8_t> bytes) {
-    return bytes.size() >= 5 && std::memcmp(bytes.data(), "%PDF-", 5) == 0;
-}
 
 // The library's messages would go to standard error; a page that cannot be
 // drawn is reported through the loader instead.
@@ -115,7 +112,7 @@ std::unique_ptr<PageDecoder> Open(std::span<const uint8_t> bytes, const DecodeSe
 }  // namespace
 
 const imaging::ImageFormat& PdfFormat() {
-    static const imaging::ImageFormat format = {"PDF", Sniff, Open};
+    static const imaging::ImageFormat format = {"PDF", LooksLikePdf, Open};
     return format;
 }
 

@@ -1,7 +1,8 @@
 cmake_minimum_required(VERSION 3.25)
-# Poppler is GPL: the library and the control module must not need it, and
-# ZephScan, built with PDF reading, does (which shows the check can see it).
-#   cmake -DREADELF=... -DFREE="lib1;lib2" -DWITH=program -P check_links.cmake
+# Poppler is GPL: the library, the control module and ZephScan must not need
+# it, and ZephScan's PDF module, when built, does (which shows the check can
+# see it).
+#   cmake -DREADELF=... -DFREE="lib1;lib2;program" -DWITH=module -P check_links.cmake
 foreach(file ${FREE} ${WITH})
     execute_process(COMMAND ${READELF} -d ${file} OUTPUT_VARIABLE dynamic RESULT_VARIABLE status)
     if(NOT status EQUAL 0)
