@@ -95,6 +95,8 @@ ZEPH_AVX2_CLONES void TripleGreys(const uint8_t* source, size_t count, uint8_t* 
 }  // namespace
 
 void ConvertRow(Layout layout, const uint8_t* source, int32_t width, uint8_t* target) {
+    // An empty row may come without its buffers.
+    if (width <= 0) return;
     const auto count = static_cast<size_t>(width);
     switch (layout) {
         case Layout::Grey:
