@@ -2074,19 +2074,14 @@ TEST(GreyPages, GreyFilesStayGreyAndColourFilesGiveTheirPicture) {
                       COMPRESSION_LZW, greyAlpha.Channels({0, 3})}},
                     false)},
     };
-    for (const auto& [name, file] : grey1) {
-        const auto [wide, kept] = BothWays(file);
-        ASSERT_TRUE(wide && kept) << name;
-        EXPECT_EQ(kept->channels, 1) << name;
-        SCOPED_TRACE(name);
-        ExpectSamePixels(*wide, *kept);
-    }
-    for (const auto& [name, file] : colour3) {
-        const auto [wide, kept] = BothWays(file);
-        ASSERT_TRUE(wide && kept) << name;
-        EXPECT_EQ(kept->channels, 3) << name;
-        SCOPED_TRACE(name);
-        ExpectSamePixels(*wide, *kept);
+    for (const auto& [files, channels] : {std::pair{&grey1, 1}, std::pair{&colour3, 3}}) {
+        for (const auto& [name, file] : *files) {
+            const auto [wide, kept] = BothWays(file);
+            ASSERT_TRUE(wide && kept) << name;
+            EXPECT_EQ(kept->channels, channels) << name;
+            SCOPED_TRACE(name);
+            ExpectSamePixels(*wide, *kept);
+        }
     }
     // A file that gives no page fails the same way.
     Bytes damaged = grey1[0].second;

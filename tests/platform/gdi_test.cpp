@@ -302,35 +302,30 @@ TEST_F(DibBits, RefusesNullArguments) {
     }
 }
 
-// ---------------------------------------------------------------------------
-// Device contexts and the drawing surface
+// Grey bitmaps: 8-bit rows with the grey ramp as their colour table. Rows of
+// 5 greys are padded to 8 bytes as grey rows, to 16 as 24-bit rows.
+constexpr int32_t kGreyWidth = 5;
+constexpr int32_t kGreyHeight = 3;
+constexpr size_t kGreyStride = 8;
+using GreyRows = std::array<uint8_t, kGreyStride * kGreyHeight>;
 
-// Grey bitmaps: 8-bit rows with the grey ramp as their colour table.
-class GreyDibBits : public ::testing::Test {
-  protected:
-    // A 5-pixel row is padded to 8 bytes as a grey row, to 16 as 24-bit rows.
-    static constexpr int32_t kWidth = 5;
-    static constexpr int32_t kHeight = 3;
-    static constexpr size_t kGreyStride = 8;
-    static constexpr size_t kStride = 16;
+GreyRows MakeGreyRows() {
+    GreyRows greys{};
+    for (size_t i = 0; i < greys.size(); ++i)
+        greys[i] = i % kGreyStride < kGreyWidth ? static_cast<uint8_t>(3 + 41 * i) : 0;
+    return greys;
+}
 
-    void SetUp() override {
-        auto rows = std::make_unique<uint8_t[]>(kGreyStride * kHeight);
-        for (size_t i = 0; i < kGreyStride * kHeight; ++i)
-            rows[i] = i % kGreyStride < kWidth ? static_cast<uint8_t>(3 + 41 * i) : 0;
-        std::copy_n(rows.get(), kGreyStride * kHeight, greys.begin());
-        bitmap.reset(AdoptBitmapGrey8(kWidth, kHeight, std::move(rows), kGreyStride * kHeight));
-        dc.reset(CreateCompatibleDC(nullptr));
-        ASSERT_NE(bitmap, nullptr);
-        ASSERT_NE(dc, nullptr);
-    }
+BitmapPtr GreyBitmap(const GreyRows& greys) {
+    auto rows = std::make_unique<uint8_t[]>(greys.size());
+    std::copy(greys.begin(), greys.end(), rows.get());
+    return BitmapPtr(AdoptBitmapGrey8(kGreyWidth, kGreyHeight, std::move(rows), greys.size()));
+}
 
-    std::array<uint8_t, kGreyStride * kHeight> greys{};
-    BitmapPtr bitmap;
-    DcPtr dc;
-};
-
-TEST_F(GreyDibBits, DescribedAsEightBitsWithAGreyTable) {
+TEST(GreyDibBits, DescribedAsEightBitsWithAGreyTable) {
+    const BitmapPtr bitmap = GreyBitmap(MakeGreyRows());
+    const DcPtr dc(CreateCompatibleDC(nullptr));
+    ASSERT_NE(bitmap, nullptr);
     BITMAP description;
     ASSERT_EQ(GetObject(bitmap.get(), sizeof(description), &description), int(sizeof(BITMAP)));
     EXPECT_EQ(description.bmBitsPixel, 8);
@@ -339,24 +334,30 @@ TEST_F(GreyDibBits, DescribedAsEightBitsWithAGreyTable) {
     ASSERT_NE(GetDIBits(dc.get(), bitmap.get(), 0, 0, {}, &info, DIB_RGB_COLORS), 0);
     EXPECT_EQ(info.bmiHeader.biBitCount, 8);
     EXPECT_EQ(info.bmiHeader.biClrUsed, kGreyLevels);
-    EXPECT_EQ(info.bmiHeader.biSizeImage, kGreyStride * kHeight);
+    EXPECT_EQ(info.bmiHeader.biSizeImage, kGreyStride * kGreyHeight);
 }
 
-TEST_F(GreyDibBits, EightBitRowsComeWithTheRampAndTwentyFourBitRowsRepeatEachGrey) {
+TEST(GreyDibBits, EightBitRowsComeWithTheRampAndTwentyFourBitRowsRepeatEachGrey) {
+    const GreyRows greys = MakeGreyRows();
+    const BitmapPtr bitmap = GreyBitmap(greys);
+    const DcPtr dc(CreateCompatibleDC(nullptr));
+    ASSERT_NE(bitmap, nullptr);
+    constexpr size_t kStride = 16;
     BITMAPINFO info;
     ASSERT_NE(GetDIBits(dc.get(), bitmap.get(), 0, 0, {}, &info, DIB_RGB_COLORS), 0);
-    std::vector<uint8_t> bits(kGreyStride * kHeight, 0xAB);
+    std::vector<uint8_t> bits(kGreyStride * kGreyHeight, 0xAB);
     ASSERT_EQ(GetDIBits(dc.get(), bitmap.get(), 1, 2, bits, &info, DIB_RGB_COLORS), 2);
     EXPECT_TRUE(
         std::equal(bits.begin(), bits.begin() + 2 * kGreyStride, greys.begin() + kGreyStride));
     for (uint32_t g = 0; g < kGreyLevels; ++g)
         ASSERT_EQ(info.bmiColors[g], g << 16 | g << 8 | g) << "entry " << g;
 
-    BITMAPINFO wide = Format24(kWidth, kHeight);
-    std::vector<uint8_t> rows(kStride * kHeight, 0xAB);
-    ASSERT_EQ(GetDIBits(dc.get(), bitmap.get(), 0, kHeight, rows, &wide, DIB_RGB_COLORS), kHeight);
-    for (size_t y = 0; y < kHeight; ++y) {
-        for (size_t x = 0; x < kWidth; ++x) {
+    BITMAPINFO wide = Format24(kGreyWidth, kGreyHeight);
+    std::vector<uint8_t> rows(kStride * kGreyHeight, 0xAB);
+    ASSERT_EQ(GetDIBits(dc.get(), bitmap.get(), 0, kGreyHeight, rows, &wide, DIB_RGB_COLORS),
+              kGreyHeight);
+    for (size_t y = 0; y < kGreyHeight; ++y) {
+        for (size_t x = 0; x < kGreyWidth; ++x) {
             for (size_t c = 0; c < 3; ++c)
                 ASSERT_EQ(rows[y * kStride + 3 * x + c], greys[y * kGreyStride + x])
                     << x << ", " << y;
@@ -364,8 +365,8 @@ TEST_F(GreyDibBits, EightBitRowsComeWithTheRampAndTwentyFourBitRowsRepeatEachGre
         EXPECT_EQ(rows[y * kStride + 15], 0) << "padding of row " << y;
     }
     // Rows too few for the buffer are refused as 24-bit ones are.
-    std::vector<uint8_t> short8(kGreyStride * kHeight - 1);
-    EXPECT_EQ(GetDIBits(dc.get(), bitmap.get(), 0, kHeight, short8, &info, DIB_RGB_COLORS), 0);
+    std::vector<uint8_t> short8(kGreyStride * kGreyHeight - 1);
+    EXPECT_EQ(GetDIBits(dc.get(), bitmap.get(), 0, kGreyHeight, short8, &info, DIB_RGB_COLORS), 0);
 }
 
 TEST(GreyBitmap, EightBitRowsOnlyFromGreyBitmapsAndWholeRowsOnly) {
@@ -382,6 +383,9 @@ TEST(GreyBitmap, EightBitRowsOnlyFromGreyBitmapsAndWholeRowsOnly) {
     EXPECT_EQ(AdoptBitmapGrey8(0, 2, std::make_unique<uint8_t[]>(16), 16), nullptr);
     EXPECT_EQ(AdoptBitmapGrey8(5, 2, nullptr, 16), nullptr);
 }
+
+// ---------------------------------------------------------------------------
+// Device contexts and the drawing surface
 
 TEST(DeviceContext, MemoryContextHasNoSurfaceToPaint) {
     DcPtr like(CreateCompatibleDC(nullptr));
