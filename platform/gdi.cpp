@@ -264,8 +264,9 @@ int GetDIBits(HDC dc, HBITMAP bitmap, uint32_t startScan, uint32_t scanLines,
     const auto height = static_cast<uint32_t>(bitmap->height);
     if (startScan >= height) return 0;
     const uint32_t lines = std::min(scanLines, height - startScan);
+    // 0 for 24-bit rows of a grey bitmap too large to describe as 24-bit rows.
     const size_t stride = asGrey ? bitmap->stride : BitmapStride(bitmap->width, bitmap->height);
-    if (lines == 0 || bits.size() / stride < lines) return 0;
+    if (lines == 0 || stride == 0 || bits.size() / stride < lines) return 0;
     const uint8_t* first = bitmap->pixels.get() + startScan * bitmap->stride;
     if (grey == asGrey) {
         std::memcpy(bits.data(), first, lines * stride);

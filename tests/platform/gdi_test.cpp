@@ -382,6 +382,14 @@ TEST(GreyBitmap, EightBitRowsOnlyFromGreyBitmapsAndWholeRowsOnly) {
     EXPECT_EQ(AdoptBitmapGrey8(5, 2, std::make_unique<uint8_t[]>(15), 15), nullptr);
     EXPECT_EQ(AdoptBitmapGrey8(0, 2, std::make_unique<uint8_t[]>(16), 16), nullptr);
     EXPECT_EQ(AdoptBitmapGrey8(5, 2, nullptr, 16), nullptr);
+    // A grey bitmap whose 24-bit rows would not fit the 32-bit image size
+    // gives none (never read: the pixels stand in for 65536 x 30000 greys).
+    constexpr int32_t kWide = 65536, kTall = 30000;
+    BitmapPtr huge(
+        AdoptBitmapGrey8(kWide, kTall, std::make_unique<uint8_t[]>(16), size_t{kWide} * kTall));
+    ASSERT_NE(huge, nullptr);
+    BITMAPINFO wide = Format24(kWide, kTall);
+    EXPECT_EQ(GetDIBits(dc.get(), huge.get(), 0, 1, bits, &wide, DIB_RGB_COLORS), 0);
 }
 
 // ---------------------------------------------------------------------------
