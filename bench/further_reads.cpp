@@ -228,8 +228,18 @@ void NoBarcodes(Search& search, const fs::path& corpus) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string_view first = argc > 1 ? argv[1] : "";
+    if (first == "-h" || first == "--help" || argc > 2) {
+        std::fprintf(argc > 2 ? stderr : stdout, "usage: further_reads [CORPUS_DIR]\n");
+        return argc > 2 ? 2 : 0;
+    }
     const std::optional<std::string> found =
         argc > 1 ? std::optional<std::string>(argv[1]) : FindCorpus();
+    std::error_code error;
+    if (found && !fs::is_directory(*found, error)) {
+        std::fprintf(stderr, "further_reads: %s: no such folder\n", found->c_str());
+        return 2;
+    }
     Search search;
     if (!search.config) return 1;
     Renders(search);

@@ -20,6 +20,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/reader.h"
@@ -121,7 +122,12 @@ std::pair<double, double> MedianPairMs(First first, Second second) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
+    const std::string_view first = argc > 1 ? argv[1] : "";
+    if (first == "-h" || first == "--help") {
+        std::printf("usage: photo_bench FOLDER [COUNT]\n");
+        return 0;
+    }
+    if (argc < 2 || argc > 3 || first.starts_with('-')) {
         std::fprintf(stderr, "usage: photo_bench FOLDER [COUNT]\n");
         return 2;
     }
