@@ -49,6 +49,12 @@ bool BandFits(std::span<const uint8_t> rows, size_t stride, int32_t bottom, int3
     return n == 0 || (stride <= rows.size() / n && rows.size() >= stride * n);
 }
 
+// scale * index of `count` pixels.
+ZEPH_AVX2_CLONES void ScaleRow(const uint8_t* src, size_t count, int32_t scale, int32_t* dst) {
+    for (size_t x = 0; x < count; ++x)
+        dst[x] = scale * src[x];
+}
+
 // Raster row of band row k: rows arrive bottom row first.
 int32_t* RasterRow(GreyRaster& raster, int32_t bottom, size_t k) {
     const size_t w = static_cast<size_t>(raster.width);
@@ -72,11 +78,19 @@ int XR_RasterBandFromIndexedRows(std::span<const uint8_t> rows, size_t stride, i
                                  GreyRaster& raster) {
     if (!BandFits(rows, stride, bottom, count, 1, raster)) return 0;
     const size_t w = static_cast<size_t>(raster.width);
+    // A grey ramp's table is a multiple of the index: multiplied, not looked up.
+    bool ramp = greys[0] == 0;
+    for (size_t i = 1; ramp && i < greys.size(); ++i)
+        ramp = int64_t{greys[i]} == int64_t{greys[1]} * static_cast<int64_t>(i);
     for (size_t k = 0; k < static_cast<size_t>(count); ++k) {
         const uint8_t* from = rows.data() + k * stride;
         int32_t* to = RasterRow(raster, bottom, k);
-        for (size_t x = 0; x < w; ++x)
-            to[x] = greys[from[x]];
+        if (ramp) {
+            ScaleRow(from, w, greys[1], to);
+        } else {
+            for (size_t x = 0; x < w; ++x)
+                to[x] = greys[from[x]];
+        }
     }
     return 1;
 }
