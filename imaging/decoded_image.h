@@ -12,6 +12,12 @@
 
 namespace zeph::imaging {
 
+// Bytes of a row of `width` pixels of `channels` bytes each, padded to a
+// multiple of 4.
+inline size_t PaddedRowBytes(int64_t width, int32_t channels) {
+    return (static_cast<size_t>(width) * static_cast<size_t>(channels) + 3) & ~size_t{3};
+}
+
 struct DecodedImage {
     int32_t width = 0;
     int32_t height = 0;

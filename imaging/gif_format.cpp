@@ -229,7 +229,7 @@ class GifPages final : public PageDecoder {
     std::optional<Raster> NextOnScreen(const GifImageDesc& frame, const ColorMapObject& colours,
                                        const FrameControl& control, std::string& error) {
         if (!screen_.pixels) {
-            screen_.stride = (size_t(screen_.width) * 3 + 3) & ~size_t{3};
+            screen_.stride = PaddedRowBytes(screen_.width, 3);
             screen_.pixels.reset(new (std::nothrow) uint8_t[screen_.Size()]);
             if (!screen_.pixels) {
                 error = kOutOfMemory;

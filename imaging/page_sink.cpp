@@ -30,7 +30,7 @@ void PageSink::Rows(detail::Layout layout, const uint8_t* first, std::ptrdiff_t 
         decided_ = true;
         if (IsGrey(layout)) {
             image.channels = 1;
-            image.stride = (static_cast<size_t>(image.width) + 3) & ~size_t{3};
+            image.stride = PaddedRowBytes(image.width, 1);
         }
     } else if (image.channels == 1 && !IsGrey(layout)) {
         WidenToColour();
@@ -53,7 +53,7 @@ void PageSink::Rows(detail::Layout layout, const uint8_t* first, std::ptrdiff_t 
 void PageSink::WidenToColour() {
     DecodedImage& image = *image_;
     const size_t greyStride = image.stride;
-    const size_t colourStride = (static_cast<size_t>(image.width) * 3 + 3) & ~size_t{3};
+    const size_t colourStride = PaddedRowBytes(image.width, 3);
     const auto width = static_cast<size_t>(image.width);
     uint8_t* pixels = image.pixels.get();
     // From the last row in memory to the first, each from its last pixel: a

@@ -37,7 +37,7 @@ std::optional<Raster> NewRaster(int64_t width, int64_t height, int32_t channels,
     raster.width = static_cast<int32_t>(width);
     raster.height = static_cast<int32_t>(height);
     raster.channels = channels == 1 ? 1 : 3;
-    raster.stride = (static_cast<size_t>(width) * raster.channels + 3) & ~size_t{3};
+    raster.stride = PaddedRowBytes(width, raster.channels);
     // Left uninitialised: the decoders write every pixel, and untouched pages
     // of a large buffer cost nothing. The row padding is cleared on the way
     // into the bitmap.
