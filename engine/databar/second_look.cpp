@@ -219,8 +219,12 @@ bool ReadHints(extended::Run& run, PassLines& pass) {
 
 }  // namespace
 
-int SecondLook(extended::Run& run) {
-    if ((run.config.protocolMask & kDataBarFamily) == 0) return 0;
+int SecondLook(extended::Run& whole) {
+    if ((whole.config.protocolMask & kDataBarFamily) == 0) return 0;
+    // The hints of a picture one pixel thin came from lines sampled doubled,
+    // and are read again the same way.
+    extended::Run run = whole;
+    if (!extended::SampledPicture(whole, run.picture)) return -1;
     RowCollector& rows = run.scratch.databarRows;
     thread_local PassLines pass;
     if (!rows.Hints().empty() && !ReadHints(run, pass)) return -1;

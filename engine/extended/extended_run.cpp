@@ -71,6 +71,29 @@ bool Run::Take(const Line& line, std::span<const LineRead> reads) {
     return true;
 }
 
+bool SampledPicture(Run& run, Picture& picture) {
+    const Picture& p = run.picture;
+    picture = p;
+    if (p.height != 1 && p.width != 1) return true;
+    const size_t size = p.values.size();
+    try {
+        run.scratch.widened.resize(2 * size);
+    } catch (...) {
+        return false;
+    }
+    std::vector<int32_t>& w = run.scratch.widened;
+    if (p.height == 1) {
+        std::copy(p.values.begin(), p.values.end(), w.begin());
+        std::copy(p.values.begin(), p.values.end(), w.begin() + static_cast<std::ptrdiff_t>(size));
+        picture = {w, 2, p.width};
+    } else {
+        for (size_t i = 0; i < size; ++i)
+            w[2 * i] = w[2 * i + 1] = p.values[i];
+        picture = {w, p.height, 2};
+    }
+    return true;
+}
+
 bool LineThrough(double x, double y, double theta, const Picture& p, Line& line) {
     if (x < 0 || y < 0 || x > p.width - 1 || y > p.height - 1) return false;
     ScanLine full;

@@ -100,6 +100,11 @@ struct Run {
     bool Take(const Line& line, std::span<const LineRead> reads);
 };
 
+// The picture as lines are sampled from it: sampling reads 2 x 2 cells, so a
+// picture a single pixel thin is read doubled (its values in
+// scratch.widened), any other as it is. False when memory runs out.
+bool SampledPicture(Run& run, Picture& picture);
+
 // The full line through (x, y) across the bars at angle theta, or false when
 // the point lies outside the picture.
 bool LineThrough(double x, double y, double theta, const Picture& p, Line& line);

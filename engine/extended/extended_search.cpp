@@ -29,27 +29,8 @@ constexpr int32_t kThinSide = 32;
 // Thin pictures (a strip of a label, a single row) have no tiles: every row
 // along the long side is a line of its own.
 int ThinPicturePass(Run& run) {
-    Picture p = run.picture;
-    // Sampling reads 2 x 2 cells: a single row or column is read doubled.
-    if (p.height == 1 || p.width == 1) {
-        const size_t size = p.values.size();
-        try {
-            run.scratch.widened.resize(2 * size);
-        } catch (...) {
-            return -1;
-        }
-        std::vector<int32_t>& w = run.scratch.widened;
-        if (p.height == 1) {
-            std::copy(p.values.begin(), p.values.end(), w.begin());
-            std::copy(p.values.begin(), p.values.end(),
-                      w.begin() + static_cast<std::ptrdiff_t>(size));
-            p = {w, 2, p.width};
-        } else {
-            for (size_t i = 0; i < size; ++i)
-                w[2 * i] = w[2 * i + 1] = p.values[i];
-            p = {w, p.height, 2};
-        }
-    }
+    Picture p;
+    if (!SampledPicture(run, p)) return -1;
     const bool wide = p.height < kThinSide && p.width >= p.height;
     const bool tall = p.width < kThinSide && p.height > p.width;
     if (!wide && !tall) return 0;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/reader.h"
@@ -162,6 +164,33 @@ TEST(ExtendedSearch, OddPicturesAreSafe) {
     EXPECT_EQ(XR_SearchExtended(raster, 10, 10, kMaxGrey, nullptr, records, kMaxMatches, true), -1);
     EXPECT_EQ(XR_SearchExtended(raster, 20, 10, kMaxGrey, config.get(), records, kMaxMatches, true),
               -1);
+}
+
+TEST(ExtendedSearch, PicturesOnePixelThinWithDataBarHintsReadWithoutAFailure) {
+    // A row of bars a single pixel high: lines through it are sampled doubled,
+    // and the DataBar hints they leave must be read again the same way, not
+    // end the search as a failure. Its column twin too.
+    constexpr std::string_view kRow =
+        "a..##..##...##.##.#.#..###.#..#.#.##.#..##.#..#..#.##...##.###.."
+        "##..##.#..............................#...##..##...##.##.#.#..##";
+    std::vector<int32_t> raster;
+    for (const char c : kRow)
+        raster.push_back(c == '#' ? 40 : c == '.' ? 460 : 84);
+    ReaderConfigPtr config = XR_ParseConfig("-bctypes 67108863 -sens 0.01");
+    ASSERT_NE(config, nullptr);
+    std::vector<MatchRecord> records(kMaxMatches);
+    const auto n = static_cast<int32_t>(raster.size());
+    for (const auto& [w, h] : {std::pair{n, 1}, std::pair{1, n}}) {
+        for (const bool thorough : {false, true}) {
+            const int base = thorough ? XR_SearchThorough(raster, h, w, kMaxGrey, config.get(),
+                                                          records, kMaxMatches)
+                                      : XR_Search(raster, h, w, kMaxGrey, config.get(), records);
+            const int extended = XR_SearchExtended(raster, h, w, kMaxGrey, config.get(), records,
+                                                   kMaxMatches, thorough);
+            EXPECT_GE(base, 0) << w << " x " << h;
+            EXPECT_GE(extended, base) << w << " x " << h << (thorough ? " thorough" : "");
+        }
+    }
 }
 
 }  // namespace
