@@ -44,22 +44,31 @@ int CheckValue(const std::array<BestMatch, 6>& values, int digits) {
 
 }  // namespace
 
-AddOnGridFit::AddOnGridFit() {
-    for (size_t b = 0; b < kBlurs.size(); ++b) {
-        TemplateSet& set = templates_[b];
-        const auto render = [&](int index, const std::string& modules) {
-            Template& t = set[static_cast<size_t>(index)];
-            RenderBlurred(modules, kBlurs[b], kQ, t.values, t.points);
-        };
-        // Every digit follows a bar (the guard's or a separator's) and is
-        // followed by a space (a separator's or the quiet zone): the
-        // separators are the digits' neighbours.
-        for (int d = 0; d < 10; ++d) {
-            render(d, "?1" + std::string(Word(ean::kLeftOdd, d)) + "0?");
-            render(10 + d, "?1" + std::string(Word(ean::kLeftEven, d)) + "0?");
-        }
-        render(kGuard, "00" + std::string(ean::kSupplementGuard) + "0?");
+AddOnGridFit::AddOnGridFit() : templates_(SharedTemplates()) {}
+
+const AddOnGridFit::TemplateSets& AddOnGridFit::SharedTemplates() {
+    static const TemplateSets shared = [] {
+        TemplateSets sets{};
+        for (size_t b = 0; b < kBlurs.size(); ++b)
+            RenderSet(b, sets[b]);
+        return sets;
+    }();
+    return shared;
+}
+
+void AddOnGridFit::RenderSet(size_t b, TemplateSet& set) {
+    const auto render = [&](int index, const std::string& modules) {
+        Template& t = set[static_cast<size_t>(index)];
+        RenderBlurred(modules, kBlurs[b], kQ, t.values, t.points);
+    };
+    // Every digit follows a bar (the guard's or a separator's) and is
+    // followed by a space (a separator's or the quiet zone): the
+    // separators are the digits' neighbours.
+    for (int d = 0; d < 10; ++d) {
+        render(d, "?1" + std::string(Word(ean::kLeftOdd, d)) + "0?");
+        render(10 + d, "?1" + std::string(Word(ean::kLeftEven, d)) + "0?");
     }
+    render(kGuard, "00" + std::string(ean::kSupplementGuard) + "0?");
 }
 
 void AddOnGridFit::Resample(std::span<const float> samples, int modules, double a, double b) {

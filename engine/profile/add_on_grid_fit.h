@@ -74,7 +74,14 @@ class AddOnGridFit {
     // The guard's and the digits' best fits, summed.
     float Score(const TemplateSet& set, int digits) const;
 
-    std::array<TemplateSet, kBlurs.size()> templates_;
+    using TemplateSets = std::array<TemplateSet, kBlurs.size()>;
+    // The patterns are the same for every reader: rendered once for the
+    // process, on first use, and shared by the threads.
+    static const TemplateSets& SharedTemplates();
+    // The patterns at blur kBlurs[b].
+    static void RenderSet(size_t b, TemplateSet& set);
+
+    const TemplateSets& templates_;
     std::array<float, kMostPoints> points_{};
 };
 

@@ -2,22 +2,44 @@
 
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 namespace zeph::profile {
+namespace {
+
+// Where point j of a pattern lies, in modules from the pattern's start: one
+// and a half modules in, then the centre of each point.
+double PointAt(int j, int pointsPerModule) {
+    return 1.5 + (j + 0.5) / pointsPerModule;
+}
+
+}  // namespace
 
 void RenderBlurred(std::string_view modules, double blur, int pointsPerModule, std::span<float> out,
                    int& points) {
     points = (static_cast<int>(modules.size()) - 3) * pointsPerModule;
     const double scale = 1.0 / (std::sqrt(2.0) * blur);
+    const auto size = static_cast<int>(modules.size());
+    // Point j's distance from module edge m is the position of point
+    // j - m * pointsPerModule: with a power of two points a module both are
+    // the same double, so each edge function value is found once for every
+    // point and edge that share it, not twice per point and module.
+    const int lowest = -size * pointsPerModule;
+    thread_local std::vector<double> edges;
+    edges.resize(static_cast<size_t>(points - lowest));
+    for (int k = lowest; k < points; ++k)
+        edges[static_cast<size_t>(k - lowest)] = std::erf(PointAt(k, pointsPerModule) * scale);
+    const auto edge = [&](int j, int m) {
+        return edges[static_cast<size_t>(j - m * pointsPerModule - lowest)];
+    };
     double mean = 0;
     for (int j = 0; j < points; ++j) {
-        const double u = 1.5 + (j + 0.5) / pointsPerModule;
         double v = 0;
-        for (size_t m = 0; m < modules.size(); ++m) {
-            const double level = modules[m] == '1' ? -1.0 : modules[m] == '0' ? 1.0 : 0.0;
+        for (int m = 0; m < size; ++m) {
+            const char c = modules[static_cast<size_t>(m)];
+            const double level = c == '1' ? -1.0 : c == '0' ? 1.0 : 0.0;
             if (level == 0) continue;
-            const double from = double(m);
-            v += level * 0.5 * (std::erf((u - from) * scale) - std::erf((u - from - 1) * scale));
+            v += level * 0.5 * (edge(j, m) - edge(j, m + 1));
         }
         out[static_cast<size_t>(j)] = static_cast<float>(v);
         mean += v;

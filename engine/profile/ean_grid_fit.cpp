@@ -65,28 +65,37 @@ float ConfidenceOf(float fit) {
 
 }  // namespace
 
-EanGridFit::EanGridFit() {
-    for (size_t b = 0; b < kBlurs.size(); ++b) {
-        TemplateSet& set = templates_[b];
-        const auto render = [&](int index, std::string_view modules) {
-            Template& t = set[static_cast<size_t>(index)];
-            RenderBlurred(modules, kBlurs[b], kQ, t.values, t.points);
-        };
-        for (int d = 0; d < 10; ++d) {
-            std::string s = "?1";
-            render(kLeftOdd + d, (s + std::string(Word(ean::kLeftOdd, d)) + "0?"));
-            render(kLeftEven + d, (s + std::string(Word(ean::kLeftEven, d)) + "0?"));
-            s = "?0";
-            render(kRight + d, (s + std::string(Word(ean::kRight, d)) + "1?"));
-        }
-        render(kStartGuard, "001010?");
-        render(kCentreGuard, "?1010101?");
-        render(kEndGuard, "?010100");
-        for (int t = 0; t < kDigitTemplates; ++t) {
-            for (int j = 0; j < kDigitPoints; ++j) {
-                set.byPoint[static_cast<size_t>(j * kDigitTemplates + t)] =
-                    set[static_cast<size_t>(t)].values[static_cast<size_t>(j)];
-            }
+EanGridFit::EanGridFit() : templates_(SharedTemplates()) {}
+
+const EanGridFit::TemplateSets& EanGridFit::SharedTemplates() {
+    static const TemplateSets shared = [] {
+        TemplateSets sets{};
+        for (size_t b = 0; b < kBlurs.size(); ++b)
+            RenderSet(b, sets[b]);
+        return sets;
+    }();
+    return shared;
+}
+
+void EanGridFit::RenderSet(size_t b, TemplateSet& set) {
+    const auto render = [&](int index, std::string_view modules) {
+        Template& t = set[static_cast<size_t>(index)];
+        RenderBlurred(modules, kBlurs[b], kQ, t.values, t.points);
+    };
+    for (int d = 0; d < 10; ++d) {
+        std::string s = "?1";
+        render(kLeftOdd + d, (s + std::string(Word(ean::kLeftOdd, d)) + "0?"));
+        render(kLeftEven + d, (s + std::string(Word(ean::kLeftEven, d)) + "0?"));
+        s = "?0";
+        render(kRight + d, (s + std::string(Word(ean::kRight, d)) + "1?"));
+    }
+    render(kStartGuard, "001010?");
+    render(kCentreGuard, "?1010101?");
+    render(kEndGuard, "?010100");
+    for (int t = 0; t < kDigitTemplates; ++t) {
+        for (int j = 0; j < kDigitPoints; ++j) {
+            set.byPoint[static_cast<size_t>(j * kDigitTemplates + t)] =
+                set[static_cast<size_t>(t)].values[static_cast<size_t>(j)];
         }
     }
 }

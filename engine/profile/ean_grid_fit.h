@@ -98,7 +98,14 @@ class EanGridFit {
     // Sum of the best digit fits of one half of the layout (0 left, 1 right).
     float HalfScore(const TemplateSet& set, const Layout& layout, int half) const;
 
-    std::array<TemplateSet, kBlurs.size()> templates_;
+    using TemplateSets = std::array<TemplateSet, kBlurs.size()>;
+    // The patterns are the same for every reader: rendered once for the
+    // process, on first use, and shared by the threads.
+    static const TemplateSets& SharedTemplates();
+    // The patterns at blur kBlurs[b].
+    static void RenderSet(size_t b, TemplateSet& set);
+
+    const TemplateSets& templates_;
     std::array<float, kMostPoints> points_{};
 };
 
