@@ -55,7 +55,7 @@ bool BarContinuity::Sample(const Picture& picture, double x, double y, double dx
 }
 
 bool BarContinuity::OnBarsOf(const Picture& picture, const MatchRecord& record, double x, double y,
-                             double theta) {
+                             double theta, double band) {
     if (picture.width < 2 || picture.height < 2) return false;
     const double ex = double(record.stopX) - record.startX;
     const double ey = double(record.stopY) - record.startY;
@@ -66,7 +66,7 @@ bool BarContinuity::OnBarsOf(const Picture& picture, const MatchRecord& record, 
     if (std::fabs(ux * std::sin(theta) - uy * std::cos(theta)) > kMostTurn) return false;
     const double along = ((x - record.startX) * ux + (y - record.startY) * uy) / length;
     const double across = (y - record.startY) * ux - (x - record.startX) * uy;
-    if (along < 0 || along > 1 || std::fabs(across) > kBand * length) return false;
+    if (along < 0 || along > 1 || std::fabs(across) > band * length) return false;
 
     const auto count = std::min(kStretch, static_cast<int32_t>(std::floor(length)) + 1);
     // The stretch level with the point, inside the read line.

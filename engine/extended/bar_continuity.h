@@ -31,10 +31,10 @@ class BarContinuity {
     static constexpr double kLeastSpread = 0.02;
 
     // Whether (x, y), with its bars across angle theta, lies on the bars that
-    // record's line crosses. False also when memory runs out: the point is
-    // then read as any other.
+    // record's line crosses, at most `band` line lengths across it. False also
+    // when memory runs out: the point is then read as any other.
     bool OnBarsOf(const Picture& picture, const MatchRecord& record, double x, double y,
-                  double theta);
+                  double theta, double band = kBand);
 
   private:
     // Samples the line from (x, y) in unit steps (dx, dy), `count` samples,

@@ -8,6 +8,7 @@
 #include "engine/databar/second_look.h"
 #include "engine/extended/extended_run.h"
 #include "engine/extended/noise_layer.h"
+#include "engine/extended/same_bars.h"
 #include "engine/further/interpretations.h"
 #include "engine/locate/candidate_read.h"
 #include "engine/reader.h"
@@ -95,6 +96,13 @@ int SearchAndPasses(std::span<const int32_t> raster, int32_t height, int32_t wid
     scratch.KeepProfileReads(run.kept);
     if (LateAddOnPass(run, accepted) < 0) return -1;
     scratch.KeepProfileReads(run.kept);
+    // Reads on the bars of another read, with another text, are contested
+    // as reads at its place are.
+    scratch.ledger.WithdrawContested(
+        [&](const MatchRecord& a, const MatchRecord& b) {
+            return OnTheSameBars(run.picture, a, b, scratch.continuity);
+        },
+        run.kept);
     return scratch.ledger.AppendTo(records, found, thorough ? maxRecords : 1);
 }
 

@@ -9,13 +9,14 @@
 #include "engine/further/further.h"
 
 namespace zeph::extended {
-namespace {
 
-// The raw text without an add-on: a read with and without its add-on agree.
+// A read with and without its add-on agree on this.
 std::string_view MainText(const MatchRecord& r) {
     const std::string_view raw = XR_TextOf(r.rawData);
     return raw.substr(0, raw.find(" + "));
 }
+
+namespace {
 
 bool HasAddOn(const MatchRecord& r) {
     return XR_TextOf(r.rawData).find(" + ") != std::string_view::npos;
@@ -111,7 +112,7 @@ ReadLedger::Entry* ReadLedger::Find(const MatchRecord& record) {
 void ReadLedger::Add(const LineRead& read, int line) {
     Entry* entry = Find(read.record);
     if (!entry) {
-        entries_.push_back({read.record, read.fromProfile, {}, 0, false, 0, 0, -1});
+        entries_.push_back({read.record, read.fromProfile, {}, 0, false, 0, 0, -1, false});
         entry = &entries_.back();
     } else if ((entry->bestFromProfile && !read.fromProfile) ||
                (entry->bestFromProfile == read.fromProfile &&
@@ -159,7 +160,7 @@ void ReadLedger::Add(const LineRead& read, int line) {
 void ReadLedger::AddCompletion(const MatchRecord& whole, int line) {
     Entry* entry = Find(whole);
     if (!entry) {
-        entries_.push_back({whole, true, {}, 0, false, 0, 0, -1});
+        entries_.push_back({whole, true, {}, 0, false, 0, 0, -1, false});
         entry = &entries_.back();
     }
     if (entry->lastLine != line) {

@@ -10,15 +10,20 @@
 // place, the text fewer lines read is not reported.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "engine/extended/line_reader.h"
 #include "engine/reader.h"
 
 namespace zeph::extended {
+
+// The raw data without an add-on.
+std::string_view MainText(const MatchRecord& record);
 
 class ReadLedger {
   public:
@@ -50,6 +55,28 @@ class ReadLedger {
     // Whether an accepted read holds the record's symbol with an add-on.
     bool HasAddOnOf(const MatchRecord& record) const;
 
+    // Withdraws the accepted reads that lie on the bars of another text's
+    // read (sameBars(a, b): whether their lines cross one symbol's bars)
+    // where that text has as many lines, or is a kept record: the place of a
+    // read is its symbol, not only its line. Called once, before AppendTo.
+    template <typename SameBars>
+    void WithdrawContested(SameBars&& sameBars, std::span<const MatchRecord> kept) {
+        for (Entry& e : entries_) {
+            if (!e.accepted) continue;
+            const std::string_view text = MainText(e.best);
+            const auto other = [&](const MatchRecord& r) {
+                return MainText(r) != text && sameBars(r, e.best);
+            };
+            e.outvoted = std::any_of(kept.begin(), kept.end(), other) ||
+                         std::any_of(entries_.begin(), entries_.end(), [&](const Entry& rival) {
+                             return &rival != &e && rival.support >= e.support && other(rival.best);
+                         });
+        }
+        for (Entry& e : entries_) {
+            if (e.outvoted) e.accepted = false;
+        }
+    }
+
     // Appends the accepted barcodes that no record of records[0..count) already
     // holds (by the result list's sameness rule), in the order they were
     // accepted, up to maxRecords in all. An accepted read of a record's symbol
@@ -68,6 +95,7 @@ class ReadLedger {
         int order = 0;    // acceptance order
         int support = 0;  // lines that read the text
         int lastLine = -1;
+        bool outvoted = false;  // see WithdrawContested
     };
     Entry* Find(const MatchRecord& record);
     // Whether another text was read at the entry's place by at least as many

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/extended/bar_continuity.h"
+#include "engine/extended/same_bars.h"
 #include "engine/reader.h"
 
 namespace {
@@ -116,6 +117,37 @@ TEST(BarContinuity, OnlyPointsBesideTheLineWithTheSameGrain) {
     EXPECT_FALSE(continuity.OnBarsOf(picture, point, 30, 110, 0));
     shortLine.stopX = shortLine.startX + 10;
     EXPECT_FALSE(continuity.OnBarsOf(picture, shortLine, 145, 118, 0));
+}
+
+// Bars taller than half their line: followed as far as the band asked for
+// reaches, and two reads of one symbol at its top and its foot cross the same
+// bars, while reads of two symbols, one above the other, do not.
+TEST(BarContinuity, TallBarsAreFollowedAsFarAsTheBandReaches) {
+    const std::vector<int32_t> values = Bars({{10, 230, 1}});
+    const Picture picture{values, kHeight, kWidth};
+    BarContinuity continuity;
+    MatchRecord top = ReadAcross(20);
+    top.startX = 90;
+    top.stopX = 230;  // 140 pixels long: the foot lies 200 pixels across
+    EXPECT_FALSE(continuity.OnBarsOf(picture, top, 160, 220, 0));
+    EXPECT_FALSE(continuity.OnBarsOf(picture, top, 160, 220, 0, 1.0));
+    EXPECT_TRUE(continuity.OnBarsOf(picture, top, 160, 150, 0, 1.0));
+    EXPECT_TRUE(continuity.OnBarsOf(picture, top, 160, 220, 0, 1.5));
+
+    MatchRecord foot = top;
+    foot.startY = foot.stopY = foot.centreY = 150;
+    top.centreX = foot.centreX = 160;
+    top.centreY = 20;
+    EXPECT_TRUE(OnTheSameBars(picture, top, foot, continuity));
+    EXPECT_TRUE(OnTheSameBars(picture, foot, top, continuity));
+    const std::vector<int32_t> stacked = Bars({{10, 100, 1}, {110, 230, 2}});
+    EXPECT_FALSE(OnTheSameBars({stacked, kHeight, kWidth}, top, foot, continuity));
+    // Lines across each other are no reads of the same bars.
+    MatchRecord turned = foot;
+    turned.startX = turned.stopX = 160;
+    turned.startY = 80;
+    turned.stopY = 220;
+    EXPECT_FALSE(OnTheSameBars(picture, top, turned, continuity));
 }
 
 TEST(BarContinuity, FlatPaperAndTheBorderConfirmNothing) {

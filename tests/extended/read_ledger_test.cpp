@@ -112,4 +112,47 @@ TEST(ReadLedger, ProfileReadsStandBehindTemplateReads) {
     EXPECT_TRUE(beside.AnyAccepted());
 }
 
+// Two texts read on one symbol's bars, their lines too far apart for one
+// place (the same rows of a tall symbol, say): the text of fewer lines is
+// withdrawn, both where their lines are as many, and a read beside a kept
+// record of another text; a read with the add-on the kept record lacks stays.
+TEST(ReadLedger, TextsOnTheSameBarsAreContestedAcrossTheirLines) {
+    const auto sameBars = [](const MatchRecord&, const MatchRecord&) { return true; };
+    const auto otherBars = [](const MatchRecord&, const MatchRecord&) { return false; };
+    const auto twoTexts = [](int secondLines) {
+        ReadLedger ledger;
+        ledger.Add(EanAt(20, "5901234123457", 0.95f, false), 1);
+        ledger.Add(EanAt(30, "5901234123457", 0.95f, false), 2);
+        for (int k = 0; k < secondLines; ++k)
+            ledger.Add(EanAt(200 + 10 * k, "4006381333931", 0.97f, false), 3 + k);
+        return ledger;
+    };
+    ReadLedger apart = twoTexts(1);
+    ASSERT_EQ(Reported(apart), 2);  // not one place by the lines alone
+    apart.WithdrawContested(otherBars, {});
+    EXPECT_EQ(Reported(apart), 2);
+
+    ReadLedger fewer = twoTexts(1);
+    fewer.WithdrawContested(sameBars, {});
+    std::vector<MatchRecord> records(4);
+    ASSERT_EQ(fewer.AppendTo(records, 0, 4), 1);
+    EXPECT_STREQ(records[0].rawData.data(), "5901234123457");
+
+    ReadLedger tied = twoTexts(2);
+    tied.WithdrawContested(sameBars, {});
+    EXPECT_EQ(Reported(tied), 0);
+
+    MatchRecord kept = EanAt(100, "4006381333931", 0.9f, false).record;
+    ReadLedger beside;
+    beside.Add(EanAt(20, "5901234123457", 0.95f, false), 1);
+    beside.Add(EanAt(30, "5901234123457 + 12", 0.95f, false), 2);
+    beside.WithdrawContested(sameBars, {&kept, 1});
+    EXPECT_EQ(Reported(beside), 0);
+    kept = EanAt(100, "5901234123457", 0.9f, false).record;
+    ReadLedger completing;
+    completing.Add(EanAt(30, "5901234123457 + 12", 0.95f, false), 1);
+    completing.WithdrawContested(sameBars, {&kept, 1});
+    EXPECT_EQ(Reported(completing), 1);
+}
+
 }  // namespace
