@@ -47,12 +47,7 @@ int CheckValue(const std::array<BestMatch, 6>& values, int digits) {
 AddOnGridFit::AddOnGridFit() : templates_(SharedTemplates()) {}
 
 const AddOnGridFit::TemplateSets& AddOnGridFit::SharedTemplates() {
-    static const TemplateSets shared = [] {
-        TemplateSets sets{};
-        for (size_t b = 0; b < kBlurs.size(); ++b)
-            RenderSet(b, sets[b]);
-        return sets;
-    }();
+    static const TemplateSets shared = RenderSets<TemplateSets>(RenderSet);
     return shared;
 }
 

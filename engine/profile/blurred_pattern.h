@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <span>
 #include <string_view>
 
@@ -14,6 +15,15 @@ namespace zeph::profile {
 // gets that count.
 void RenderBlurred(std::string_view modules, double blur, int pointsPerModule, std::span<float> out,
                    int& points);
+
+// A set of patterns per blur: render(b, sets[b]) for each.
+template <typename Sets, typename Render>
+Sets RenderSets(Render&& render) {
+    Sets sets{};
+    for (size_t b = 0; b < sets.size(); ++b)
+        render(b, sets[b]);
+    return sets;
+}
 
 // One over the root of the profile points' spread about their mean, so that
 // a dot product with a zero-mean, unit-norm pattern is their correlation; 0

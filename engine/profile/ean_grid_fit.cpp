@@ -68,12 +68,7 @@ float ConfidenceOf(float fit) {
 EanGridFit::EanGridFit() : templates_(SharedTemplates()) {}
 
 const EanGridFit::TemplateSets& EanGridFit::SharedTemplates() {
-    static const TemplateSets shared = [] {
-        TemplateSets sets{};
-        for (size_t b = 0; b < kBlurs.size(); ++b)
-            RenderSet(b, sets[b]);
-        return sets;
-    }();
+    static const TemplateSets shared = RenderSets<TemplateSets>(RenderSet);
     return shared;
 }
 
