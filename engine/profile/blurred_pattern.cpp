@@ -18,6 +18,7 @@ double PointAt(int j, int pointsPerModule) {
 void RenderBlurred(std::string_view modules, double blur, int pointsPerModule, std::span<float> out,
                    int& points) {
     points = (static_cast<int>(modules.size()) - 3) * pointsPerModule;
+    if (points <= 0) return;
     const double scale = 1.0 / (std::sqrt(2.0) * blur);
     const auto size = static_cast<int>(modules.size());
     // Point j's distance from module edge m is the position of point

@@ -76,6 +76,17 @@ TEST(BlurredPattern, RendersTheDefinitionBitForBit) {
     }
 }
 
+TEST(BlurredPattern, PatternsOfNoPointsWriteNothing) {
+    for (const std::string_view p : {"", "1", "0?", "?1?"}) {
+        std::vector<float> out(4, -7.0f);
+        int points = 99;
+        RenderBlurred(p, 0.6, 4, out, points);
+        EXPECT_LE(points, 0) << p;
+        for (const float v : out)
+            EXPECT_EQ(v, -7.0f) << p;
+    }
+}
+
 TEST(BlurredPattern, OtherPointCountsStayCloseToTheDefinition) {
     for (const int perModule : {3, 5}) {
         const std::vector<float> want = PlainRender("?1001001110?", 0.6, perModule);
