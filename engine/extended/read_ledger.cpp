@@ -94,14 +94,6 @@ bool IsProtected(const MatchRecord& record) {
            symbology.starts_with("UPC-") || further::IsProtected(record);
 }
 
-bool ReadLedger::Contested(const Entry& entry) const {
-    const std::string_view text = MainText(entry.best);
-    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& rival) {
-        return &rival != &entry && rival.support >= entry.support && MainText(rival.best) != text &&
-               SamePlace(rival.best, entry.best);
-    });
-}
-
 ReadLedger::Entry* ReadLedger::Find(const MatchRecord& record) {
     for (Entry& e : entries_) {
         if (SameText(e.best, record)) return &e;
@@ -209,7 +201,7 @@ int ReadLedger::AppendTo(std::span<MatchRecord> records, int count, int maxRecor
         const bool tied =
             std::any_of(records.begin(), records.begin() + kept,
                         [&](const MatchRecord& r) { return SameBarcode(r, e->best); });
-        if (tied || Contested(*e)) continue;
+        if (tied || Contested(*e, SamePlace)) continue;
         // Among the added reads the result list's own rule merges repeats,
         // keeping the read with an add-on or the more confident one.
         records[static_cast<size_t>(count)] = e->best;

@@ -64,12 +64,9 @@ class ReadLedger {
         for (Entry& e : entries_) {
             if (!e.accepted) continue;
             const std::string_view text = MainText(e.best);
-            const auto other = [&](const MatchRecord& r) {
-                return MainText(r) != text && sameBars(r, e.best);
-            };
-            e.outvoted = std::any_of(kept.begin(), kept.end(), other) ||
-                         std::any_of(entries_.begin(), entries_.end(), [&](const Entry& rival) {
-                             return &rival != &e && rival.support >= e.support && other(rival.best);
+            e.outvoted = Contested(e, sameBars) ||
+                         std::any_of(kept.begin(), kept.end(), [&](const MatchRecord& r) {
+                             return MainText(r) != text && sameBars(r, e.best);
                          });
         }
         for (Entry& e : entries_) {
@@ -98,9 +95,17 @@ class ReadLedger {
         bool outvoted = false;  // see WithdrawContested
     };
     Entry* Find(const MatchRecord& record);
-    // Whether another text was read at the entry's place by at least as many
-    // lines: a symbol whose lines disagree is not reported on the weaker side.
-    bool Contested(const Entry& entry) const;
+    // Whether another text was read at the entry's place (samePlace(rival,
+    // entry)) by at least as many lines: a symbol whose lines disagree is not
+    // reported on the weaker side.
+    template <typename Place>
+    bool Contested(const Entry& entry, Place&& samePlace) const {
+        const std::string_view text = MainText(entry.best);
+        return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& rival) {
+            return &rival != &entry && rival.support >= entry.support &&
+                   MainText(rival.best) != text && samePlace(rival.best, entry.best);
+        });
+    }
 
     std::vector<Entry> entries_;
     int acceptedCount_ = 0;
