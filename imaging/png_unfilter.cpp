@@ -1,9 +1,10 @@
 // PNG's filters reversed. Sub, average and Paeth depend on the pixel to the
 // left, so a row runs pixel after pixel; the bytes of one pixel are
 // independent, and for 3- and 4-byte pixels (colour photos) they run side by
-// side in SSE2 lanes.
+// side in SSE2 lanes, and two rows run at once.
 #include "imaging/png_unfilter.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -91,22 +92,21 @@ struct FourBytes {
     }
 };
 
-// The pixels of a row, `step` bytes each, from its start as far as four bytes
-// can be loaded (the whole row for 4-byte pixels), with `pixel` giving each
-// value from its filtered bytes and the row above. Returns where it stopped.
+// One pixel `at` bytes into a row: loaded four bytes at once while the row
+// goes on past its fourth byte, else byte by byte.
 template <size_t step, typename Pixel>
-[[gnu::always_inline]] inline size_t WidePixels(uint8_t* row, const uint8_t* above, size_t bytes,
-                                                Pixel&& pixel) {
-    size_t i = 0;
-    for (; i + 4 <= bytes; i += step) {
-        const __m128i value = pixel(FourBytes::Load(row + i), FourBytes::Load(above + i));
+[[gnu::always_inline]] inline void OnePixel(uint8_t* row, const uint8_t* above, size_t at,
+                                            size_t bytes, Pixel& pixel) {
+    if (at + 4 <= bytes) {
+        const __m128i value = pixel(FourBytes::Load(row + at), FourBytes::Load(above + at));
         if constexpr (step == 4) {
-            Store<4>(row + i, value);
+            Store<4>(row + at, value);
         } else {
-            FourBytes::StoreThree(row + i, value);
+            FourBytes::StoreThree(row + at, value);
         }
+    } else {
+        Store<step>(row + at, pixel(Load<step>(row + at), Load<step>(above + at)));
     }
-    return i;
 }
 
 // Each pixel waits for the one to its left, so the work on that path is kept
@@ -115,11 +115,11 @@ template <size_t step, typename Pixel>
 // known ahead, and each absolute value is the larger of a difference and its
 // negation, both formed straight from `left`. The sum with the filtered byte
 // wraps in 8-bit lanes, which leaves the high byte of each 16-bit lane zero.
-template <size_t step>
-[[gnu::always_inline]] inline void PaethPixels(uint8_t* row, const uint8_t* above, size_t bytes) {
+struct PaethPixel {
     __m128i left = _mm_setzero_si128();
     __m128i upLeft = _mm_setzero_si128();
-    const auto pixel = [&](__m128i filtered, __m128i up) {
+
+    [[gnu::always_inline]] __m128i operator()(__m128i filtered, __m128i up) {
         const __m128i pa = Abs16(_mm_sub_epi16(up, upLeft));  // |p - left|
         const __m128i e = _mm_sub_epi16(_mm_sub_epi16(up, upLeft), upLeft);
         const __m128i minusE = _mm_sub_epi16(_mm_setzero_si128(), e);
@@ -138,42 +138,90 @@ template <size_t step>
         left = value;
         upLeft = up;
         return value;
-    };
-    for (size_t i = WidePixels<step>(row, above, bytes, pixel); i + step <= bytes; i += step)
-        Store<step>(row + i, pixel(Load<step>(row + i), Load<step>(above + i)));
+    }
+};
+
+struct AveragePixel {
+    __m128i left = _mm_setzero_si128();
+
+    [[gnu::always_inline]] __m128i operator()(__m128i filtered, __m128i up) {
+        const __m128i mean = _mm_srli_epi16(_mm_add_epi16(left, up), 1);
+        left = _mm_and_si128(_mm_add_epi16(filtered, mean), _mm_set1_epi16(0xFF));
+        return left;
+    }
+};
+
+// A row's reversal as a run of pixels taken one call at a time.
+template <size_t step>
+struct RowCursor {
+    uint8_t* row;
+    const uint8_t* above;
+    bool paeth;
+    PaethPixel paethPixel{};
+    AveragePixel averagePixel{};
+
+    [[gnu::always_inline]] void Pixel(size_t at, size_t bytes) {
+        if (paeth) {
+            OnePixel<step>(row, above, at, bytes, paethPixel);
+        } else {
+            OnePixel<step>(row, above, at, bytes, averagePixel);
+        }
+    }
+};
+
+// Pixels lag the row above them by this many in a pair of rows reversed
+// together: far enough that the row above's stores are done when the lower
+// row loads them.
+constexpr size_t kPairLag = 8;
+
+// A row and the row below it, the lower one kPairLag pixels behind. Each
+// pixel still waits for its left neighbour, but the two rows' chains of waits
+// are independent, and the processor overlaps them.
+template <size_t step>
+[[gnu::always_inline]] inline void PixelPair(RowCursor<step>& upper, RowCursor<step>& lower,
+                                             size_t bytes) {
+    const size_t pixels = bytes / step;
+    size_t x = 0;
+    for (; x < pixels && x < kPairLag; ++x)
+        upper.Pixel(x * step, bytes);
+    for (; x < pixels; ++x) {
+        upper.Pixel(x * step, bytes);
+        lower.Pixel((x - kPairLag) * step, bytes);
+    }
+    for (x -= std::min(x, kPairLag); x < pixels; ++x)
+        lower.Pixel(x * step, bytes);
 }
 
 template <size_t step>
-[[gnu::always_inline]] inline void AveragePixels(uint8_t* row, const uint8_t* above, size_t bytes) {
-    const __m128i mask = _mm_set1_epi16(0xFF);
-    __m128i left = _mm_setzero_si128();
-    const auto pixel = [&](__m128i filtered, __m128i up) {
-        const __m128i mean = _mm_srli_epi16(_mm_add_epi16(left, up), 1);
-        left = _mm_and_si128(_mm_add_epi16(filtered, mean), mask);
-        return left;
-    };
-    for (size_t i = WidePixels<step>(row, above, bytes, pixel); i + step <= bytes; i += step)
-        Store<step>(row + i, pixel(Load<step>(row + i), Load<step>(above + i)));
+[[gnu::always_inline]] inline void PixelRow(RowCursor<step>& cursor, size_t bytes) {
+    for (size_t x = 0; x < bytes / step; ++x)
+        cursor.Pixel(x * step, bytes);
+}
+
+bool Wide(uint8_t filter, size_t pixelBytes) {
+    return (pixelBytes == 3 || pixelBytes == 4) && (filter == 3 || filter == 4);
 }
 
 // Built for AVX2 too, where the compiler turns the lanes' selections and
 // absolute values into single instructions: Paeth rows reverse in 0.93 of
-// the time.
-ZEPH_AVX2_CLONES bool UnfilterPixels(uint8_t filter, uint8_t* row, const uint8_t* above,
-                                     size_t bytes, size_t pixelBytes) {
-    if ((pixelBytes != 3 && pixelBytes != 4) || (filter != 3 && filter != 4)) return false;
+// the time. `lower` is the row below `row`, or null.
+template <size_t step>
+[[gnu::always_inline]] inline void WideRows(uint8_t filter, uint8_t* row, const uint8_t* above,
+                                            uint8_t lowerFilter, uint8_t* lower, size_t bytes) {
+    RowCursor<step> upper{row, above, filter == 4};
+    if (lower == nullptr) return PixelRow(upper, bytes);
+    RowCursor<step> below{lower, row, lowerFilter == 4};
+    PixelPair(upper, below, bytes);
+}
+
+ZEPH_AVX2_CLONES void UnfilterPixels(uint8_t filter, uint8_t* row, const uint8_t* above,
+                                     uint8_t lowerFilter, uint8_t* lower, size_t bytes,
+                                     size_t pixelBytes) {
     if (pixelBytes == 3) {
-        if (filter == 3) {
-            AveragePixels<3>(row, above, bytes);
-        } else {
-            PaethPixels<3>(row, above, bytes);
-        }
-    } else if (filter == 3) {
-        AveragePixels<4>(row, above, bytes);
+        WideRows<3>(filter, row, above, lowerFilter, lower, bytes);
     } else {
-        PaethPixels<4>(row, above, bytes);
+        WideRows<4>(filter, row, above, lowerFilter, lower, bytes);
     }
-    return true;
 }
 
 #endif
@@ -183,7 +231,8 @@ ZEPH_AVX2_CLONES bool UnfilterPixels(uint8_t filter, uint8_t* row, const uint8_t
 void UnfilterPngRow(uint8_t filter, uint8_t* row, const uint8_t* above, size_t bytes,
                     size_t pixelBytes) {
 #if defined(__SSE2__)
-    if (UnfilterPixels(filter, row, above, bytes, pixelBytes)) return;
+    if (Wide(filter, pixelBytes))
+        return UnfilterPixels(filter, row, above, 0, nullptr, bytes, pixelBytes);
 #endif
     switch (filter) {
         case 1:
@@ -197,6 +246,17 @@ void UnfilterPngRow(uint8_t filter, uint8_t* row, const uint8_t* above, size_t b
         default:
             return;
     }
+}
+
+void UnfilterPngRowPair(uint8_t filter, uint8_t* row, const uint8_t* above, uint8_t lowerFilter,
+                        uint8_t* lower, size_t bytes, size_t pixelBytes) {
+#if defined(__SSE2__)
+    if (Wide(filter, pixelBytes) && Wide(lowerFilter, pixelBytes)) {
+        return UnfilterPixels(filter, row, above, lowerFilter, lower, bytes, pixelBytes);
+    }
+#endif
+    UnfilterPngRow(filter, row, above, bytes, pixelBytes);
+    UnfilterPngRow(lowerFilter, lower, row, bytes, pixelBytes);
 }
 
 }  // namespace zeph::imaging::detail

@@ -15,4 +15,11 @@ inline constexpr uint8_t kLastPngFilter = 4;
 void UnfilterPngRow(uint8_t filter, uint8_t* row, const uint8_t* above, size_t bytes,
                     size_t pixelBytes);
 
+// The same for `row` and the row below it, `lower` (filtered by
+// `lowerFilter`), together: for colour rows whose filters look left, the two
+// rows' pixels are reversed side by side, in about half the time of one
+// row after the other, with the same values.
+void UnfilterPngRowPair(uint8_t filter, uint8_t* row, const uint8_t* above, uint8_t lowerFilter,
+                        uint8_t* lower, size_t bytes, size_t pixelBytes);
+
 }  // namespace zeph::imaging::detail
