@@ -71,6 +71,8 @@ struct Options {
     bool noExtra = false;
     // Each picture also decoded by libpng alone, its raster compared.
     bool checkDecode = false;
+    // The heap set up as ZephScan sets it, keeping what pictures free.
+    bool keepFreed = false;
 };
 
 // The corpus lives beside the repository (../shared/corpus from its root); the
@@ -113,6 +115,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             options.noExtra = true;
         } else if (arg == "--check-decode") {
             options.checkDecode = true;
+        } else if (arg == "--keep-freed") {
+            options.keepFreed = true;
         } else if (arg == "--zephscan") {
             options.zephScan = fs::path();
         } else if (arg.starts_with("--zephscan=")) {
@@ -120,7 +124,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         } else if (arg == "--help" || arg == "-h") {
             std::printf(
                 "usage: %s [CORPUS_DIR] [--standard] [--no-peers] [--zephscan[=PATH]] "
-                "[--config=SETTINGS] [--extra=DIR | --no-extra] [--check-decode] [--verbose]\n",
+                "[--config=SETTINGS] [--extra=DIR | --no-extra] [--check-decode] [--keep-freed] "
+                "[--verbose]\n",
                 argv[0]);
             std::exit(0);
         } else {
@@ -1123,5 +1128,6 @@ int Run(const Options& options) {
 int main(int argc, char** argv) {
     const auto options = ParseOptions(argc, argv);
     if (!options) return 1;
+    if (options->keepFreed) zeph::imaging::KeepFreedImageMemory();
     return Run(*options);
 }
