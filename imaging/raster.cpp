@@ -6,6 +6,7 @@
 #include <new>
 
 #include "engine/core/avx2_clones.h"
+#include "engine/core/huge_pages.h"
 #include "imaging/image_loading.h"
 
 namespace zeph::imaging::detail {
@@ -46,6 +47,7 @@ std::optional<Raster> NewRaster(int64_t width, int64_t height, int32_t channels,
         error = kOutOfMemory;
         return std::nullopt;
     }
+    AdviseHugePages(raster.pixels.get(), raster.Size());
     return raster;
 }
 

@@ -2,6 +2,7 @@
 #include <new>
 
 #include "engine/core/avx2_clones.h"
+#include "engine/core/huge_pages.h"
 #include "engine/reader.h"
 
 int XR_RasterResize(int32_t width, int32_t height, GreyRaster& raster) {
@@ -14,6 +15,7 @@ int XR_RasterResize(int32_t width, int32_t height, GreyRaster& raster) {
         // The previous raster stays whole when the new one cannot be had.
         std::unique_ptr<int32_t[]> values(new (std::nothrow) int32_t[size == 0 ? 1 : size]);
         if (!values) return -1;
+        zeph::AdviseHugePages(values.get(), size * sizeof(int32_t));
         raster.values = std::move(values);
         raster.size = size;
     }

@@ -7,6 +7,8 @@
 #include <new>
 #include <span>
 
+#include "engine/core/huge_pages.h"
+
 namespace zeph {
 
 template <typename T>
@@ -18,6 +20,7 @@ class ReusableBuffer {
         if (data_ && n == size_) return true;
         data_.reset(new (std::nothrow) T[n == 0 ? 1 : n]);
         size_ = data_ ? n : 0;
+        AdviseHugePages(data_.get(), size_ * sizeof(T));
         return data_ != nullptr;
     }
 
