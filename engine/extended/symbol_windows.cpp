@@ -1,6 +1,7 @@
 #include "engine/extended/symbol_windows.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace zeph::extended {
 namespace {
@@ -19,12 +20,35 @@ constexpr int32_t kBlockBars = 8;
 double WindowFinder::LowerQuartile(std::span<const int32_t> starts, std::span<const int32_t> ends,
                                    int32_t first, int32_t last) {
     widths_.clear();
+    int32_t least = std::numeric_limits<int32_t>::max();
+    int32_t most = std::numeric_limits<int32_t>::min();
     for (int32_t k = first; k <= last; ++k) {
-        widths_.push_back(ends[k] - starts[k]);
-        if (k < last) widths_.push_back(starts[k + 1] - ends[k]);
+        const int32_t bar = ends[k] - starts[k];
+        widths_.push_back(bar);
+        least = std::min(least, bar);
+        most = std::max(most, bar);
+        if (k < last) {
+            const int32_t space = starts[k + 1] - ends[k];
+            widths_.push_back(space);
+            least = std::min(least, space);
+            most = std::max(most, space);
+        }
     }
     if (widths_.empty()) return 0;
-    const auto quartile = widths_.begin() + static_cast<std::ptrdiff_t>(widths_.size() / 4);
+    const size_t rank = widths_.size() / 4;
+    // Widths are small whole numbers: counting them finds the same element
+    // as a selection, without the selection's unforeseeable branches.
+    if (least >= 0 && most < kCountedWidths) {
+        std::fill_n(widthCounts_.begin(), most + 1, 0u);
+        for (const int32_t w : widths_)
+            ++widthCounts_[static_cast<size_t>(w)];
+        size_t below = 0;
+        for (int32_t w = 0;; ++w) {
+            below += widthCounts_[static_cast<size_t>(w)];
+            if (below > rank) return std::max(1, w);
+        }
+    }
+    const auto quartile = widths_.begin() + static_cast<std::ptrdiff_t>(rank);
     std::nth_element(widths_.begin(), quartile, widths_.end());
     return std::max(1, *quartile);
 }

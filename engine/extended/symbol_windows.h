@@ -5,6 +5,7 @@
 // offered with a few stray bars left out at either end.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -72,6 +73,9 @@ class WindowFinder {
     int32_t longestRun_ = 0;
     std::vector<int32_t> runStarts_;  // first bar of each run, then the bar count
     std::vector<int32_t> widths_;
+    // Widths below this are counted rather than selected.
+    static constexpr int32_t kCountedWidths = 512;
+    std::array<uint32_t, kCountedWidths> widthCounts_{};
     std::vector<double> blockNarrow_;
 };
 
