@@ -219,6 +219,18 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
         if (done) continue;
         const int32_t mask = enabled & endPatterns_.Plausible(w.first, last);
         if (mask == 0 && further == 0) continue;
+        // The decoders see the window alone; the bars around it must keep
+        // their distance, or the window is a piece of something longer. That
+        // holds whatever the window reads as, so it is asked first: inside a
+        // run, the windows that leave bars out mostly fail it.
+        const QuietZones quiet = finder_.QuietZonesOf(list, w);
+        const bool edgeBefore = lowBorder && (w.first == 0 || (w.first == 1 && firstAtBorder));
+        const bool edgeAfter =
+            highBorder && (last == bars - 1 || (last == bars - 2 && lastAtBorder));
+        if ((quiet.before < WindowFinder::kQuietZone && !edgeBefore) ||
+            (quiet.after < WindowFinder::kQuietZone && !edgeAfter)) {
+            continue;
+        }
         std::copy_n(starts_.begin() + w.first, w.count, window.barStarts.get());
         std::copy_n(ends_.begin() + w.first, w.count, window.barEnds.get());
         window.barCount = w.count;
@@ -246,20 +258,14 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
 
         LineRead read;
         read.record = record;
-        read.quiet = finder_.QuietZonesOf(list, w);
+        read.quiet = quiet;
         read.trimmed = w.trimmed;
         read.bars = w.count;
         read.variant = map.variant;
         read.fromProfile = fromProfile;
         read.pathCount = options.pathCount;
-        read.edgeBefore = lowBorder && (w.first == 0 || (w.first == 1 && firstAtBorder));
-        read.edgeAfter = highBorder && (last == bars - 1 || (last == bars - 2 && lastAtBorder));
-        // The decoders see the window alone; the bars around it must keep
-        // their distance, or the window is a piece of something longer.
-        if ((read.quiet.before < WindowFinder::kQuietZone && !read.edgeBefore) ||
-            (read.quiet.after < WindowFinder::kQuietZone && !read.edgeAfter)) {
-            continue;
-        }
+        read.edgeBefore = edgeBefore;
+        read.edgeAfter = edgeAfter;
         // A symbol without start and stop needs paper for its quiet zones:
         // the border may have cut it.
         if ((read.edgeBefore || read.edgeAfter) && !further::MayTouchBorder(record)) {
