@@ -223,14 +223,10 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
         // their distance, or the window is a piece of something longer. That
         // holds whatever the window reads as, so it is asked first: inside a
         // run, the windows that leave bars out mostly fail it.
-        const QuietZones quiet = finder_.QuietZonesOf(list, w);
         const bool edgeBefore = lowBorder && (w.first == 0 || (w.first == 1 && firstAtBorder));
         const bool edgeAfter =
             highBorder && (last == bars - 1 || (last == bars - 2 && lastAtBorder));
-        if ((quiet.before < WindowFinder::kQuietZone && !edgeBefore) ||
-            (quiet.after < WindowFinder::kQuietZone && !edgeAfter)) {
-            continue;
-        }
+        if (!finder_.KeepsQuietZones(list, w, edgeBefore, edgeAfter)) continue;
         std::copy_n(starts_.begin() + w.first, w.count, window.barStarts.get());
         std::copy_n(ends_.begin() + w.first, w.count, window.barEnds.get());
         window.barCount = w.count;
@@ -258,7 +254,7 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
 
         LineRead read;
         read.record = record;
-        read.quiet = quiet;
+        read.quiet = finder_.QuietZonesOf(list, w);
         read.trimmed = w.trimmed;
         read.bars = w.count;
         read.variant = map.variant;

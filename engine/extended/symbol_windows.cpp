@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace zeph::extended {
 namespace {
@@ -57,6 +58,36 @@ double WindowFinder::NarrowWidth(const BarList& bars, const Window& window) {
     return LowerQuartile(bars.starts, bars.ends, window.first, window.first + window.count - 1);
 }
 
+namespace {
+
+// The free samples before and after a window.
+std::pair<int32_t, int32_t> Margins(const BarList& bars, int32_t first, int32_t last) {
+    const int32_t before = first == 0 ? bars.starts[first] - bars.signalStart
+                                      : bars.starts[first] - bars.ends[first - 1];
+    const int32_t after = last == bars.Count() - 1 ? bars.sampleCount - bars.ends[last]
+                                                   : bars.starts[last + 1] - bars.ends[last];
+    return {before, after};
+}
+
+// The widest narrow width (a whole number of samples, at least 1) at which
+// `margin` samples still make a quiet zone, by the same division as
+// QuietZonesOf's; 0 when none does.
+int32_t WidestNarrowFor(int32_t margin) {
+    const auto holds = [&](int32_t narrow) {
+        return margin / double(narrow) >= WindowFinder::kQuietZone;
+    };
+    if (!holds(1)) return 0;
+    auto widest = static_cast<int32_t>(margin / WindowFinder::kQuietZone);
+    widest = std::max(widest, 1);
+    while (widest > 1 && !holds(widest))
+        --widest;
+    while (widest < std::numeric_limits<int32_t>::max() && holds(widest + 1))
+        ++widest;
+    return widest;
+}
+
+}  // namespace
+
 QuietZones WindowFinder::QuietZonesOf(const BarList& bars, const Window& window) {
     const int32_t first = window.first;
     const int32_t last = window.first + window.count - 1;
@@ -64,13 +95,39 @@ QuietZones WindowFinder::QuietZonesOf(const BarList& bars, const Window& window)
     QuietZones q;
     q.startsAtSignalStart = first == 0;
     q.endsAtSignalEnd = last == bars.Count() - 1;
-    const int32_t before = q.startsAtSignalStart ? bars.starts[first] - bars.signalStart
-                                                 : bars.starts[first] - bars.ends[first - 1];
-    const int32_t after = q.endsAtSignalEnd ? bars.sampleCount - bars.ends[last]
-                                            : bars.starts[last + 1] - bars.ends[last];
+    const auto [before, after] = Margins(bars, first, last);
     q.before = before / narrow;
     q.after = after / narrow;
     return q;
+}
+
+bool WindowFinder::KeepsQuietZones(const BarList& bars, const Window& window, bool freeBefore,
+                                   bool freeAfter) {
+    const int32_t first = window.first;
+    const int32_t last = window.first + window.count - 1;
+    const auto [before, after] = Margins(bars, first, last);
+    // A side holds while the narrow width is at most its widest; the narrow
+    // width is the max of 1 and the element of rank n / 4, which is at most
+    // w exactly when more than n / 4 elements are at most w.
+    const int32_t widestBefore =
+        freeBefore ? std::numeric_limits<int32_t>::max() : WidestNarrowFor(before);
+    const int32_t widestAfter =
+        freeAfter ? std::numeric_limits<int32_t>::max() : WidestNarrowFor(after);
+    if (widestBefore == 0 || widestAfter == 0) return false;
+    int32_t withinBefore = 0;
+    int32_t withinAfter = 0;
+    for (int32_t k = first; k <= last; ++k) {
+        const int32_t bar = bars.ends[k] - bars.starts[k];
+        withinBefore += bar <= widestBefore;
+        withinAfter += bar <= widestAfter;
+        if (k < last) {
+            const int32_t space = bars.starts[k + 1] - bars.ends[k];
+            withinBefore += space <= widestBefore;
+            withinAfter += space <= widestAfter;
+        }
+    }
+    const int32_t rank = (2 * window.count - 1) / 4;
+    return withinBefore > rank && withinAfter > rank;
 }
 
 const std::vector<Window>& WindowFinder::Find(const BarList& bars) {

@@ -64,6 +64,11 @@ class WindowFinder {
     // space widths.
     double NarrowWidth(const BarList& bars, const Window& window);
     QuietZones QuietZonesOf(const BarList& bars, const Window& window);
+    // Whether both quiet zones of the window reach kQuietZone, a side marked
+    // free counting as reached: the same answer as QuietZonesOf gives,
+    // without finding the narrow width.
+    bool KeepsQuietZones(const BarList& bars, const Window& window, bool freeBefore,
+                         bool freeAfter);
 
   private:
     double LowerQuartile(std::span<const int32_t> starts, std::span<const int32_t> ends,

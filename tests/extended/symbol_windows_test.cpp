@@ -71,4 +71,45 @@ TEST(SymbolWindows, NarrowWidthOfOneWideSpaceAmongSmallBarsIsNotTheSpace) {
     }
 }
 
+TEST(SymbolWindows, KeepsQuietZonesAnswersAsTheQuietZonesDo) {
+    std::mt19937 random(23);
+    WindowFinder finder;
+    int kept = 0, refused = 0;
+    for (int trial = 0; trial < 4000; ++trial) {
+        // Narrow elements of 1 to 9 samples, wide up to four times that, and
+        // gaps around the quiet zone's edge (five narrow widths).
+        const int32_t narrow = 1 + int32_t(random() % 9);
+        const int bars = 7 + int(random() % 30);
+        std::vector<int32_t> widths(size_t(2 * bars - 1));
+        for (auto& w : widths)
+            w = narrow * (1 + int32_t(random() % 4)) + int32_t(random() % 3) - 1;
+        for (auto& w : widths)
+            w = std::max(w, 0);
+        Bars list = BarsOf(widths);
+        // Shift everything right so that the first bar has room before it.
+        const int32_t lead = int32_t(random() % (8 * narrow + 1));
+        for (auto& v : list.starts)
+            v += lead;
+        for (auto& v : list.ends)
+            v += lead;
+        BarList signal = list.List();
+        signal.sampleCount += int32_t(random() % (8 * narrow + 1));
+        signal.signalStart = int32_t(random() % (lead + 1));
+        const int32_t first = int32_t(random() % 4);
+        const int32_t count = bars - first - int32_t(random() % 4);
+        const Window window{first, count, first > 0};
+        const bool freeBefore = random() % 4 == 0;
+        const bool freeAfter = random() % 4 == 0;
+        const auto q = finder.QuietZonesOf(signal, window);
+        const bool want = (q.before >= WindowFinder::kQuietZone || freeBefore) &&
+                          (q.after >= WindowFinder::kQuietZone || freeAfter);
+        ASSERT_EQ(finder.KeepsQuietZones(signal, window, freeBefore, freeAfter), want)
+            << "trial " << trial << ": before " << q.before << ", after " << q.after;
+        (want ? kept : refused)++;
+    }
+    // Both answers came up often enough for the comparison to mean something.
+    EXPECT_GT(kept, 200);
+    EXPECT_GT(refused, 200);
+}
+
 }  // namespace
