@@ -217,16 +217,17 @@ int LineReader::ReadWindows(const Line& line, const ReaderConfig& config,
             return overlap > 0.5 * (stretch.to - stretch.from);
         });
         if (done) continue;
-        const int32_t mask = enabled & endPatterns_.Plausible(w.first, last);
-        if (mask == 0 && further == 0) continue;
         // The decoders see the window alone; the bars around it must keep
         // their distance, or the window is a piece of something longer. That
-        // holds whatever the window reads as, so it is asked first: inside a
-        // run, the windows that leave bars out mostly fail it.
+        // holds whatever the window reads as, so it is asked first, before
+        // even its end patterns: inside a run, the windows that leave bars out
+        // mostly fail it.
         const bool edgeBefore = lowBorder && (w.first == 0 || (w.first == 1 && firstAtBorder));
         const bool edgeAfter =
             highBorder && (last == bars - 1 || (last == bars - 2 && lastAtBorder));
         if (!finder_.KeepsQuietZones(list, w, edgeBefore, edgeAfter)) continue;
+        const int32_t mask = enabled & endPatterns_.Plausible(w.first, last);
+        if (mask == 0 && further == 0) continue;
         std::copy_n(starts_.begin() + w.first, w.count, window.barStarts.get());
         std::copy_n(ends_.begin() + w.first, w.count, window.barEnds.get());
         window.barCount = w.count;
