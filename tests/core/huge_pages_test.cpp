@@ -49,6 +49,10 @@ struct Mapping {
     ~Mapping() {
         if (base != MAP_FAILED) munmap(base, bytes);
     }
+    // The first huge-page boundary inside the mapping.
+    uintptr_t FirstBoundary() const {
+        return (reinterpret_cast<uintptr_t>(base) + kHuge - 1) & ~(kHuge - 1);
+    }
     size_t bytes;
     uint8_t* base;
 };
@@ -63,8 +67,7 @@ TEST(HugePages, AdviceCoversTheWholeHugePagesInsideTheBufferOnly) {
     ASSERT_NE(mapping.base, MAP_FAILED);
     // A buffer that starts 1 MiB past a huge-page boundary and ends 1 MiB short
     // of one: only the huge pages wholly inside it may be advised.
-    const uintptr_t aligned =
-        (reinterpret_cast<uintptr_t>(mapping.base) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t aligned = mapping.FirstBoundary();
     const uintptr_t begin = aligned + kHuge / 2;
     const size_t bytes = 5 * kHuge;
     zeph::AdviseHugePages(reinterpret_cast<void*>(begin), bytes);
@@ -87,8 +90,7 @@ TEST(HugePages, SmallBuffersAndNullAreLeftAlone) {
     if (!KernelHasHugePages()) GTEST_SKIP() << "this kernel has no transparent huge pages";
     Mapping mapping(8 * kHuge);
     ASSERT_NE(mapping.base, MAP_FAILED);
-    const uintptr_t aligned =
-        (reinterpret_cast<uintptr_t>(mapping.base) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t aligned = mapping.FirstBoundary();
     // Two whole huge pages, but under the size worth advising.
     zeph::AdviseHugePages(reinterpret_cast<void*>(aligned), zeph::kLeastHugePageBytes - 1);
     EXPECT_EQ(AdvisedAt(aligned), false);
