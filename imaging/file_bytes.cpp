@@ -1,11 +1,13 @@
 #include "imaging/file_bytes.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 
@@ -61,6 +63,15 @@ bool ReadToEnd(int fd, FileBuffer& bytes, std::string& error) {
         filled += size_t(n);
     }
     bytes.resize(filled);
+    // A stream's buffer grew by doubling, and its pages were all made: those
+    // past the end go back now rather than with the buffer.
+    const auto begin = reinterpret_cast<uintptr_t>(bytes.data());
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t used = (begin + filled + page - 1) & ~(page - 1);
+    const uintptr_t end = (begin + bytes.capacity()) & ~(page - 1);
+    if (bytes.capacity() > 0 && end > used) {
+        madvise(reinterpret_cast<void*>(used), end - used, MADV_DONTNEED);
+    }
     return true;
 }
 
