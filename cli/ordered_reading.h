@@ -27,7 +27,7 @@ using ReaderFactory = std::function<std::unique_ptr<FileReader>()>;
 // At most this many files per worker lie between the oldest block not yet
 // written and the newest file started: memory does not grow with the listing
 // when one file takes long.
-inline constexpr size_t kFilesAheadPerWorker = 2;
+inline constexpr size_t kFilesAheadPerWorker = 16;
 
 // Reads `paths` on `workers` threads and hands every report to `write` on the
 // calling thread, in listing order. Files that no worker can take (none could

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -103,6 +104,55 @@ TEST(ReadInListingOrder, FilesNoWorkerCanTakeAreReadByTheFallback) {
         {}, 2, [&] { return std::make_unique<SlowReader>(shared); }, fallback,
         [&](const FileReport& block) { out += block.output; });
     EXPECT_EQ(out, "");
+}
+
+// The first file takes until kOthers other files are read (or ten seconds,
+// and the test fails): one slow picture must not stop the other worker after
+// a file or two, as it did when only four files could be on the way.
+constexpr size_t kOthers = 16;
+
+class FirstWaits final : public FileReader {
+  public:
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable changed;
+        size_t othersRead = 0;
+    };
+    explicit FirstWaits(Gate& gate) : gate_(gate) {}
+    FileReport Read(const std::string& path) noexcept override {
+        std::unique_lock lock(gate_.mutex);
+        if (path == "0") {
+            gate_.changed.wait_for(lock, std::chrono::seconds(10),
+                                   [&] { return gate_.othersRead >= kOthers; });
+        } else {
+            ++gate_.othersRead;
+            gate_.changed.notify_all();
+        }
+        FileReport report;
+        report.output = path + ";";
+        return report;
+    }
+
+  private:
+    Gate& gate_;
+};
+
+TEST(ReadInListingOrder, OtherWorkersReadOnWhileOneFileTakesLong) {
+    FirstWaits::Gate gate;
+    size_t readWhileFirstRan = 0;
+    std::string out;
+    FirstWaits fallback(gate);
+    ReadInListingOrder(
+        Paths(100), 2, [&] { return std::make_unique<FirstWaits>(gate); }, fallback,
+        [&](const FileReport& block) {
+            if (block.output == "0;") {
+                const std::lock_guard lock(gate.mutex);
+                readWhileFirstRan = gate.othersRead;
+            }
+            out += block.output;
+        });
+    EXPECT_EQ(out, Expected(100));
+    EXPECT_GE(readWhileFirstRan, kOthers);
 }
 
 }  // namespace
