@@ -63,13 +63,14 @@ bool ReadToEnd(int fd, FileBuffer& bytes, std::string& error) {
         filled += size_t(n);
     }
     bytes.resize(filled);
-    // A stream's buffer grew by doubling, and its pages were all made: those
-    // past the end go back now rather than with the buffer.
+    // A stream's buffer grew by doubling, and a buffer of pages of its own
+    // had them all made: those past the end go back now rather than with the
+    // buffer.
     const auto begin = reinterpret_cast<uintptr_t>(bytes.data());
     const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
     const uintptr_t used = (begin + filled + page - 1) & ~(page - 1);
     const uintptr_t end = (begin + bytes.capacity()) & ~(page - 1);
-    if (bytes.capacity() > 0 && end > used) {
+    if (bytes.capacity() >= FileBuffer::allocator_type::kLeastPagedBytes && end > used) {
         madvise(reinterpret_cast<void*>(used), end - used, MADV_DONTNEED);
     }
     return true;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/page_allocator.h"
+#include "imaging/file_bytes_allocator.h"
 
 namespace zeph::imaging::detail {
 
@@ -14,8 +14,8 @@ namespace zeph::imaging::detail {
 // limit needs more, short of uncompressed 16-bit pictures near that limit.
 inline constexpr uint64_t kMaxFileBytes = uint64_t{512} << 20;
 
-// A file's bytes, in pages of their own (see page_allocator.h).
-using FileBuffer = std::vector<uint8_t, PageAllocator<uint8_t>>;
+// A file's bytes (see file_bytes_allocator.h).
+using FileBuffer = std::vector<uint8_t, FileBytesAllocator<uint8_t>>;
 
 // Opened without blocking, so that a FIFO or a device put in a file's place
 // cannot hold the open up, and read only when it is a regular file. nullopt

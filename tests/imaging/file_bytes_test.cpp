@@ -40,11 +40,13 @@ size_t ResidentPages(uintptr_t from, uintptr_t to) {
     return count;
 }
 
-TEST(FileBytes, AStreamGivesItsBytesAndKeepsNoPagesPastThem) {
-    // More than three buffer doublings past the first probe, ending inside a page.
-    const std::vector<uint8_t> written = Pattern((size_t{3} << 20) + 123);
+// The bytes read back from a pipe that `written` is written into.
+std::optional<FileBuffer> ThroughAPipe(const std::vector<uint8_t>& written, std::string& error) {
     int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
+    if (pipe(ends) != 0) {
+        error = "no pipe";
+        return std::nullopt;
+    }
     std::thread writer([&] {
         size_t at = 0;
         while (at < written.size()) {
@@ -54,10 +56,17 @@ TEST(FileBytes, AStreamGivesItsBytesAndKeepsNoPagesPastThem) {
         }
         close(ends[1]);
     });
-    std::string error;
-    const std::optional<FileBuffer> read = zeph::imaging::detail::ReadStreamBytes(ends[0], error);
+    std::optional<FileBuffer> read = zeph::imaging::detail::ReadStreamBytes(ends[0], error);
     writer.join();
     close(ends[0]);
+    return read;
+}
+
+TEST(FileBytes, AStreamGivesItsBytesAndKeepsNoPagesPastThem) {
+    // More than three buffer doublings past the first probe, ending inside a page.
+    const std::vector<uint8_t> written = Pattern((size_t{3} << 20) + 123);
+    std::string error;
+    const std::optional<FileBuffer> read = ThroughAPipe(written, error);
     ASSERT_TRUE(read) << error;
     ASSERT_EQ(read->size(), written.size());
     EXPECT_TRUE(std::equal(read->begin(), read->end(), written.begin()));
@@ -69,6 +78,30 @@ TEST(FileBytes, AStreamGivesItsBytesAndKeepsNoPagesPastThem) {
     ASSERT_GT(end, used) << "the buffer grew to exactly the stream's size";
     EXPECT_EQ(ResidentPages(used, end), 0u);
     EXPECT_EQ(ResidentPages(begin, used), (used - begin) / page);
+}
+
+TEST(FileBytes, SmallStreamsAndBuffersOnEitherSideOfTheHeapsLimitHoldTheirBytes) {
+    // A stream whose buffer stays on the heap while it doubles.
+    const std::vector<uint8_t> small = Pattern(300001);
+    std::string error;
+    const std::optional<FileBuffer> read = ThroughAPipe(small, error);
+    ASSERT_TRUE(read) << error;
+    EXPECT_TRUE(std::equal(read->begin(), read->end(), small.begin(), small.end()));
+
+    // Blocks from a megabyte on are pages of their own; smaller ones are not
+    // asked to be.
+    constexpr size_t kLeast = FileBuffer::allocator_type::kLeastPagedBytes;
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    for (const size_t size : {size_t{1}, kLeast - 1, kLeast, 3 * kLeast + 5}) {
+        const std::vector<uint8_t> pattern = Pattern(size);
+        FileBuffer buffer(pattern.begin(), pattern.end());
+        buffer.push_back(7);  // grows across the limit for kLeast - 1
+        EXPECT_TRUE(std::equal(pattern.begin(), pattern.end(), buffer.begin())) << size;
+        EXPECT_EQ(buffer.back(), 7) << size;
+        if (buffer.capacity() >= kLeast) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer.data()) % page, 0u) << size;
+        }
+    }
 }
 
 TEST(FileBytes, AFileIsReadAtItsSize) {
