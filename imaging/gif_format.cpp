@@ -1,8 +1,6 @@
 // GIF through giflib: every frame in turn, composed on the screen as a viewer
 // shows it (transparent pixels keep what lies beneath, each frame disposed of
 // as it asks), the screen black where nothing was drawn.
-#include <gif_lib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -10,6 +8,7 @@
 
 #include "imaging/animation_screen.h"
 #include "imaging/format_table.h"
+#include "imaging/gif_library.h"
 #include "imaging/raster.h"
 
 namespace zeph::imaging::detail {
@@ -41,14 +40,15 @@ int ReadMemory(GifFileType* gif, GifByteType* buffer, int count) {
 }
 
 struct GifCloser {
-    void operator()(GifFileType* gif) const {
+    const GifLibrary* gif = nullptr;
+    void operator()(GifFileType* file) const {
         int code = 0;
-        DGifCloseFile(gif, &code);
+        gif->close(file, &code);
     }
 };
 
-std::string ErrorText(int code) {
-    const char* text = GifErrorString(code);
+std::string ErrorText(const GifLibrary& gif, int code) {
+    const char* text = gif.errorText(code);
     return std::string("GIF: ") + (text ? text : "cannot decode");
 }
 
@@ -68,9 +68,14 @@ class GifPages final : public PageDecoder {
     GifPages(std::span<const uint8_t> bytes, bool allPages) : reader_{bytes}, allPages_(allPages) {}
 
     bool Open(std::string& error) {
+        lib_ = LoadGif(error);
+        if (!lib_) {
+            error = "GIF: " + error;
+            return false;
+        }
         int code = 0;
-        gif_.reset(DGifOpen(&reader_, ReadMemory, &code));
-        if (!gif_) error = ErrorText(code);
+        gif_ = {lib_->open(&reader_, ReadMemory, &code), GifCloser{lib_}};
+        if (!gif_) error = ErrorText(*lib_, code);
         return gif_ != nullptr;
     }
 
@@ -82,7 +87,7 @@ class GifPages final : public PageDecoder {
             if (frames_ == 0) error = "GIF: no frame";
             return std::nullopt;
         }
-        if (DGifGetImageDesc(gif_.get()) == GIF_ERROR) return Failed(error);
+        if (lib_->imageDesc(gif_.get()) == GIF_ERROR) return Failed(error);
         const GifImageDesc frame = gif_->Image;
         if (!CheckImageSize(frame.Width, frame.Height, error)) return std::nullopt;
         const uint64_t framePixels = uint64_t(frame.Width) * uint64_t(frame.Height);
@@ -122,7 +127,7 @@ class GifPages final : public PageDecoder {
 
   private:
     std::nullopt_t Failed(std::string& error) const {
-        error = ErrorText(gif_->Error);
+        error = ErrorText(*lib_, gif_->Error);
         return std::nullopt;
     }
 
@@ -132,7 +137,7 @@ class GifPages final : public PageDecoder {
     bool SkipToFrame(FrameControl& control, bool& found, std::string& error) {
         for (;;) {
             GifRecordType type = UNDEFINED_RECORD_TYPE;
-            if (DGifGetRecordType(gif_.get(), &type) == GIF_ERROR) {
+            if (lib_->recordType(gif_.get(), &type) == GIF_ERROR) {
                 // Some encoders leave the trailer out: the end after a frame.
                 if (frames_ > 0 && reader_.position >= reader_.bytes.size()) return true;
                 Failed(error);
@@ -146,18 +151,18 @@ class GifPages final : public PageDecoder {
             if (type != EXTENSION_RECORD_TYPE) continue;
             int code = 0;
             GifByteType* block = nullptr;
-            if (DGifGetExtension(gif_.get(), &code, &block) == GIF_ERROR) {
+            if (lib_->extension(gif_.get(), &code, &block) == GIF_ERROR) {
                 Failed(error);
                 return false;
             }
             GraphicsControlBlock gcb{};
             if (code == GRAPHICS_EXT_FUNC_CODE && block &&
-                DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK) {
+                lib_->extensionToGcb(block[0], block + 1, &gcb) == GIF_OK) {
                 control.transparent = gcb.TransparentColor;
                 control.disposal = gcb.DisposalMode;
             }
             while (block) {
-                if (DGifGetExtensionNext(gif_.get(), &block) == GIF_ERROR) {
+                if (lib_->extensionNext(gif_.get(), &block) == GIF_ERROR) {
                     Failed(error);
                     return false;
                 }
@@ -204,7 +209,7 @@ class GifPages final : public PageDecoder {
             const int start = frame.Interlace ? kPassStart[pass] : 0;
             const int step = frame.Interlace ? kPassStep[pass] : 1;
             for (int row = start; row < frame.Height; row += step) {
-                if (DGifGetLine(gif_.get(), line_.data(), frame.Width) == GIF_ERROR) {
+                if (lib_->line(gif_.get(), line_.data(), frame.Width) == GIF_ERROR) {
                     Failed(error);
                     return false;
                 }
@@ -286,6 +291,7 @@ class GifPages final : public PageDecoder {
 
     MemoryReader reader_;
     const bool allPages_;
+    const GifLibrary* lib_ = nullptr;
     std::unique_ptr<GifFileType, GifCloser> gif_;
     std::vector<GifPixelType> line_;  // one frame row, reused
     int frames_ = 0;

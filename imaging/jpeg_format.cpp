@@ -1,18 +1,18 @@
 // JPEG through libjpeg-turbo's TurboJPEG interface: one page.
-#include <turbojpeg.h>
-
 #include <algorithm>
 #include <memory>
 #include <new>
 
 #include "imaging/format_table.h"
+#include "imaging/jpeg_library.h"
 #include "imaging/raster.h"
 
 namespace zeph::imaging::detail {
 namespace {
 
 struct DecoderRelease {
-    void operator()(void* decoder) const { tjDestroy(decoder); }
+    const JpegLibrary* jpeg = nullptr;
+    void operator()(void* decoder) const { jpeg->destroy(decoder); }
 };
 
 bool Sniff(std::span<const uint8_t> bytes) {
@@ -52,19 +52,25 @@ constexpr int kFlags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
 
 // A decoder with the file's header read and its size checked.
 struct Opened {
+    const JpegLibrary* library = nullptr;
     std::unique_ptr<void, DecoderRelease> decoder;
     unsigned char* data = nullptr;  // the 2.1 interface takes non-const input it never writes
     unsigned long size = 0;
     int width = 0, height = 0, colourSpace = 0;
 
     bool Failed(std::string& error) const {
-        error = std::string("JPEG: ") + tjGetErrorStr2(decoder.get());
+        error = std::string("JPEG: ") + library->errorText(decoder.get());
         return false;
     }
 };
 
 bool Open(std::span<const uint8_t> bytes, Opened& jpeg, std::string& error) {
-    jpeg.decoder.reset(tjInitDecompress());
+    jpeg.library = LoadJpeg(error);
+    if (!jpeg.library) {
+        error = "JPEG: " + error;
+        return false;
+    }
+    jpeg.decoder = {jpeg.library->initDecompress(), DecoderRelease{jpeg.library}};
     if (!jpeg.decoder) {
         error = "JPEG: cannot start the decoder";
         return false;
@@ -72,8 +78,8 @@ bool Open(std::span<const uint8_t> bytes, Opened& jpeg, std::string& error) {
     jpeg.data = const_cast<unsigned char*>(bytes.data());
     jpeg.size = static_cast<unsigned long>(bytes.size());
     int subsampling = 0;
-    if (tjDecompressHeader3(jpeg.decoder.get(), jpeg.data, jpeg.size, &jpeg.width, &jpeg.height,
-                            &subsampling, &jpeg.colourSpace) != 0) {
+    if (jpeg.library->decompressHeader(jpeg.decoder.get(), jpeg.data, jpeg.size, &jpeg.width,
+                                       &jpeg.height, &subsampling, &jpeg.colourSpace) != 0) {
         return jpeg.Failed(error);
     }
     if (!CheckImageSize(jpeg.width, jpeg.height, error)) return false;
@@ -89,9 +95,10 @@ bool Open(std::span<const uint8_t> bytes, Opened& jpeg, std::string& error) {
 std::optional<Raster> DecodeStraight(Opened& jpeg, int32_t channels, std::string& error) {
     auto raster = NewRaster(jpeg.width, jpeg.height, channels, error);
     if (!raster) return std::nullopt;
-    if (tjDecompress2(jpeg.decoder.get(), jpeg.data, jpeg.size, raster->pixels.get(), jpeg.width,
-                      static_cast<int>(raster->stride), jpeg.height,
-                      channels == 1 ? TJPF_GRAY : TJPF_BGR, kFlags | TJFLAG_BOTTOMUP) != 0) {
+    if (jpeg.library->decompress(jpeg.decoder.get(), jpeg.data, jpeg.size, raster->pixels.get(),
+                                 jpeg.width, static_cast<int>(raster->stride), jpeg.height,
+                                 channels == 1 ? TJPF_GRAY : TJPF_BGR,
+                                 kFlags | TJFLAG_BOTTOMUP) != 0) {
         jpeg.Failed(error);
         return std::nullopt;
     }
@@ -120,7 +127,8 @@ std::optional<Raster> Decode(std::span<const uint8_t> bytes, std::string& error)
         error = kOutOfMemory;
         return std::nullopt;
     }
-    if (tjDecompress2(decoder, data, size, cmyk.get(), width, 0, height, TJPF_CMYK, kFlags) != 0) {
+    if (jpeg.library->decompress(decoder, data, size, cmyk.get(), width, 0, height, TJPF_CMYK,
+                                 kFlags) != 0) {
         return failed();
     }
     for (int32_t y = 0; y < height; ++y) {
@@ -159,8 +167,8 @@ bool DecodeInto(std::span<const uint8_t> bytes, RowSink& sink, std::string& erro
         return false;
     }
     if (!sink.Begin(jpeg.width, jpeg.height, error)) return false;
-    if (tjDecompress2(jpeg.decoder.get(), jpeg.data, jpeg.size, rows.get(), jpeg.width, 0,
-                      jpeg.height, grey ? TJPF_GRAY : TJPF_BGR, kFlags) != 0) {
+    if (jpeg.library->decompress(jpeg.decoder.get(), jpeg.data, jpeg.size, rows.get(), jpeg.width,
+                                 0, jpeg.height, grey ? TJPF_GRAY : TJPF_BGR, kFlags) != 0) {
         return jpeg.Failed(error);
     }
     sink.Rows(grey ? Layout::Grey : Layout::Bgr, rows.get(), static_cast<std::ptrdiff_t>(rowBytes),

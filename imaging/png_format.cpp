@@ -1,13 +1,12 @@
 // PNG, one page: plain files read directly, every other through libpng's
 // simplified interface.
-#include <png.h>
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "imaging/format_table.h"
+#include "imaging/png_library.h"
 #include "imaging/png_reading.h"
 #include "imaging/raster.h"
 
@@ -55,16 +54,22 @@ bool DataCanFill(std::span<const uint8_t> file, uint64_t width, uint64_t height)
 }  // namespace
 
 std::optional<Raster> ReadPngWithLibpng(std::span<const uint8_t> bytes, std::string& error) {
+    const PngLibrary* library = LoadPng(error);
+    if (!library) {
+        error = "PNG: " + error;
+        return std::nullopt;
+    }
     struct Image {
+        const PngLibrary& library;
         png_image image{};
-        Image() { image.version = PNG_IMAGE_VERSION; }
-        ~Image() { png_image_free(&image); }
-    } png;
+        explicit Image(const PngLibrary& l) : library(l) { image.version = PNG_IMAGE_VERSION; }
+        ~Image() { library.free(&image); }
+    } png(*library);
     const auto failed = [&] {
         error = std::string("PNG: ") + png.image.message;
         return std::nullopt;
     };
-    if (!png_image_begin_read_from_memory(&png.image, bytes.data(), bytes.size())) {
+    if (!library->beginReadFromMemory(&png.image, bytes.data(), bytes.size())) {
         return failed();
     }
     if (!CheckImageSize(png.image.width, png.image.height, error)) return std::nullopt;
@@ -80,8 +85,8 @@ std::optional<Raster> ReadPngWithLibpng(std::span<const uint8_t> bytes, std::str
     if (!(png.image.format & PNG_FORMAT_FLAG_ALPHA)) {
         // A negative stride writes the rows bottom first, straight into the raster.
         png.image.format = PNG_FORMAT_BGR;
-        if (!png_image_finish_read(&png.image, nullptr, raster->pixels.get(),
-                                   -static_cast<png_int_32>(raster->stride), nullptr)) {
+        if (!library->finishRead(&png.image, nullptr, raster->pixels.get(),
+                                 -static_cast<png_int_32>(raster->stride), nullptr)) {
             return failed();
         }
         return raster;
@@ -95,7 +100,7 @@ std::optional<Raster> ReadPngWithLibpng(std::span<const uint8_t> bytes, std::str
         error = kOutOfMemory;
         return std::nullopt;
     }
-    if (!png_image_finish_read(&png.image, nullptr, bgra.get(), 0, nullptr)) return failed();
+    if (!library->finishRead(&png.image, nullptr, bgra.get(), 0, nullptr)) return failed();
     for (int32_t y = 0; y < raster->height; ++y) {
         ConvertRow(Layout::Bgra, bgra.get() + size_t(y) * rowBytes, raster->width,
                    raster->RowFromTop(y));

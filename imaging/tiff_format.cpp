@@ -1,7 +1,5 @@
 // TIFF through libtiff: every page (directory) in turn, each read whole as
 // RGBA, which covers every photometric interpretation the library knows.
-#include <tiffio.h>
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -12,17 +10,11 @@
 
 #include "imaging/format_table.h"
 #include "imaging/raster.h"
+#include "imaging/shared_library.h"
+#include "imaging/tiff_library.h"
 
 namespace zeph::imaging::detail {
 namespace {
-
-template <auto Release>
-struct Deleter {
-    template <typename T>
-    void operator()(T* p) const {
-        Release(p);
-    }
-};
 
 struct MemoryFile {
     std::span<const uint8_t> bytes;
@@ -94,10 +86,10 @@ int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) {
 
 // The library's process-wide handlers print to the standard error stream; the
 // loader reports through its error text instead. Set once, before first use.
-void SilenceTiffOnce() {
-    [[maybe_unused]] static const bool silenced = [] {
-        TIFFSetErrorHandler(nullptr);
-        TIFFSetWarningHandler(nullptr);
+void SilenceTiffOnce(const TiffLibrary& t) {
+    [[maybe_unused]] static const bool silenced = [&t] {
+        t.setErrorHandler(nullptr);
+        t.setWarningHandler(nullptr);
         return true;
     }();
 }
@@ -126,16 +118,17 @@ uint64_t MostDecodedBytes(uint16_t compression, uint64_t stored, uint64_t rowByt
 
 // Whether the page's strips or tiles, as far as they lie in the file,
 // hold enough data for its size. Sizes are within the pixel limit.
-bool StripsCanFill(TIFF* tiff, uint64_t fileSize, uint32_t width, uint32_t height) {
+bool StripsCanFill(const TiffLibrary& t, TIFF* tiff, uint64_t fileSize, uint32_t width,
+                   uint32_t height) {
     uint16_t compression = 1, bits = 1;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
-    const bool tiled = TIFFIsTiled(tiff);
-    const uint32_t count = tiled ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+    t.getFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    t.getFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    const bool tiled = t.isTiled(tiff);
+    const uint32_t count = tiled ? t.numberOfTiles(tiff) : t.numberOfStrips(tiff);
     uint64_t* offsets = nullptr;
     uint64_t* sizes = nullptr;
-    if (!TIFFGetField(tiff, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) ||
-        !TIFFGetField(tiff, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &sizes) ||
+    if (!t.getField(tiff, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) ||
+        !t.getField(tiff, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &sizes) ||
         !offsets || !sizes) {
         return true;  // the library reports what is missing
     }
@@ -163,22 +156,28 @@ class TiffPages final : public PageDecoder {
     explicit TiffPages(std::span<const uint8_t> bytes) : file_{bytes} {}
 
     bool Open(std::string& error) {
-        SilenceTiffOnce();
-        std::unique_ptr<TIFFOpenOptions, Deleter<TIFFOpenOptionsFree>> options(
-            TIFFOpenOptionsAlloc());
+        lib_ = LoadTiff(error);
+        if (!lib_) {
+            error = "TIFF: " + error;
+            return false;
+        }
+        const TiffLibrary& t = *lib_;
+        SilenceTiffOnce(t);
+        const std::unique_ptr<TIFFOpenOptions, ReleaseWith<TIFFOpenOptions>> options(
+            t.optionsAlloc(), {t.optionsFree});
         if (!options) {
             error = kOutOfMemory;
             return false;
         }
-        TIFFOpenOptionsSetErrorHandlerExtR(options.get(), KeepFirstError, &message_);
-        TIFFOpenOptionsSetWarningHandlerExtR(options.get(), IgnoreWarning, nullptr);
+        t.optionsSetErrorHandler(options.get(), KeepFirstError, &message_);
+        t.optionsSetWarningHandler(options.get(), IgnoreWarning, nullptr);
         // Bounds what the library allocates for a strip or tile of a crafted
         // file; the largest picture accepted needs less.
-        TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t{1} << 30);
+        t.optionsSetMaxSingleAllocation(options.get(), tmsize_t{1} << 30);
         // "m": no mapping, the bytes are read through the callbacks.
-        tiff_.reset(TIFFClientOpenExt("image", "rm", &file_, ReadMemory, WriteNothing, SeekMemory,
-                                      CloseMemory, MemorySize, MapNothing, UnmapNothing,
-                                      options.get()));
+        tiff_ = {t.clientOpen("image", "rm", &file_, ReadMemory, WriteNothing, SeekMemory,
+                              CloseMemory, MemorySize, MapNothing, UnmapNothing, options.get()),
+                 {t.close}};
         if (tiff_) return true;
         Failed("cannot open the file", error);
         return false;
@@ -201,9 +200,9 @@ class TiffPages final : public PageDecoder {
     // the end, `error` empty, or with the reason.
     bool NextDirectory(std::string& error) {
         if (pages_ > 0) {
-            if (TIFFLastDirectory(tiff_.get())) return false;
+            if (lib_->lastDirectory(tiff_.get())) return false;
             message_.clear();
-            if (!TIFFReadDirectory(tiff_.get())) {
+            if (!lib_->readDirectory(tiff_.get())) {
                 Failed("damaged page directory", error);
                 return false;
             }
@@ -217,8 +216,8 @@ class TiffPages final : public PageDecoder {
     bool GreyPage() {
         uint16_t photometric = 0;
         uint16_t samples = 1;
-        if (!TIFFGetField(tiff_.get(), TIFFTAG_PHOTOMETRIC, &photometric)) return false;
-        TIFFGetFieldDefaulted(tiff_.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+        if (!lib_->getField(tiff_.get(), TIFFTAG_PHOTOMETRIC, &photometric)) return false;
+        lib_->getFieldDefaulted(tiff_.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
         return samples == 1 &&
                (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE);
     }
@@ -230,19 +229,20 @@ class TiffPages final : public PageDecoder {
 
     // The page as a raster of 3 channels, or of 1 for a grey page.
     std::optional<Raster> Page(int32_t channels, std::string& error) {
+        const TiffLibrary& t = *lib_;
         TIFF* tiff = tiff_.get();
         uint32_t width = 0, height = 0;
-        if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) ||
-            !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height)) {
+        if (!t.getField(tiff, TIFFTAG_IMAGEWIDTH, &width) ||
+            !t.getField(tiff, TIFFTAG_IMAGELENGTH, &height)) {
             return Failed("no image size", error);
         }
         if (!CheckImageSize(width, height, error)) return std::nullopt;
-        if (!StripsCanFill(tiff, file_.bytes.size(), width, height)) {
+        if (!StripsCanFill(t, tiff, file_.bytes.size(), width, height)) {
             error = "TIFF: too little data for the picture's size";
             return std::nullopt;
         }
         char reason[1024] = {};
-        if (!TIFFRGBAImageOK(tiff, reason)) {
+        if (!t.rgbaImageOk(tiff, reason)) {
             message_ = reason;
             return Failed("unsupported picture", error);
         }
@@ -254,7 +254,7 @@ class TiffPages final : public PageDecoder {
             error = kOutOfMemory;
             return std::nullopt;
         }
-        if (!TIFFReadRGBAImageOriented(tiff, width, height, rgba.get(), ORIENTATION_BOTLEFT, 1)) {
+        if (!t.readRgbaImage(tiff, width, height, rgba.get(), ORIENTATION_BOTLEFT, 1)) {
             return Failed("damaged picture", error);
         }
         // The rows come bottom first, like the raster's, and the library gives
@@ -279,7 +279,8 @@ class TiffPages final : public PageDecoder {
 
     MemoryFile file_;
     std::string message_;  // the first error of the current page
-    std::unique_ptr<TIFF, Deleter<TIFFClose>> tiff_;
+    const TiffLibrary* lib_ = nullptr;
+    std::unique_ptr<TIFF, ReleaseWith<TIFF>> tiff_;
     int pages_ = 0;
 };
 

@@ -1,8 +1,5 @@
 // WebP through libwebp: a still picture, or every frame of an animation in
 // turn, composed on its canvas as a viewer shows it.
-#include <webp/decode.h>
-#include <webp/demux.h>
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -12,17 +9,11 @@
 #include "imaging/animation_screen.h"
 #include "imaging/format_table.h"
 #include "imaging/raster.h"
+#include "imaging/shared_library.h"
+#include "imaging/webp_library.h"
 
 namespace zeph::imaging::detail {
 namespace {
-
-template <auto Release>
-struct Deleter {
-    template <typename T>
-    void operator()(T* p) const {
-        Release(p);
-    }
-};
 
 bool Sniff(std::span<const uint8_t> bytes) {
     return bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
@@ -48,8 +39,13 @@ const char* WebpStatusText(VP8StatusCode status) {
 
 // A still picture: one page.
 std::optional<Raster> DecodeStill(std::span<const uint8_t> bytes, std::string& error) {
+    const WebpLibrary* webp = LoadWebp(error);
+    if (!webp) {
+        error = "WebP: " + error;
+        return std::nullopt;
+    }
     WebPBitstreamFeatures features{};
-    if (const VP8StatusCode status = WebPGetFeatures(bytes.data(), bytes.size(), &features);
+    if (const VP8StatusCode status = webp->GetFeatures(bytes.data(), bytes.size(), &features);
         status != VP8_STATUS_OK) {
         error = std::string("WebP: ") + WebpStatusText(status);
         return std::nullopt;
@@ -59,11 +55,12 @@ std::optional<Raster> DecodeStill(std::span<const uint8_t> bytes, std::string& e
     if (!raster) return std::nullopt;
 
     WebPDecoderConfig config;
-    if (!WebPInitDecoderConfig(&config)) {
+    if (!webp->InitDecoderConfig(&config)) {
         error = "WebP: library version mismatch";
         return std::nullopt;
     }
-    std::unique_ptr<WebPDecBuffer, Deleter<WebPFreeDecBuffer>> output(&config.output);
+    const std::unique_ptr<WebPDecBuffer, ReleaseWith<WebPDecBuffer>> output(&config.output,
+                                                                            {webp->freeDecBuffer});
     config.options.flip = 1;  // bottom row first
     config.output.is_external_memory = 1;
     std::unique_ptr<uint8_t[]> bgra;
@@ -83,7 +80,7 @@ std::optional<Raster> DecodeStill(std::span<const uint8_t> bytes, std::string& e
         config.output.u.RGBA = {bgra.get(), static_cast<int>(alphaRowBytes),
                                 alphaRowBytes * size_t(raster->height)};
     }
-    if (const VP8StatusCode status = WebPDecode(bytes.data(), bytes.size(), &config);
+    if (const VP8StatusCode status = webp->decode(bytes.data(), bytes.size(), &config);
         status != VP8_STATUS_OK) {
         error = std::string("WebP: ") + WebpStatusText(status);
         return std::nullopt;
@@ -114,18 +111,23 @@ void BlendOver(const uint8_t* source, uint8_t* target) {
 
 class WebpAnimation final : public PageDecoder {
   public:
-    WebpAnimation(std::span<const uint8_t> bytes, bool allPages)
-        : data_{bytes.data(), bytes.size()}, allPages_(allPages) {}
+    WebpAnimation(std::span<const uint8_t> bytes, bool allPages, const WebpLibrary& webp)
+        : data_{bytes.data(), bytes.size()}, allPages_(allPages), webp_(webp) {}
 
     bool Open(std::string& error) {
-        demuxer_.reset(WebPDemux(&data_));
+        demux_ = LoadWebpDemux(error);
+        if (!demux_) {
+            error = "WebP: " + error;
+            return false;
+        }
+        demuxer_ = {demux_->Demux(&data_), {demux_->demuxDelete}};
         if (!demuxer_) {
             error = "WebP: damaged animation";
             return false;
         }
-        canvasWidth_ = WebPDemuxGetI(demuxer_.get(), WEBP_FF_CANVAS_WIDTH);
-        canvasHeight_ = WebPDemuxGetI(demuxer_.get(), WEBP_FF_CANVAS_HEIGHT);
-        frameCount_ = static_cast<int>(WebPDemuxGetI(demuxer_.get(), WEBP_FF_FRAME_COUNT));
+        canvasWidth_ = demux_->getInfo(demuxer_.get(), WEBP_FF_CANVAS_WIDTH);
+        canvasHeight_ = demux_->getInfo(demuxer_.get(), WEBP_FF_CANVAS_HEIGHT);
+        frameCount_ = static_cast<int>(demux_->getInfo(demuxer_.get(), WEBP_FF_FRAME_COUNT));
         return true;
     }
 
@@ -135,11 +137,12 @@ class WebpAnimation final : public PageDecoder {
             return std::nullopt;
         }
         WebPIterator frame{};
-        if (!WebPDemuxGetFrame(demuxer_.get(), ++index_, &frame)) {
+        if (!demux_->getFrame(demuxer_.get(), ++index_, &frame)) {
             error = "WebP: damaged animation";
             return std::nullopt;
         }
-        const std::unique_ptr<WebPIterator, Deleter<WebPDemuxReleaseIterator>> release(&frame);
+        const std::unique_ptr<WebPIterator, ReleaseWith<WebPIterator>> release(
+            &frame, {demux_->releaseIterator});
         // The demuxer has checked that the frame lies on the canvas.
         if (frame.width <= 0 || frame.height <= 0 || frame.x_offset + frame.width > canvasWidth_ ||
             frame.y_offset + frame.height > canvasHeight_) {
@@ -161,8 +164,8 @@ class WebpAnimation final : public PageDecoder {
             error = kOutOfMemory;
             return std::nullopt;
         }
-        if (!WebPDecodeBGRAInto(frame.fragment.bytes, frame.fragment.size, bgra_.data(),
-                                bgra_.size(), static_cast<int>(rowBytes))) {
+        if (!webp_.decodeBgraInto(frame.fragment.bytes, frame.fragment.size, bgra_.data(),
+                                  bgra_.size(), static_cast<int>(rowBytes))) {
             error = "WebP: damaged frame";
             return std::nullopt;
         }
@@ -232,7 +235,9 @@ class WebpAnimation final : public PageDecoder {
 
     const WebPData data_;
     const bool allPages_;
-    std::unique_ptr<WebPDemuxer, Deleter<WebPDemuxDelete>> demuxer_;
+    const WebpLibrary& webp_;
+    const WebpDemuxLibrary* demux_ = nullptr;
+    std::unique_ptr<WebPDemuxer, ReleaseWith<WebPDemuxer>> demuxer_;
     int64_t canvasWidth_ = 0, canvasHeight_ = 0;
     int frameCount_ = 0;
     int index_ = 0;  // frames handed out
@@ -245,14 +250,19 @@ class WebpAnimation final : public PageDecoder {
 
 std::unique_ptr<PageDecoder> Open(std::span<const uint8_t> bytes, const DecodeSettings& settings,
                                   std::string& error) {
+    const WebpLibrary* webp = LoadWebp(error);
+    if (!webp) {
+        error = "WebP: " + error;
+        return nullptr;
+    }
     WebPBitstreamFeatures features{};
-    if (const VP8StatusCode status = WebPGetFeatures(bytes.data(), bytes.size(), &features);
+    if (const VP8StatusCode status = webp->GetFeatures(bytes.data(), bytes.size(), &features);
         status != VP8_STATUS_OK) {
         error = std::string("WebP: ") + WebpStatusText(status);
         return nullptr;
     }
     if (!features.has_animation) return OnePage(bytes, DecodeStill);
-    auto animation = std::make_unique<WebpAnimation>(bytes, settings.allPages);
+    auto animation = std::make_unique<WebpAnimation>(bytes, settings.allPages, *webp);
     if (!animation->Open(error)) return nullptr;
     return animation;
 }
