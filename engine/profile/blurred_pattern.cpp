@@ -24,12 +24,21 @@ void RenderBlurred(std::string_view modules, double blur, int pointsPerModule, s
     // Point j's distance from module edge m is the position of point
     // j - m * pointsPerModule: with a power of two points a module both are
     // the same double, so each edge function value is found once for every
-    // point and edge that share it, not twice per point and module.
+    // point and edge that share it, not twice per point and module; and once
+    // for every pattern of the same length and blur, which a set renders in
+    // a row.
     const int lowest = -size * pointsPerModule;
     thread_local std::vector<double> edges;
-    edges.resize(static_cast<size_t>(points - lowest));
-    for (int k = lowest; k < points; ++k)
-        edges[static_cast<size_t>(k - lowest)] = std::erf(PointAt(k, pointsPerModule) * scale);
+    thread_local double edgesBlur = 0;
+    thread_local int edgesPoints = 0, edgesLowest = 0;
+    if (blur != edgesBlur || points != edgesPoints || lowest != edgesLowest) {
+        edges.resize(static_cast<size_t>(points - lowest));
+        for (int k = lowest; k < points; ++k)
+            edges[static_cast<size_t>(k - lowest)] = std::erf(PointAt(k, pointsPerModule) * scale);
+        edgesBlur = blur;
+        edgesPoints = points;
+        edgesLowest = lowest;
+    }
     const auto edge = [&](int j, int m) {
         return edges[static_cast<size_t>(j - m * pointsPerModule - lowest)];
     };
