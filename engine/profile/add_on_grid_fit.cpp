@@ -44,8 +44,6 @@ int CheckValue(const std::array<BestMatch, 6>& values, int digits) {
 
 }  // namespace
 
-AddOnGridFit::AddOnGridFit() : templates_(SharedTemplates()) {}
-
 const AddOnGridFit::TemplateSets& AddOnGridFit::SharedTemplates() {
     static const TemplateSets shared = RenderSets<TemplateSets>(RenderSet);
     return shared;
@@ -111,6 +109,7 @@ float AddOnGridFit::Score(const TemplateSet& set, int digits) const {
 
 bool AddOnGridFit::Read(std::span<const float> samples, double from, double to, int digits,
                         Reading& reading) {
+    const TemplateSets& templates = SharedTemplates();
     if (digits != 2 && digits != 5) return false;
     const int modules = ModulesOf(digits);
     const double module = (to - from) / modules;
@@ -119,8 +118,8 @@ bool AddOnGridFit::Read(std::span<const float> samples, double from, double to, 
     // Most stretches hold no add-on: the guard must already fit on the grid
     // as measured.
     Resample(samples, modules, from, to);
-    if (!(std::max(BestOf(templates_[1], kGuard, 1, 0).score,
-                   BestOf(templates_[2], kGuard, 1, 0).score) >= kLeastRoughFit)) {
+    if (!(std::max(BestOf(templates[1], kGuard, 1, 0).score,
+                   BestOf(templates[2], kGuard, 1, 0).score) >= kLeastRoughFit)) {
         return false;
     }
 
@@ -132,7 +131,7 @@ bool AddOnGridFit::Read(std::span<const float> samples, double from, double to, 
     float best = -1e9f;
     for (const double da : kStartShifts) {
         Resample(samples, modules, from + da * module, to);
-        const float score = Score(templates_[bestBlur], digits);
+        const float score = Score(templates[bestBlur], digits);
         if (score > best) {
             best = score;
             bestA = from + da * module;
@@ -141,7 +140,7 @@ bool AddOnGridFit::Read(std::span<const float> samples, double from, double to, 
     for (const double db : kStopShifts) {
         if (db == 0) continue;
         Resample(samples, modules, bestA, to + db * module);
-        const float score = Score(templates_[bestBlur], digits);
+        const float score = Score(templates[bestBlur], digits);
         if (score > best) {
             best = score;
             bestB = to + db * module;
@@ -149,14 +148,14 @@ bool AddOnGridFit::Read(std::span<const float> samples, double from, double to, 
     }
     Resample(samples, modules, bestA, bestB);
     for (const size_t blur : {size_t{0}, size_t{2}}) {
-        const float score = Score(templates_[blur], digits);
+        const float score = Score(templates[blur], digits);
         if (score > best) {
             best = score;
             bestBlur = blur;
         }
     }
 
-    const TemplateSet& set = templates_[bestBlur];
+    const TemplateSet& set = templates[bestBlur];
     const Fit guard = BestOf(set, kGuard, 1, 0);
     float least = guard.score;
     float sum = guard.score;

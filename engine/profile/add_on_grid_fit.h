@@ -45,8 +45,6 @@ class AddOnGridFit {
         float fit = 0;  // the mean fit
     };
 
-    AddOnGridFit();
-
     // Reads an add-on of `digits` digits (2 or 5) whose outer bars cross zero
     // near samples `from` and `to` of the profile (bars negative). False when
     // the patterns do not fit or the parity word disagrees with the digits.
@@ -76,12 +74,12 @@ class AddOnGridFit {
 
     using TemplateSets = std::array<TemplateSet, kBlurs.size()>;
     // The patterns are the same for every reader: rendered once for the
-    // process, on first use, and shared by the threads.
+    // process, when the first window gets this far, and shared by the
+    // threads (a run may read no window that does).
     static const TemplateSets& SharedTemplates();
     // The patterns at blur kBlurs[b].
     static void RenderSet(size_t b, TemplateSet& set);
 
-    const TemplateSets& templates_;
     std::array<float, kMostPoints> points_{};
 };
 

@@ -65,8 +65,6 @@ float ConfidenceOf(float fit) {
 
 }  // namespace
 
-EanGridFit::EanGridFit() : templates_(SharedTemplates()) {}
-
 const EanGridFit::TemplateSets& EanGridFit::SharedTemplates() {
     static const TemplateSets shared = RenderSets<TemplateSets>(RenderSet);
     return shared;
@@ -190,6 +188,7 @@ int EanGridFit::Decode(const ScanSignal& window, int32_t mask, MatchRecord& reco
 
 int EanGridFit::DecodeLayout(const ScanSignal& window, const Layout& layout, double from, double to,
                              MatchRecord& record) {
+    const TemplateSets& templates = SharedTemplates();
     const double module = (to - from) / layout.modules;
     if (!(module >= kLeastModule)) return 0;
     const double knot = from + module * layout.knot;
@@ -200,8 +199,8 @@ int EanGridFit::DecodeLayout(const ScanSignal& window, const Layout& layout, dou
     const int guardPoints = (kPad + 4) * kQ;
     Resample(window, layout, from, knot, to, 0, guardPoints);
     Resample(window, layout, from, knot, to, total - guardPoints, total);
-    const TemplateSet& middle = templates_[1];
-    const TemplateSet& blurred = templates_[2];
+    const TemplateSet& middle = templates[1];
+    const TemplateSet& blurred = templates[2];
     const auto guard = [&](int index, int at, int shift) {
         return std::max(BestOf(middle, index, 1, at, shift).score,
                         BestOf(blurred, index, 1, at, shift).score);
@@ -229,7 +228,7 @@ int EanGridFit::DecodeLayout(const ScanSignal& window, const Layout& layout, dou
         } else {
             Resample(window, layout, a, c, b, split, total);
         }
-        return HalfScore(templates_[blur], layout, side);
+        return HalfScore(templates[blur], layout, side);
     };
     size_t bestBlur = 1;
     double bestA = from, bestB = to, bestC = knot;
@@ -276,7 +275,7 @@ int EanGridFit::DecodeLayout(const ScanSignal& window, const Layout& layout, dou
         }
     }
 
-    const TemplateSet& set = templates_[bestBlur];
+    const TemplateSet& set = templates[bestBlur];
     Resample(window, layout, bestA, bestC, bestB);
     constexpr int kMostDigits = 13;
     std::array<BestMatch, kMostDigits> reading{};

@@ -47,8 +47,6 @@ class EanGridFit {
     // reads. Every read reported at the default lies above it.
     static constexpr float kEdgeConfidence = 0.81f;
 
-    EanGridFit();
-
     // Decoder contract, for the EAN-13 bit of `mask`: writes the
     // record and returns 1 when the window's outer bars bound a symbol that
     // reads with a confidence above the record's, else 0.
@@ -100,12 +98,12 @@ class EanGridFit {
 
     using TemplateSets = std::array<TemplateSet, kBlurs.size()>;
     // The patterns are the same for every reader: rendered once for the
-    // process, on first use, and shared by the threads.
+    // process, when the first window gets this far, and shared by the
+    // threads (a run may read no window that does).
     static const TemplateSets& SharedTemplates();
     // The patterns at blur kBlurs[b].
     static void RenderSet(size_t b, TemplateSet& set);
 
-    const TemplateSets& templates_;
     std::array<float, kMostPoints> points_{};
 };
 
