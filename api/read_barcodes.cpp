@@ -69,7 +69,7 @@ std::vector<Barcode> Search(const GreyRaster& raster, const ReaderOptions& optio
     config->minConfidence = options.minConfidence;
     config->sensitivity = options.contrastSensitivity;
     std::unique_ptr<WorkCrew> crew;
-    if (options.threads > 1) {
+    if (options.threads > 1 && int64_t{raster.width} * raster.height >= kLeastSharedSearchPixels) {
         crew = std::make_unique<WorkCrew>(options.threads);
         config->crew = crew.get();
     }

@@ -9,7 +9,9 @@ its own, over a smooth 12-megapixel pair (an EAN-13 on a blurred plasma
 texture, turned 17 degrees, and the texture alone; made with GraphicsMagick
 and zint when both are installed) and over generated 12-megapixel JPEG grain
 photos, and prints the medians
-side by side with their ratios to ZXingReader. Then prints the engine's search
+side by side with their ratios to ZXingReader; every fourth corpus picture is
+also read in a process of its own, as pipelines that start a reader per picture
+read them. Then prints the engine's search
 against TurboJPEG's decode on each photo (bench/photo_bench).
 
     bench/compare_peers.py [--build DIR] [--zxing PATH] [--corpus DIR]
@@ -104,12 +106,40 @@ def compare(name, files, mask, zephscan, zxing, repeats):
     for _ in range(repeats):
         for label, command in readers:  # turn about, so that noise spreads evenly
             runs[label].append(run_measured([str(c) for c in command]))
+    print_medians(f"{name}: {len(files)} files, median of {repeats} runs", runs)
+
+
+def compare_one_by_one(name, files, zephscan, zxing, repeats):
+    """Each file in a process of its own, as pipelines that start a reader per picture
+    run them: the sum of the processes' times, and the largest peak."""
+    readers = [
+        ("ZephScan -threads 1", lambda f: [zephscan, "-threads", "1", f]),
+        ("ZephScan (default threads)", lambda f: [zephscan, f]),
+        ("ZXingReader 3.1.1", lambda f: [zxing, "-formats", FORMATS, "-1", f]),
+    ]
+    runs = {label: [] for label, _ in readers}
+    for _ in range(repeats):
+        totals = {label: [0.0, 0.0, 0.0] for label in runs}
+        for f in files:
+            for label, command in readers:  # turn about, file by file
+                wall, cpu, peak = run_measured([str(c) for c in command(f)])
+                total = totals[label]
+                total[0] += wall
+                total[1] += cpu
+                total[2] = max(total[2], peak)
+        for label, total in totals.items():
+            runs[label].append(tuple(total))
+    print_medians(f"{name}: {len(files)} files, one process each, median of {repeats} runs",
+                  runs)
+
+
+def print_medians(title, runs):
     median = {
         label: tuple(statistics.median(r[i] for r in runs[label]) for i in range(3))
         for label in runs
     }
     peer = median["ZXingReader 3.1.1"]
-    print(f"\n{name}: {len(files)} files, median of {repeats} runs")
+    print(f"\n{title}")
     print(f"{'reader':28} {'wall s':>8} {'CPU s':>8} {'peak MB':>8} {'wall ratio':>11} "
           f"{'CPU ratio':>10}")
     for label, (wall, cpu, peak) in median.items():
@@ -153,6 +183,8 @@ def main():
             flat.mkdir()
             files = flatten_corpus(corpus, flat)
             compare("Corpus", files, f"{flat}/*.png", zephscan, zxing, args.repeats)
+            # Every fourth picture: start-up is most of the time there.
+            compare_one_by_one("Corpus pictures", files[::4], zephscan, zxing, args.repeats)
         else:
             print(f"\nno corpus at {corpus}: skipped")
         extra = Path(args.extra)

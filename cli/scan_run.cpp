@@ -101,7 +101,8 @@ int RunScan(IDispatch& control, const std::vector<std::string>& tokens,
     for (const std::string& problem : listing.problems)
         WriteMessage(problem);
 
-    // Fewer files than threads: the threads left over help each file's search.
+    // Fewer files than threads: the threads left over help the search of each
+    // large picture.
     const std::vector<std::string>& paths = listing.paths;
     const int workers = static_cast<int>(
         std::min<size_t>(static_cast<size_t>(threads), std::max<size_t>(paths.size(), 1)));

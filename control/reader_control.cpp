@@ -398,7 +398,8 @@ zeph::WorkCrew* CZephBarcodeReaderCtrl::Crew() {
 
 int32_t CZephBarcodeReaderCtrl::DecodeIfPending() {
     if (decodedFlag == 0) {
-        if (config) config->crew = Crew();
+        const bool shared = int64_t{raster.width} * raster.height >= kLeastSharedSearchPixels;
+        if (config) config->crew = shared ? Crew() : nullptr;
         if (extendedSearch) {
             matchCount = XR_SearchExtended(raster.Values(), raster.height, raster.width, kMaxGrey,
                                            config.get(), results, kMaxMatches, thoroughMode);

@@ -122,8 +122,9 @@ struct ReaderOptions {
     bool thorough = true;
     // The further passes for small, blurred, tilted or cut-off symbols.
     bool extended = true;
-    // Threads one picture's search is spread over (1 to 64); the results are
-    // the same for any number.
+    // Threads the search of a picture of 6 megapixels or more is spread over
+    // (1 to 64; smaller pictures are searched on the calling thread); the
+    // results are the same for any number.
     int threads = 1;
     // Files: every page of a multi-page TIFF and every frame of a GIF or
     // animated WebP, one at a time (each Barcode names its page); otherwise

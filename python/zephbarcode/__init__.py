@@ -100,7 +100,8 @@ def read(image, *, symbologies=Symbology.default(), min_confidence=0.81, contras
     contrast: the contrast a region must show to be searched (0 to 1).
     thorough: read every likely place, not only the most likely one.
     extended: add the further passes for small, faint, tilted or cut-off symbols.
-    threads: threads one picture's search is spread over (1 to 64).
+    threads: threads the search of a picture of 6 megapixels or more is spread
+        over (1 to 64; smaller pictures are searched on the calling thread).
     all_pages: read every page of a multi-page TIFF and every frame of a GIF or
         animated WebP (a file or encoded bytes), not only the first; each
         Barcode's page says where it was read.

@@ -267,8 +267,9 @@ TEST_F(ControlTest, SearchThreadsTakeOneToSixtyFourAndChangeNoRecord) {
     EXPECT_EQ(Get(kSearchThreads).Get()->lVal, 1);
 
     // Two labels and a faint one: the thorough and the extended search's
-    // records, each read alone and with three threads.
-    zeph::test::Image picture = zeph::test::BlankImage(900, 500);
+    // records, each read alone and with three threads, on a picture large
+    // enough for its search to be shared.
+    zeph::test::Image picture = zeph::test::BlankImage(2600, 2400);
     zeph::test::ImageOptions ean = zeph::test::FaintLabel();
     zeph::test::PasteBarcode(picture, ean, 220, 140);
     ean.ink = 0;
