@@ -34,6 +34,15 @@ std::vector<std::string> ListFiles(const std::string& folder, std::string_view p
     namespace fs = std::filesystem;
     std::vector<std::string> names;
     std::error_code ec;
+    // A pattern without wildcards matches one name alone: the file is looked
+    // up, not found among all of the folder's, which a pipeline that names
+    // one picture of a large folder per run would list on every run.
+    if (pattern.find_first_of("*?") == std::string_view::npos) {
+        if (pattern.empty() || pattern.front() == '.') return names;
+        const fs::path path = fs::path(folder.empty() ? "." : folder) / pattern;
+        if (fs::is_regular_file(path, ec)) names.emplace_back(pattern);  // follows links
+        return names;
+    }
     fs::directory_iterator it(folder.empty() ? "." : folder, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();

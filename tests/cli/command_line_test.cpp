@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -186,6 +190,36 @@ TEST(ResolveMask, RelativeMasksStartAtTheProgramsFolder) {
     EXPECT_EQ(m.pattern, "a?.png");
     m = ResolveMask("\\data\\b.png", "/opt");
     EXPECT_EQ(m.folder, "/data/");
+}
+
+// A name without wildcards is looked up rather than listed: the same answer
+// as matching it against every name of the folder.
+TEST(ListFiles, NamesWithoutWildcardsListTheFileAloneAsMatchingWould) {
+    namespace fs = std::filesystem;
+    const fs::path folder =
+        fs::temp_directory_path() / ("zeph-listing-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "sub.png");
+    for (const char* name : {"a.png", "ab.png", ".hidden.png", "A.PNG"})
+        std::ofstream(folder / name) << "x";
+    fs::create_symlink(folder / "a.png", folder / "link.png");
+    fs::create_symlink(folder / "gone.png", folder / "dangling.png");
+    const std::string dir = folder.string() + "/";
+    using List = std::vector<std::string>;
+    for (const std::string name : {"a.png", "A.PNG", "link.png"}) {
+        EXPECT_EQ(ListFiles(dir, name), List{name});
+        // The listing by wildcard finds the same file among the others.
+        const List all = ListFiles(dir, "*");
+        EXPECT_NE(std::find(all.begin(), all.end(), name), all.end()) << name;
+    }
+    for (const std::string name :
+         {"missing.png", ".hidden.png", "sub.png", "dangling.png", "", "A.png"}) {
+        EXPECT_EQ(ListFiles(dir, name), List{}) << name;
+        const List all = ListFiles(dir, "*");
+        EXPECT_EQ(std::find(all.begin(), all.end(), name), all.end()) << name;
+    }
+    EXPECT_EQ(ListFiles(dir + "missing/", "a.png"), List{});
+    fs::remove_all(folder);
 }
 
 TEST(MatchesPattern, StarsAndQuestionMarks) {
