@@ -2,6 +2,7 @@
 // then passes of its own that only add barcodes the list does not hold yet.
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "engine/core/match_list.h"
@@ -67,6 +68,12 @@ int GridPass(Run& run) {
     return 0;
 }
 
+// A picture of one grey holds no symbol, and its lines would only be cut
+// into bars of rounding noise.
+bool OneGrey(std::span<const int32_t> raster) {
+    return std::adjacent_find(raster.begin(), raster.end(), std::not_equal_to<>()) == raster.end();
+}
+
 // The engine's search and the passes, without the interpretations.
 int SearchAndPasses(std::span<const int32_t> raster, int32_t height, int32_t width, int32_t maxGrey,
                     ReaderConfig* config, std::span<MatchRecord> records, int maxRecords,
@@ -79,7 +86,7 @@ int SearchAndPasses(std::span<const int32_t> raster, int32_t height, int32_t wid
                           : XR_Search(raster, height, width, maxGrey, config, records);
     if (found < 0) return found;
     if (!thorough && found > 0) return found;
-    if (!config || records.empty()) return found;
+    if (!config || records.empty() || OneGrey(raster)) return found;
 
     scratch.ledger.Clear();
     scratch.lines.clear();
